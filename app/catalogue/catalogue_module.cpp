@@ -1,0 +1,2 @@
+// The catalogue module; its forms and routines live beside this file.
+namespace glim::catalogue {}

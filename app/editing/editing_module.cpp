@@ -1,0 +1,2 @@
+// The editing module; its forms and routines live beside this file.
+namespace glim::editing {}

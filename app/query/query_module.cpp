@@ -1,0 +1,2 @@
+// The query module; its forms and routines live beside this file.
+namespace glim::query {}

@@ -1,0 +1,2 @@
+// The viewer module; its forms and routines live beside this file.
+namespace glim::viewer {}
