@@ -1,34 +1,40 @@
+#include "instance.h"
+
+#include <memory>
 #include <mutex>
 #include <unordered_map>
 
-#include "rastcore3.h"
-
+namespace rastcore {
 namespace {
-struct Instance {
-  int16_t error = 0;
-};
 std::mutex g_mutex;
-std::unordered_map<CV_HANDLE, Instance> g_instances;
+std::unordered_map<CV_HANDLE, std::unique_ptr<Instance>> g_instances;
 CV_HANDLE g_next = 1;
 }  // namespace
+
+Instance* instanceFor(CV_HANDLE handle) {
+  std::lock_guard lock(g_mutex);
+  auto it = g_instances.find(handle);
+  return it == g_instances.end() ? nullptr : it->second.get();
+}
+
+}  // namespace rastcore
 
 extern "C" {
 
 void CV_CreateInstance(CV_HANDLE* handle) {
-  std::lock_guard lock(g_mutex);
-  CV_HANDLE h = g_next++;
-  g_instances.emplace(h, Instance{});
+  std::lock_guard lock(rastcore::g_mutex);
+  const CV_HANDLE h = rastcore::g_next++;
+  rastcore::g_instances.emplace(h, std::make_unique<rastcore::Instance>());
   if (handle) *handle = h;
 }
 
 void CV_DestroyInstance(CV_HANDLE handle) {
-  std::lock_guard lock(g_mutex);
-  g_instances.erase(handle);
+  std::lock_guard lock(rastcore::g_mutex);
+  rastcore::g_instances.erase(handle);
 }
 
 int16_t CV_GetImagError(CV_HANDLE handle) {
-  std::lock_guard lock(g_mutex);
-  auto it = g_instances.find(handle);
-  return it == g_instances.end() ? int16_t(-1) : it->second.error;
+  rastcore::Instance* inst = rastcore::instanceFor(handle);
+  return inst ? inst->error : int16_t(-1);
 }
 }

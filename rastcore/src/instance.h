@@ -1,0 +1,28 @@
+// One engine instance: the picture and the state the CV_* calls read and write.
+#pragma once
+
+#include <cstdint>
+
+#include "image.h"
+#include "rastcore3.h"
+
+namespace rastcore {
+
+struct Instance {
+  Image image;          // the current picture; empty when none is loaded
+  int16_t error = 0;    // the value of ImagError after the last call
+  bool undoEnabled = false;
+  bool hasUndo = false;
+  Image undo;           // the picture before the last operation, when undo is enabled
+  uint32_t backColor = 0x00FFFFFF;  // 0x00BBGGRR
+
+  // ---- file and format state (formats side) ----
+
+  // ---- processing, selection and view state (processing side) ----
+};
+
+// The instance behind a handle, or nullptr. The pointer is valid for the duration of one CV_*
+// call; an instance is used from one thread at a time.
+Instance* instanceFor(CV_HANDLE handle);
+
+}  // namespace rastcore
