@@ -48,8 +48,12 @@ double roundHalfEven(double value) {
   return std::fmod(floor, 2.0) == 0.0 ? floor : floor + 1.0;
 }
 
-std::optional<qint16> toInt16(double value) { return toWhole<qint16>(value); }
-std::optional<qint32> toInt32(double value) { return toWhole<qint32>(value); }
+std::optional<qint16> toInt16(double value) {
+  return toWhole<qint16>(value);
+}
+std::optional<qint32> toInt32(double value) {
+  return toWhole<qint32>(value);
+}
 
 std::optional<qint16> toInt16(const QString& text) {
   auto v = toDouble(text);
@@ -71,7 +75,9 @@ QString singleText(float value) {
   return tidyNumber(QString::number(static_cast<double>(value), 'g', 7));
 }
 
-QString flagText(bool value) { return value ? QStringLiteral("True") : QStringLiteral("False"); }
+QString flagText(bool value) {
+  return value ? QStringLiteral("True") : QStringLiteral("False");
+}
 
 std::optional<bool> toFlag(const QString& text) {
   const QString t = text.trimmed();
@@ -81,7 +87,9 @@ std::optional<bool> toFlag(const QString& text) {
   return std::nullopt;
 }
 
-bool toFlag(const QString& text, bool fallback) { return toFlag(text).value_or(fallback); }
+bool toFlag(const QString& text, bool fallback) {
+  return toFlag(text).value_or(fallback);
+}
 
 QString dateText(const QDate& date) {
   if (!date.isValid()) return {};
@@ -100,13 +108,17 @@ std::optional<QDate> parseDate(const QString& text) {
   return d;
 }
 
-QString isoDate(const QDate& date) { return date.toString(Qt::ISODate); }
+QString isoDate(const QDate& date) {
+  return date.toString(Qt::ISODate);
+}
 
 namespace {
 const QDate kOleEpoch(1899, 12, 30);
 }
 
-double toOleDate(const QDate& date) { return static_cast<double>(kOleEpoch.daysTo(date)); }
+double toOleDate(const QDate& date) {
+  return static_cast<double>(kOleEpoch.daysTo(date));
+}
 
 double toOleDate(const QDateTime& when) {
   const double days = toOleDate(when.date());
@@ -136,22 +148,26 @@ QString rtrim(const QString& text) {
   return text.left(n);
 }
 
-QString trim(const QString& text) { return ltrim(rtrim(text)); }
+QString trim(const QString& text) {
+  return ltrim(rtrim(text));
+}
 
-qsizetype length(const QString& text) { return text.toUcs4().size(); }
+qsizetype length(const QString& text) {
+  return text.toUcs4().size();
+}
 
 QString left(const QString& text, qsizetype n) {
   if (n <= 0) return {};
   const auto u = text.toUcs4();
   if (n >= u.size()) return text;
-  return QString::fromUcs4(u.constData(), n);
+  return QString::fromUcs4(reinterpret_cast<const char32_t*>(u.constData()), n);
 }
 
 QString right(const QString& text, qsizetype n) {
   if (n <= 0) return {};
   const auto u = text.toUcs4();
   if (n >= u.size()) return text;
-  return QString::fromUcs4(u.constData() + (u.size() - n), n);
+  return QString::fromUcs4(reinterpret_cast<const char32_t*>(u.constData()) + (u.size() - n), n);
 }
 
 }  // namespace glim::textnum
