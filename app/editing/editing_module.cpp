@@ -1,2 +1,0 @@
-// The editing module; its forms and routines live beside this file.
-namespace glim::editing {}
