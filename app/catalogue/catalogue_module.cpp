@@ -1,2 +1,0 @@
-// The catalogue module; its forms and routines live beside this file.
-namespace glim::catalogue {}

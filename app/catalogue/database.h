@@ -1,0 +1,86 @@
+// An open catalogue file. The catalogue is never created here: opening a missing file, a
+// folder or a file that is not a catalogue fails with an error the caller reports.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+#include <memory>
+
+struct sqlite3;
+
+namespace glim::catalogue {
+
+class Recordset;
+
+enum class DbError {
+  None,
+  Missing,    // the file does not exist, or names a folder
+  Damaged,    // the file is not an SQLite database or fails its integrity check
+  ReadOnly,   // the file or its folder cannot be written
+  NotOpen,    // no file is open
+  Duplicate,  // a unique index refused the row (tbl1's Pathname)
+  Statement,  // the statement failed (syntax, unknown field, type)
+  Busy,       // another connection holds the lock
+};
+
+// A cheap handle: copies share one connection, which closes with the last copy. Recordsets
+// keep a copy, so a recordset handed from one owner to another keeps its file open.
+// One thread only.
+class Database {
+ public:
+  Database() = default;
+
+  // Opens an existing catalogue in read-write mode, WAL journal, synchronous=NORMAL.
+  static Database open(const QString& path);
+
+  bool isOpen() const;
+  QString path() const;
+  void close();  // closes this handle's share; the connection ends with the last copy
+
+  // Executes one Jet-dialect statement through the translator. Values from users go in as
+  // parameters (? in the statement) or through quoted(). Returns false on failure, with
+  // lastError() set and the catalogue unchanged.
+  bool execute(const QString& jetSql, const QVariantList& params = {});
+  // Rows changed by the last execute().
+  int changes() const;
+  // The first column of the first row of a query (translated), or an invalid QVariant.
+  QVariant scalar(const QString& jetSql, const QVariantList& params = {});
+
+  // Nested calls are not supported; a transaction left open is rolled back on close.
+  bool beginTransaction();
+  bool commit();
+  bool rollback();
+  bool inTransaction() const;
+
+  // A recordset over a table name or a SELECT statement (Jet dialect). Nullptr on failure
+  // with lastError() set.
+  std::unique_ptr<Recordset> openRecordset(const QString& source);
+
+  // The column names of a table in table order.
+  QStringList columns(const QString& table);
+  // Columns declared as dates (stored as ISO text, shown as "mm/dd/yyyy").
+  bool isDateColumn(const QString& table, const QString& column);
+
+  QString lastError() const;
+  DbError lastErrorKind() const;
+
+  // For the maintenance routines and tests; nullptr when not open.
+  sqlite3* handle() const;
+
+  struct Shared;
+
+ private:
+  explicit Database(std::shared_ptr<Shared> shared);
+  std::shared_ptr<Shared> d_;
+  // The error of a failed open, kept when there is no connection to hold it.
+  QString openError_;
+  DbError openErrorKind_ = DbError::NotOpen;
+  friend class Recordset;
+};
+
+// "PRAGMA integrity_check" on a file opened read-only: true when it reports "ok".
+bool passesIntegrityCheck(const QString& path, QString* error = nullptr);
+
+}  // namespace glim::catalogue
