@@ -1,2 +1,0 @@
-// The viewer module; its forms and routines live beside this file.
-namespace glim::viewer {}
