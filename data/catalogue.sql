@@ -1,6 +1,7 @@
 -- The empty catalogue installed beside the program as all1.mdb.
 -- Pathname compares exactly (Linux file names are case-sensitive); other texts compare
--- without regard to case. Dates are ISO text yyyy-mm-dd.
+-- without regard to case. Dates are ISO text yyyy-mm-dd in columns declared DATETEXT (TEXT
+-- affinity, so SQLite keeps the text as written; the catalogue layer reads the declaration).
 PRAGMA journal_mode = WAL;
 
 CREATE TABLE tbl1 (
@@ -8,9 +9,9 @@ CREATE TABLE tbl1 (
   Pathname TEXT NOT NULL COLLATE BINARY,
   Extension TEXT COLLATE NOCASE DEFAULT '',
   Filesize INTEGER DEFAULT 0,
-  FileCreationDate TEXT,
-  DateAddedToDB TEXT,
-  DateLastViewed TEXT,
+  FileCreationDate DATETEXT,
+  DateAddedToDB DATETEXT,
+  DateLastViewed DATETEXT,
   NewFile INTEGER DEFAULT 1,
   FileERROR INTEGER DEFAULT 0,
   Width INTEGER DEFAULT 0,

@@ -73,6 +73,8 @@ class Database {
 
  private:
   explicit Database(std::shared_ptr<Shared> shared);
+  // Takes the connection's current error as lastError() (for recordsets).
+  void noteError() const;
   std::shared_ptr<Shared> d_;
   // The error of a failed open, kept when there is no connection to hold it.
   QString openError_;

@@ -115,8 +115,6 @@ class DataControl : public QObject {
   QString recordSource_;
   std::unique_ptr<Recordset> recordset_;
   QList<Binding*> bindings_;
-  DataAction pendingAction_ = DataAction::Bookmark;
-  bool inMove_ = false;
   QString error_;
 };
 

@@ -3,6 +3,7 @@
 // arrival; rows deleted by someone else read as empty. Positions are 0-based.
 #pragma once
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -95,32 +96,39 @@ class Recordset {
 
   // Called before the current row changes (for any reason) and after it has changed; a data
   // control uses them to write its bound controls back and to refresh them.
+  // The reason passed to beforeMove uses DataAction's numbers (datacontrol.h).
   struct Observer {
-    std::function<void()> beforeMove;
+    std::function<void(int reason)> beforeMove;
     std::function<void()> afterMove;
   };
   void setObserver(Observer observer) { observer_ = std::move(observer); }
 
  private:
   friend class Database;
+  enum class Mode { None, Editing, Adding };
+  enum class Kind { Text, Integer, Real, Date };
+
   Recordset(Database db, QString source, QString table, QString keysetSql);
   bool loadKeys();
+  void moveTo(int position, int reason);
   void goTo(int position);
   void readCurrent();
   int fieldIndex(const QString& field) const;
   QVariant storedForm(int column, const QVariant& value, bool* ok) const;
-  QVector<qint64> matching(const QString& criterion, bool* ok) const;
-
-  enum class Mode { None, Editing, Adding };
+  QVariant shownForm(int column, const QVariant& stored) const;
+  bool matching(const QString& criterion, QSet<qint64>* rows) const;
+  void fail(const QString& message);
 
   Database db_;
   QString source_;
   QString table_;
   QString keysetSql_;
+  QStringList filters_;  // filters applied on top of the statement, in order
   QStringList columns_;
-  QVector<bool> dateColumns_;
+  QVector<Kind> kinds_;
   QVector<qint64> keys_;
-  int position_ = -1;  // -1 = BOF; keys_.size() = EOF
+  int position_ = -1;   // -1 = BOF; keys_.size() = EOF
+  bool onGap_ = false;  // the current row was deleted; position_ is the row after the gap
   bool currentDeleted_ = false;
   QVector<QVariant> row_;
   QVector<QVariant> buffer_;

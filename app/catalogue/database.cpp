@@ -1,0 +1,350 @@
+#include "catalogue/database.h"
+
+#include <sqlite3.h>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "catalogue/jetsql.h"
+#include "catalogue/recordset.h"
+
+namespace glim::catalogue {
+
+struct Database::Shared {
+  sqlite3* db = nullptr;
+  QString path;
+  QString error;
+  DbError errorKind = DbError::None;
+  int changes = 0;
+  bool inTransaction = false;
+
+  ~Shared() {
+    if (!db) return;
+    if (inTransaction) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db);
+  }
+
+  void fail(int code, const QString& text) {
+    error = text;
+    switch (code & 0xff) {
+      case SQLITE_CONSTRAINT:
+        errorKind = DbError::Duplicate;
+        break;
+      case SQLITE_CORRUPT:
+      case SQLITE_NOTADB:
+        errorKind = DbError::Damaged;
+        break;
+      case SQLITE_READONLY:
+      case SQLITE_CANTOPEN:
+      case SQLITE_PERM:
+        errorKind = DbError::ReadOnly;
+        break;
+      case SQLITE_BUSY:
+      case SQLITE_LOCKED:
+        errorKind = DbError::Busy;
+        break;
+      default:
+        errorKind = DbError::Statement;
+    }
+  }
+  void failFromDb() { fail(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))); }
+  void succeed() {
+    error.clear();
+    errorKind = DbError::None;
+  }
+};
+
+namespace {
+
+// Binds QVariant values to positional parameters.
+bool bindAll(sqlite3_stmt* stmt, const QVariantList& params) {
+  for (int i = 0; i < params.size(); ++i) {
+    const QVariant& v = params.at(i);
+    int rc = SQLITE_OK;
+    switch (v.typeId()) {
+      case QMetaType::UnknownType:
+        rc = sqlite3_bind_null(stmt, i + 1);
+        break;
+      case QMetaType::Bool:
+        rc = sqlite3_bind_int(stmt, i + 1, v.toBool() ? 1 : 0);
+        break;
+      case QMetaType::Int:
+      case QMetaType::UInt:
+      case QMetaType::Short:
+      case QMetaType::UShort:
+      case QMetaType::LongLong:
+      case QMetaType::ULongLong:
+      case QMetaType::Long:
+        rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
+        break;
+      case QMetaType::Double:
+      case QMetaType::Float:
+        rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
+        break;
+      case QMetaType::QDate: {
+        const QByteArray text = storedDate(v.toDate()).toUtf8();
+        rc = text.isEmpty() ? sqlite3_bind_null(stmt, i + 1)
+                            : sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()),
+                                                SQLITE_TRANSIENT);
+        break;
+      }
+      default: {
+        if (v.isNull()) {
+          rc = sqlite3_bind_null(stmt, i + 1);
+          break;
+        }
+        const QByteArray text = v.toString().toUtf8();
+        rc = sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+      }
+    }
+    if (rc != SQLITE_OK) return false;
+  }
+  return true;
+}
+
+struct Statement {
+  sqlite3_stmt* stmt = nullptr;
+  ~Statement() { sqlite3_finalize(stmt); }
+};
+
+}  // namespace
+
+Database::Database(std::shared_ptr<Shared> shared) : d_(std::move(shared)) {}
+
+Database Database::open(const QString& path) {
+  Database result;
+  const QFileInfo info(path);
+  if (path.trimmed().isEmpty() || !info.exists() || !info.isFile()) {
+    result.openError_ = QStringLiteral("Database %1 does not exist.").arg(path);
+    result.openErrorKind_ = DbError::Missing;
+    return result;
+  }
+  auto shared = std::make_shared<Shared>();
+  shared->path = info.absoluteFilePath();
+  // No SQLITE_OPEN_CREATE: the catalogue is installed, never made here.
+  const int rc = sqlite3_open_v2(QFile::encodeName(shared->path).constData(), &shared->db,
+                                 SQLITE_OPEN_READWRITE, nullptr);
+  if (rc != SQLITE_OK) {
+    result.openError_ = shared->db ? QString::fromUtf8(sqlite3_errmsg(shared->db))
+                                   : QStringLiteral("cannot open %1").arg(path);
+    result.openErrorKind_ = (rc & 0xff) == SQLITE_CANTOPEN ? DbError::ReadOnly : DbError::Damaged;
+    return result;
+  }
+  sqlite3_busy_timeout(shared->db, 5000);
+  sqlite3_extended_result_codes(shared->db, 1);
+  // Reading the schema proves the file is a database; a page of garbage fails here.
+  char* message = nullptr;
+  int check =
+      sqlite3_exec(shared->db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, &message);
+  if (check == SQLITE_OK) {
+    // WAL needs write access to the folder; a read-only catalogue still opens for reading.
+    sqlite3_exec(shared->db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    check = sqlite3_exec(shared->db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, &message);
+  }
+  if (check != SQLITE_OK) {
+    result.openError_ = QString::fromUtf8(message ? message : sqlite3_errstr(check));
+    result.openErrorKind_ = DbError::Damaged;
+    sqlite3_free(message);
+    return result;
+  }
+  return Database(std::move(shared));
+}
+
+void Database::noteError() const {
+  if (d_ && d_->db) d_->failFromDb();
+}
+
+bool Database::isOpen() const {
+  return d_ && d_->db;
+}
+QString Database::path() const {
+  return d_ ? d_->path : QString();
+}
+void Database::close() {
+  d_.reset();
+}
+sqlite3* Database::handle() const {
+  return d_ ? d_->db : nullptr;
+}
+
+QString Database::lastError() const {
+  return d_ ? d_->error : openError_;
+}
+DbError Database::lastErrorKind() const {
+  return d_ ? d_->errorKind : openErrorKind_;
+}
+
+bool Database::execute(const QString& jetSql, const QVariantList& params) {
+  if (!isOpen()) {
+    if (openError_.isEmpty()) openError_ = QStringLiteral("No database is open.");
+    return false;
+  }
+  const QByteArray sql = translateJet(jetSql).toUtf8();
+  Statement s;
+  if (sqlite3_prepare_v2(d_->db, sql.constData(), int(sql.size()), &s.stmt, nullptr) != SQLITE_OK) {
+    d_->failFromDb();
+    return false;
+  }
+  if (!bindAll(s.stmt, params)) {
+    d_->failFromDb();
+    return false;
+  }
+  int rc;
+  while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
+  }
+  if (rc != SQLITE_DONE) {
+    d_->failFromDb();
+    return false;
+  }
+  d_->changes = sqlite3_changes(d_->db);
+  d_->succeed();
+  return true;
+}
+
+int Database::changes() const {
+  return d_ ? d_->changes : 0;
+}
+
+QVariant Database::scalar(const QString& jetSql, const QVariantList& params) {
+  if (!isOpen()) return {};
+  const QByteArray sql = translateJet(jetSql).toUtf8();
+  Statement s;
+  if (sqlite3_prepare_v2(d_->db, sql.constData(), int(sql.size()), &s.stmt, nullptr) != SQLITE_OK ||
+      !bindAll(s.stmt, params)) {
+    d_->failFromDb();
+    return {};
+  }
+  const int rc = sqlite3_step(s.stmt);
+  if (rc != SQLITE_ROW) {
+    if (rc == SQLITE_DONE)
+      d_->succeed();
+    else
+      d_->failFromDb();
+    return {};
+  }
+  d_->succeed();
+  switch (sqlite3_column_type(s.stmt, 0)) {
+    case SQLITE_INTEGER:
+      return QVariant(qlonglong(sqlite3_column_int64(s.stmt, 0)));
+    case SQLITE_FLOAT:
+      return QVariant(sqlite3_column_double(s.stmt, 0));
+    case SQLITE_NULL:
+      return QVariant();
+    default:
+      return QVariant(
+          QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.stmt, 0)),
+                            sqlite3_column_bytes(s.stmt, 0)));
+  }
+}
+
+bool Database::beginTransaction() {
+  if (!isOpen() || d_->inTransaction) return false;
+  if (!execute(QStringLiteral("BEGIN IMMEDIATE"))) return false;
+  d_->inTransaction = true;
+  return true;
+}
+
+bool Database::commit() {
+  if (!isOpen() || !d_->inTransaction) return false;
+  if (!execute(QStringLiteral("COMMIT"))) return false;
+  d_->inTransaction = false;
+  return true;
+}
+
+bool Database::rollback() {
+  if (!isOpen() || !d_->inTransaction) return false;
+  d_->inTransaction = false;
+  return execute(QStringLiteral("ROLLBACK"));
+}
+
+bool Database::inTransaction() const {
+  return d_ && d_->inTransaction;
+}
+
+QStringList Database::columns(const QString& table) {
+  QStringList names;
+  if (!isOpen()) return names;
+  const QByteArray sql = QStringLiteral("SELECT * FROM \"%1\" LIMIT 0")
+                             .arg(QString(table).replace(QLatin1Char('"'), QStringLiteral("\"\"")))
+                             .toUtf8();
+  Statement s;
+  if (sqlite3_prepare_v2(d_->db, sql.constData(), int(sql.size()), &s.stmt, nullptr) != SQLITE_OK) {
+    d_->failFromDb();
+    return names;
+  }
+  for (int i = 0; i < sqlite3_column_count(s.stmt); ++i)
+    names << QString::fromUtf8(sqlite3_column_name(s.stmt, i));
+  return names;
+}
+
+bool Database::isDateColumn(const QString& table, const QString& column) {
+  if (!isOpen()) return false;
+  const char* declared = nullptr;
+  if (sqlite3_table_column_metadata(d_->db, nullptr, table.toUtf8().constData(),
+                                    column.toUtf8().constData(), &declared, nullptr, nullptr,
+                                    nullptr, nullptr) != SQLITE_OK ||
+      !declared)
+    return false;
+  // Dates are declared DATETEXT: TEXT affinity, so SQLite keeps the ISO text as written.
+  return QString::fromUtf8(declared).startsWith(QLatin1String("DATE"), Qt::CaseInsensitive);
+}
+
+std::unique_ptr<Recordset> Database::openRecordset(const QString& source) {
+  if (!isOpen()) {
+    if (openError_.isEmpty()) openError_ = QStringLiteral("No database is open.");
+    return nullptr;
+  }
+  const QString trimmed = source.trimmed();
+  QString table;
+  QString keysetSql;
+  static const QRegularExpression select(
+      QStringLiteral("^SELECT\\s+.+?\\s+FROM\\s+(\\[[^\\]]+\\]|\"[^\"]+\"|\\w+)(.*)$"),
+      QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+  const auto match = select.match(trimmed);
+  if (match.hasMatch()) {
+    table = match.captured(1);
+    if (table.startsWith(QLatin1Char('[')) || table.startsWith(QLatin1Char('"')))
+      table = table.mid(1, table.size() - 2);
+    keysetSql = QStringLiteral("SELECT \"%1\".rowid FROM \"%1\"").arg(table) +
+                translateJet(match.captured(2));
+  } else {
+    table = trimmed;
+    keysetSql = QStringLiteral("SELECT rowid FROM \"%1\" ORDER BY rowid").arg(table);
+  }
+  auto rs = std::unique_ptr<Recordset>(new Recordset(*this, source, table, keysetSql));
+  if (rs->columns_.isEmpty() || !rs->loadKeys()) {
+    if (d_->error.isEmpty()) d_->fail(SQLITE_ERROR, QStringLiteral("Cannot open %1").arg(source));
+    return nullptr;
+  }
+  rs->moveFirst();
+  d_->succeed();
+  return rs;
+}
+
+bool passesIntegrityCheck(const QString& path, QString* error) {
+  const QFileInfo info(path);
+  if (!info.isFile()) {
+    if (error) *error = QStringLiteral("%1 does not exist").arg(path);
+    return false;
+  }
+  sqlite3* db = nullptr;
+  const QByteArray uri = QFile::encodeName(info.absoluteFilePath());
+  int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+  QString result;
+  if (rc == SQLITE_OK) {
+    sqlite3_stmt* stmt = nullptr;
+    rc = sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr);
+    while (rc == SQLITE_OK && sqlite3_step(stmt) == SQLITE_ROW) {
+      if (!result.isEmpty()) result += QLatin1Char('\n');
+      result += QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+    }
+    if (rc != SQLITE_OK || result.isEmpty()) result = QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_finalize(stmt);
+  } else {
+    result = QString::fromUtf8(sqlite3_errstr(rc));
+  }
+  sqlite3_close_v2(db);
+  if (error) *error = result;
+  return result == QLatin1String("ok");
+}
+
+}  // namespace glim::catalogue
