@@ -1,5 +1,7 @@
 #include "instance.h"
 
+#include "fileformat/dib.h"
+
 #include <memory>
 #include <mutex>
 #include <unordered_map>
@@ -30,7 +32,12 @@ void CV_CreateInstance(CV_HANDLE* handle) {
 
 void CV_DestroyInstance(CV_HANDLE handle) {
   std::lock_guard lock(rastcore::g_mutex);
-  rastcore::g_instances.erase(handle);
+  auto it = rastcore::g_instances.find(handle);
+  if (it == rastcore::g_instances.end()) return;
+  // Handles the engine gave out for this instance die with it.
+  rastcore::dibFree(it->second->dibHandle);
+  rastcore::dibFree(it->second->undoDibHandle);
+  rastcore::g_instances.erase(it);
 }
 
 int16_t CV_GetImagError(CV_HANDLE handle) {

@@ -3,20 +3,29 @@
 
 #include <cstdint>
 
+#include "fileformat/state.h"
 #include "image.h"
 #include "rastcore3.h"
 
 namespace rastcore {
 
 struct Instance {
-  Image image;          // the current picture; empty when none is loaded
-  int16_t error = 0;    // the value of ImagError after the last call
+  Image image;        // the current picture; empty when none is loaded
+  int16_t error = 0;  // the value of ImagError after the last call
   bool undoEnabled = false;
   bool hasUndo = false;
-  Image undo;           // the picture before the last operation, when undo is enabled
+  Image undo;                       // the picture before the last operation, when undo is enabled
   uint32_t backColor = 0x00FFFFFF;  // 0x00BBGGRR
 
   // ---- file and format state (formats side) ----
+  FileState file;    // what was loaded, from where, and its file-level facts
+  SaveOptions save;  // the saving family's properties
+  ProgressState progress;
+  uint32_t dibHandle = 0;      // engine-owned handle last given out by CV_GetHDib
+  uint32_t undoDibHandle = 0;  // engine-owned handle last given out by CV_GetHDibUndo
+  int32_t createWidth = 0, createHeight = 0;  // last arguments of CreateDib
+  int16_t createBits = 0;
+  uint32_t createColor = 0;
 
   // ---- processing, selection and view state (processing side) ----
 };

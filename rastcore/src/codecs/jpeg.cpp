@@ -1,0 +1,247 @@
+// JPEG through libjpeg-turbo. libjpeg reports fatal errors by longjmp, so every call into it
+// sits in a small C-style trampoline with no C++ object alive across the setjmp.
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "fileformat/checked.h"
+#include "fileformat/codec.h"
+
+namespace rastcore {
+namespace {
+
+// Progressive files with absurd scan counts decode for minutes; real files have a few dozen.
+constexpr int kMaxScans = 1000;
+
+struct JpegError {
+  jpeg_error_mgr mgr;
+  jmp_buf jump;
+  bool truncated;
+  bool outOfMemory;
+};
+
+void onError(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+  if (cinfo->err->msg_code == JERR_OUT_OF_MEMORY) err->outOfMemory = true;
+  if (cinfo->err->msg_code == JERR_INPUT_EOF) err->truncated = true;
+  longjmp(err->jump, 1);
+}
+
+void onMessage(j_common_ptr cinfo, int level) {
+  // Warnings (level -1) are minor damage that libjpeg recovers from, except a premature end,
+  // which would leave part of the picture grey: that is a truncated file.
+  auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) err->truncated = true;
+}
+
+void onProgress(j_common_ptr cinfo) {
+  if (cinfo->is_decompressor &&
+      reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
+    cinfo->err->msg_code = JERR_BAD_SCAN_SCRIPT;
+    longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1);
+  }
+}
+
+void initError(JpegError& err) {
+  std::memset(&err, 0, sizeof err);
+  jpeg_std_error(&err.mgr);
+  err.mgr.error_exit = onError;
+  err.mgr.emit_message = onMessage;
+}
+
+// Adobe CMYK JPEGs store inverted ink values.
+void cmykRowToBgr(const uint8_t* cmyk, uint8_t* bgr, int width, bool inverted) {
+  for (int x = 0; x < width; ++x, cmyk += 4, bgr += 3) {
+    int c = cmyk[0], m = cmyk[1], y = cmyk[2], k = cmyk[3];
+    if (!inverted) c = 255 - c, m = 255 - m, y = 255 - y, k = 255 - k;
+    bgr[0] = uint8_t(y * k / 255);
+    bgr[1] = uint8_t(m * k / 255);
+    bgr[2] = uint8_t(c * k / 255);
+  }
+}
+
+void setResolution(const jpeg_decompress_struct& cinfo, Decoded& out) {
+  if (cinfo.density_unit == 1 || cinfo.density_unit == 2) {
+    const double perInch = cinfo.density_unit == 2 ? 2.54 : 1.0;
+    if (cinfo.X_density) out.image.xdpi = cinfo.X_density * perInch;
+    if (cinfo.Y_density) out.image.ydpi = cinfo.Y_density * perInch;
+    out.resUnits = cinfo.density_unit == 2 ? RES_Centimeter : RES_Inch;
+  }
+}
+
+// The trampoline: returns a CV_* number. `cmykRow` is scratch for one CMYK row.
+int16_t readJpeg(jpeg_decompress_struct* cinfo, JpegError* err, Decoded* out, Progress* progress,
+                 uint8_t** cmykRow) {
+  if (setjmp(err->jump)) {
+    if (err->outOfMemory) return CV_ERR_OUT_OF_MEMORY;
+    return err->truncated ? CV_ERR_TRUNCATED : CV_ERR_DAMAGED;
+  }
+  jpeg_read_header(cinfo, TRUE);
+  if (!sizeAllowed(cinfo->image_width, cinfo->image_height)) return CV_ERR_TOO_LARGE;
+  const J_COLOR_SPACE in = cinfo->jpeg_color_space;
+  const bool cmyk = in == JCS_CMYK || in == JCS_YCCK;
+  const bool grey = in == JCS_GRAYSCALE;
+  cinfo->out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_EXT_BGR;
+  out->fileBpp = int16_t(cinfo->num_components * 8);
+  jpeg_start_decompress(cinfo);
+  const int16_t rc =
+      allocImage(out->image, cinfo->output_width, cinfo->output_height, grey ? 8 : 24);
+  if (rc != CV_OK) return rc;
+  if (grey) setGreyPalette(out->image);
+  if (cmyk) {
+    *cmykRow = static_cast<uint8_t*>(std::malloc(size_t(cinfo->output_width) * 4));
+    if (!*cmykRow) return CV_ERR_OUT_OF_MEMORY;
+  }
+  const bool inverted = cinfo->saw_Adobe_marker;
+  while (cinfo->output_scanline < cinfo->output_height) {
+    const JDIMENSION y = cinfo->output_scanline;
+    JSAMPROW row = cmyk ? *cmykRow : out->image.row(int(y));
+    if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return CV_ERR_TRUNCATED;
+    if (cmyk) cmykRowToBgr(*cmykRow, out->image.row(int(y)), out->image.width, inverted);
+    if (progress) progress->rows(y + 1, cinfo->output_height);
+    if (err->truncated) return CV_ERR_TRUNCATED;
+  }
+  setResolution(*cinfo, *out);
+  jpeg_finish_decompress(cinfo);
+  return err->truncated ? CV_ERR_TRUNCATED : CV_OK;
+}
+
+// libjpeg's standard tables (JPEG Annex K), scaled per channel for the two factors.
+const unsigned int kLumTable[64] = {16,  11,  10,  16,  24, 40, 51,  61,  12,  12,  14,  19,  26,
+                                    58,  60,  55,  14,  13, 16, 24,  40,  57,  69,  56,  14,  17,
+                                    22,  29,  51,  87,  80, 62, 18,  22,  37,  56,  68,  109, 103,
+                                    77,  24,  35,  55,  64, 81, 104, 113, 92,  49,  64,  78,  87,
+                                    103, 121, 120, 101, 72, 92, 95,  98,  112, 100, 103, 99};
+const unsigned int kChromTable[64] = {
+    17, 18, 24, 47, 99, 99, 99, 99, 18, 21, 26, 66, 99, 99, 99, 99, 24, 26, 56, 99, 99, 99,
+    99, 99, 47, 66, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99,
+    99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99, 99};
+
+struct WriteJob {
+  const Image* image;
+  const SaveOptions* options;
+  Progress* progress;
+  bool grey;    // write one grey component
+  bool greyIn;  // the rows are already 8-bit grey
+  uint8_t* buffer;
+  unsigned long size;
+};
+
+void setSampling(jpeg_compress_struct* cinfo, int16_t mode) {
+  int h = 2, v = 2;
+  if (mode == JPG_SubSampling422) h = 2, v = 1;
+  if (mode == JPG_SubSampling444) h = 1, v = 1;
+  if (mode == JPG_SubSampling411) h = 4, v = 1;
+  cinfo->comp_info[0].h_samp_factor = h;
+  cinfo->comp_info[0].v_samp_factor = v;
+}
+
+int16_t writeJpeg(jpeg_compress_struct* cinfo, JpegError* err, WriteJob* job) {
+  if (setjmp(err->jump)) return err->outOfMemory ? CV_ERR_OUT_OF_MEMORY : CV_ERR_INTERNAL;
+  const Image& img = *job->image;
+  jpeg_mem_dest(cinfo, &job->buffer, &job->size);
+  cinfo->image_width = JDIMENSION(img.width);
+  cinfo->image_height = JDIMENSION(img.height);
+  cinfo->input_components = job->greyIn ? 1 : img.bpp / 8;
+  cinfo->in_color_space = job->greyIn ? JCS_GRAYSCALE : img.bpp == 32 ? JCS_EXT_BGRX : JCS_EXT_BGR;
+  jpeg_set_defaults(cinfo);
+  if (job->grey && !job->greyIn) jpeg_set_colorspace(cinfo, JCS_GRAYSCALE);
+  const int chrom = jpegQualityFromFactor(job->options->jpgChromFactor);
+  const int lum =
+      job->options->jpgLumFactor > 0 ? jpegQualityFromFactor(job->options->jpgLumFactor) : chrom;
+  jpeg_add_quant_table(cinfo, 0, kLumTable, jpeg_quality_scaling(lum), TRUE);
+  jpeg_add_quant_table(cinfo, 1, kChromTable, jpeg_quality_scaling(chrom), TRUE);
+  if (!job->grey) setSampling(cinfo, job->options->jpgSubSampling);
+  if (job->options->jpgProgressive) jpeg_simple_progression(cinfo);
+  cinfo->optimize_coding = TRUE;
+  cinfo->density_unit = 1;
+  cinfo->X_density = UINT16(img.xdpi > 0 && img.xdpi < 65535 ? img.xdpi + 0.5 : 96);
+  cinfo->Y_density = UINT16(img.ydpi > 0 && img.ydpi < 65535 ? img.ydpi + 0.5 : 96);
+  jpeg_start_compress(cinfo, TRUE);
+  while (cinfo->next_scanline < cinfo->image_height) {
+    JSAMPROW row = const_cast<uint8_t*>(img.row(int(cinfo->next_scanline)));
+    jpeg_write_scanlines(cinfo, &row, 1);
+    if (job->progress) job->progress->rows(cinfo->next_scanline, cinfo->image_height);
+  }
+  jpeg_finish_compress(cinfo);
+  return CV_OK;
+}
+
+}  // namespace
+
+int jpegQualityFromFactor(int factor) {
+  if (factor < 1) factor = 1;
+  if (factor > 255) factor = 255;
+  return (factor * 100 + 127) / 255 < 1 ? 1 : (factor * 100 + 127) / 255;
+}
+
+bool sniffJpeg(const uint8_t* d, size_t n) {
+  return n >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF;
+}
+
+int16_t decodeJpeg(const LoadRequest& request, Decoded& out) {
+  jpeg_decompress_struct cinfo;
+  JpegError err;
+  initError(err);
+  cinfo.err = &err.mgr;
+  jpeg_create_decompress(&cinfo);
+  jpeg_progress_mgr monitor{};
+  monitor.progress_monitor = onProgress;
+  cinfo.progress = &monitor;
+  if (request.file)
+    jpeg_stdio_src(&cinfo, request.file);
+  else
+    jpeg_mem_src(&cinfo, request.data, static_cast<unsigned long>(request.size));
+  uint8_t* cmykRow = nullptr;
+  const int16_t rc = readJpeg(&cinfo, &err, &out, request.progress, &cmykRow);
+  jpeg_destroy_decompress(&cinfo);
+  std::free(cmykRow);
+  out.format = FT_JPG;
+  return rc;
+}
+
+// Writes `image` as JPEG with the quality, progression, grey and subsampling options.
+int16_t encodeJpegImage(const Image& source, const SaveOptions& options, Progress* progress,
+                        std::vector<uint8_t>& out) {
+  const bool greyIndexed =
+      source.bpp == 8 && paletteIsGrey(source) && source.palette.size() == 256 && [&] {
+        for (int i = 0; i < 256; ++i)
+          if (source.palette[i].r != i) return false;
+        return true;
+      }();
+  Image converted;
+  const Image* img = &source;
+  if (source.bpp <= 8 && !greyIndexed) {
+    converted = toTrueColor(source, false);
+    if (converted.empty()) return CV_ERR_OUT_OF_MEMORY;
+    img = &converted;
+  }
+  WriteJob job{img,         &options, progress, options.jpgGrayscale || greyIndexed,
+               greyIndexed, nullptr,  0};
+  jpeg_compress_struct cinfo;
+  JpegError err;
+  initError(err);
+  cinfo.err = &err.mgr;
+  jpeg_create_compress(&cinfo);
+  int16_t rc = writeJpeg(&cinfo, &err, &job);
+  jpeg_destroy_compress(&cinfo);
+  if (rc == CV_OK) {
+    try {
+      out.assign(job.buffer, job.buffer + job.size);
+    } catch (const std::bad_alloc&) {
+      rc = CV_ERR_OUT_OF_MEMORY;
+    }
+  }
+  std::free(job.buffer);
+  return rc;
+}
+
+int16_t encodeJpeg(const EncodeRequest& request, std::vector<uint8_t>& out) {
+  return encodeJpegImage(*request.image, *request.options, request.progress, out);
+}
+
+}  // namespace rastcore

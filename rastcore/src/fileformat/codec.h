@@ -1,0 +1,106 @@
+// The codec registry's common types: what a decoder gets and gives back, what an encoder gets.
+// Decoders and encoders return a CV_* error number (0 on success) and never throw.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fileformat/state.h"
+#include "image.h"
+
+namespace rastcore {
+
+// Reports a percentage to the instance's progress sink; calls only when the value changes.
+class Progress {
+ public:
+  using Fn = void (*)(void* context, int pct);
+  Progress() = default;
+  Progress(Fn fn, void* context) : fn_(fn), context_(context) {}
+  void operator()(int pct) {
+    if (fn_ && pct != last_) {
+      last_ = pct;
+      fn_(context_, pct);
+    }
+  }
+  void rows(int64_t done, int64_t total) { (*this)(total > 0 ? int(done * 100 / total) : 100); }
+
+ private:
+  Fn fn_ = nullptr;
+  void* context_ = nullptr;
+  int last_ = -1;
+};
+
+// The file to decode: always its bytes in memory, or (for the streaming decoders, JPEG and
+// PNG) an open file positioned at its start, so a large file is not held twice.
+struct LoadRequest {
+  const uint8_t* data = nullptr;
+  size_t size = 0;
+  FILE* file = nullptr;  // when set, data/size hold only the first bytes (for sniffing)
+  int page = 0;          // page to decode, from 0
+  std::string password;  // ePIC password
+  Progress* progress = nullptr;
+};
+
+struct Decoded {
+  Image image;
+  int16_t format = 0;   // FT_*
+  int16_t fileBpp = 0;  // bits per pixel as stored
+  int16_t numPages = 1;
+  int16_t resUnits = RES_Inch;
+};
+
+struct EncodeRequest {
+  const Image* image = nullptr;
+  const SaveOptions* options = nullptr;
+  const std::vector<uint8_t>* existing = nullptr;  // the target's bytes, for TIFF appends
+  Progress* progress = nullptr;
+};
+
+using DecodeFn = int16_t (*)(const LoadRequest&, Decoded&);
+using EncodeFn = int16_t (*)(const EncodeRequest&, std::vector<uint8_t>& out);
+using SniffFn = bool (*)(const uint8_t* data, size_t size);
+
+struct Codec {
+  int16_t format;  // FT_*
+  const char* name;
+  const char* extensions;  // lower case, separated by spaces, without dots
+  SniffFn sniff;           // null: recognised by extension only
+  DecodeFn decode;         // null: cannot be read
+  EncodeFn encode;         // null: cannot be written
+  bool streams;            // decode reads LoadRequest::file when it is set
+};
+
+// Every codec, in sniffing order.
+const std::vector<Codec>& codecs();
+const Codec* codecForFormat(int16_t format);
+const Codec* codecForExtension(const std::string& lowerExtension);
+const Codec* sniffCodec(const uint8_t* data, size_t size);
+
+// Codec entry points, one pair per format file.
+#define RASTCORE_CODEC(name)                                      \
+  bool sniff##name(const uint8_t* data, size_t size);             \
+  int16_t decode##name(const LoadRequest& request, Decoded& out); \
+  int16_t encode##name(const EncodeRequest& request, std::vector<uint8_t>& out);
+RASTCORE_CODEC(Jpeg)
+RASTCORE_CODEC(Png)
+RASTCORE_CODEC(Tiff)
+RASTCORE_CODEC(Gif)
+RASTCORE_CODEC(Bmp)
+RASTCORE_CODEC(Pcx)
+RASTCORE_CODEC(Tga)
+RASTCORE_CODEC(Wpg)
+RASTCORE_CODEC(Pnm)
+RASTCORE_CODEC(Wmf)
+RASTCORE_CODEC(Epic)
+#undef RASTCORE_CODEC
+
+// JPEG quality 1-100 from an engine quality factor 1-255.
+int jpegQualityFromFactor(int factor);
+int16_t encodeJpegImage(const Image& image, const SaveOptions& options, Progress* progress,
+                        std::vector<uint8_t>& out);
+
+int16_t countTiffPages(const uint8_t* data, size_t size, int16_t& pages);
+
+}  // namespace rastcore

@@ -1,0 +1,206 @@
+#include "fileformat/io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+namespace rastcore {
+namespace {
+
+constexpr size_t kSniffBytes = 64;
+
+struct FileCloser {
+  void operator()(FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+int16_t openError() {
+  return errno == ENOENT || errno == ENOTDIR ? CV_ERR_FILE_NOT_FOUND : CV_ERR_FILE_READ;
+}
+
+// Picks the codec by content; formats without a signature are taken by extension.
+const Codec* chooseCodec(const uint8_t* head, size_t n, const std::string& ext) {
+  if (const Codec* c = sniffCodec(head, n)) return c;
+  const Codec* byExt = codecForExtension(ext);
+  return byExt && !byExt->sniff ? byExt : nullptr;
+}
+
+int16_t decodeWith(const Codec& codec, const LoadRequest& request, Decoded& out) {
+  if (!codec.decode) return CV_ERR_UNKNOWN_FORMAT;
+  int16_t rc;
+  try {
+    rc = codec.decode(request, out);
+  } catch (const std::bad_alloc&) {
+    rc = CV_ERR_OUT_OF_MEMORY;
+  }
+  if (rc == CV_OK && out.image.empty()) rc = CV_ERR_DAMAGED;
+  if (rc != CV_OK) out.image = Image{};
+  return rc;
+}
+
+int16_t readAll(FILE* f, size_t size, std::vector<uint8_t>& bytes) {
+  try {
+    bytes.resize(size);
+  } catch (const std::bad_alloc&) {
+    return CV_ERR_OUT_OF_MEMORY;
+  }
+  const size_t got = std::fread(bytes.data(), 1, size, f);
+  if (got != size) return std::ferror(f) ? CV_ERR_FILE_READ : CV_ERR_TRUNCATED;
+  return CV_OK;
+}
+
+}  // namespace
+
+std::string lowerExtension(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = char(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return ext;
+}
+
+int16_t loadPictureMemory(const uint8_t* data, size_t size, const LoadOptions& options,
+                          Decoded& out) {
+  out = Decoded{};
+  if (!data || size == 0) return CV_ERR_TRUNCATED;
+  const Codec* codec = chooseCodec(data, size, "");
+  if (!codec) return CV_ERR_UNKNOWN_FORMAT;
+  LoadRequest request{data, size, nullptr, options.page, options.password, options.progress};
+  return decodeWith(*codec, request, out);
+}
+
+int16_t loadPictureFile(const std::string& path, const LoadOptions& options, Decoded& out,
+                        int64_t& fileSize) {
+  out = Decoded{};
+  fileSize = 0;
+  if (path.empty()) return CV_ERR_NO_FILENAME;
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return openError();
+  if (!S_ISREG(st.st_mode)) return CV_ERR_FILE_READ;
+  fileSize = st.st_size;
+  if (st.st_size == 0) return CV_ERR_TRUNCATED;
+  if (st.st_size > kMaxFileBytes) return CV_ERR_TOO_LARGE;
+  FilePtr file(std::fopen(path.c_str(), "rb"));
+  if (!file) return openError();
+  uint8_t head[kSniffBytes];
+  const size_t headSize = std::fread(head, 1, sizeof head, file.get());
+  const Codec* codec = chooseCodec(head, headSize, lowerExtension(path));
+  if (!codec) return CV_ERR_UNKNOWN_FORMAT;
+  LoadRequest request{head, headSize, nullptr, options.page, options.password, options.progress};
+  std::vector<uint8_t> bytes;
+  if (codec->streams) {
+    std::rewind(file.get());
+    request.file = file.get();
+  } else {
+    std::rewind(file.get());
+    const int16_t rc = readAll(file.get(), size_t(st.st_size), bytes);
+    if (rc != CV_OK) return rc;
+    request.data = bytes.data();
+    request.size = bytes.size();
+  }
+  return decodeWith(*codec, request, out);
+}
+
+int16_t countPages(const std::string& path, int16_t& pages) {
+  pages = 0;
+  if (path.empty()) return CV_ERR_NO_FILENAME;
+  FilePtr file(std::fopen(path.c_str(), "rb"));
+  if (!file) return openError();
+  struct stat st {};
+  if (::fstat(fileno(file.get()), &st) != 0 || !S_ISREG(st.st_mode)) return CV_ERR_FILE_READ;
+  if (st.st_size == 0) return CV_ERR_TRUNCATED;
+  if (st.st_size > kMaxFileBytes) return CV_ERR_TOO_LARGE;
+  uint8_t head[kSniffBytes];
+  const size_t headSize = std::fread(head, 1, sizeof head, file.get());
+  const Codec* codec = chooseCodec(head, headSize, lowerExtension(path));
+  if (!codec) return CV_ERR_UNKNOWN_FORMAT;
+  if (codec->format != FT_TIF) {
+    pages = 1;
+    return CV_OK;
+  }
+  std::vector<uint8_t> bytes;
+  std::rewind(file.get());
+  const int16_t rc = readAll(file.get(), size_t(st.st_size), bytes);
+  if (rc != CV_OK) return rc;
+  return countTiffPages(bytes.data(), bytes.size(), pages);
+}
+
+int16_t writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+  const size_t slash = path.find_last_of('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty()) return CV_ERR_NO_FILENAME;
+  std::string temp = (slash == std::string::npos ? std::string() : dir) + "." + name + ".XXXXXX";
+  const int fd = ::mkstemp(temp.data());
+  if (fd < 0) return CV_ERR_FILE_WRITE;
+  // Keep the replaced file's permissions; a new file gets the usual 0666 less the umask.
+  struct stat st {};
+  mode_t mode;
+  if (::stat(path.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  size_t done = 0;
+  bool ok = true;
+  while (ok && done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    if (ok) done += size_t(n);
+  }
+  ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+  if (!ok) {
+    ::unlink(temp.c_str());
+    return CV_ERR_FILE_WRITE;
+  }
+  return CV_OK;
+}
+
+int16_t savePicture(const Image& image, const SaveOptions& options, Progress* progress) {
+  if (image.empty()) return CV_ERR_NO_IMAGE;
+  if (options.fileName.empty()) return CV_ERR_NO_FILENAME;
+  const Codec* codec = nullptr;
+  if (options.fileType == FT_DEFAULT) {
+    codec = codecForExtension(lowerExtension(options.fileName));
+    if (!codec) return CV_ERR_SAVE_FORMAT;
+  } else {
+    codec = codecForFormat(options.fileType);
+    if (!codec)
+      return options.fileType == FT_LJP || options.fileType == FT_DCX ? CV_ERR_SAVE_FORMAT
+                                                                      : CV_ERR_UNSUPPORTED_OPTION;
+  }
+  if (!codec->encode) return CV_ERR_SAVE_FORMAT;
+  std::vector<uint8_t> existing;
+  if (codec->format == FT_TIF && options.multiPage) {
+    if (FilePtr f{std::fopen(options.fileName.c_str(), "rb")}) {
+      struct stat st {};
+      if (::fstat(fileno(f.get()), &st) == 0 && st.st_size > 0 && st.st_size <= kMaxFileBytes) {
+        const int16_t rc = readAll(f.get(), size_t(st.st_size), existing);
+        if (rc != CV_OK) return rc;
+      }
+    }
+  }
+  std::vector<uint8_t> bytes;
+  EncodeRequest request{&image, &options, existing.empty() ? nullptr : &existing, progress};
+  int16_t rc;
+  try {
+    rc = codec->encode(request, bytes);
+  } catch (const std::bad_alloc&) {
+    rc = CV_ERR_OUT_OF_MEMORY;
+  }
+  if (rc != CV_OK) return rc;
+  return writeFileAtomically(options.fileName, bytes);
+}
+
+}  // namespace rastcore
