@@ -1,0 +1,143 @@
+#include "cataloguing/pictureadder.h"
+
+#include <limits>
+
+#include <sqlite3.h>
+
+#include "catalogue/jetsql.h"
+#include "cataloguing/pictureentry.h"
+
+namespace glim::cataloguing {
+
+namespace {
+
+constexpr int kProgressEvery = 250;
+
+// One prepared INSERT reused for every row: a whole-disk list of tens of thousands of paths
+// must not pay for parsing a statement per file.
+class InsertStatement {
+ public:
+  InsertStatement(sqlite3* db, bool withTheme) : db_(db) {
+    const char* sql =
+        withTheme ? "INSERT INTO tbl1 (IDNumber, Pathname, Extension, Filesize, FileCreationDate,"
+                    " DateAddedToDB, Class1) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"
+                  : "INSERT INTO tbl1 (IDNumber, Pathname, Extension, Filesize, FileCreationDate,"
+                    " DateAddedToDB) VALUES (?1, ?2, ?3, ?4, ?5, ?6)";
+    if (db_) sqlite3_prepare_v2(db_, sql, -1, &stmt_, nullptr);
+  }
+  ~InsertStatement() { sqlite3_finalize(stmt_); }
+  InsertStatement(const InsertStatement&) = delete;
+  InsertStatement& operator=(const InsertStatement&) = delete;
+
+  bool ready() const { return stmt_ != nullptr; }
+  QString error() const { return db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString(); }
+  int errorCode() const { return db_ ? sqlite3_extended_errcode(db_) : SQLITE_MISUSE; }
+
+  // SQLITE_DONE when stored, SQLITE_CONSTRAINT_UNIQUE for a known path, else the error.
+  int insert(qint32 id, const PictureEntry& entry, int theme) {
+    sqlite3_reset(stmt_);
+    sqlite3_bind_int(stmt_, 1, id);
+    bindText(2, entry.pathname);
+    bindText(3, entry.extension);
+    sqlite3_bind_int64(stmt_, 4, entry.fileSize);
+    bindText(5, catalogue::storedDate(entry.fileDate));
+    bindText(6, catalogue::storedDate(entry.dateAdded));
+    if (theme >= 0) sqlite3_bind_int(stmt_, 7, theme);
+    const int rc = sqlite3_step(stmt_);
+    return rc == SQLITE_CONSTRAINT ? sqlite3_extended_errcode(db_) : rc;
+  }
+
+ private:
+  void bindText(int index, const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(stmt_, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+  }
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+}  // namespace
+
+QString addedMessage(int added, int listed) {
+  return QString::number(added) + QStringLiteral(" files were added to the database.") + u'\r' +
+         QString::number(listed) + QStringLiteral(" files were already listed in the database.");
+}
+
+PictureAdder::PictureAdder(catalogue::Database db) : db_(std::move(db)) {}
+
+qint32 PictureAdder::nextIdFromCatalogue(catalogue::Database& db) {
+  const QVariant last = db.scalar(QStringLiteral("SELECT IDNumber FROM tbl1 ORDER BY rowid DESC"));
+  bool ok = false;
+  const qint64 id = last.toLongLong(&ok);
+  if (!last.isValid() || !ok || id < 0 || id >= std::numeric_limits<qint32>::max()) return 1;
+  return qint32(id + 1);
+}
+
+AddResult PictureAdder::add(const QStringList& paths, const AddProgress& progress) {
+  AddResult result;
+  auto fail = [&](const QString& error, int code, qsizetype from) {
+    result.error = error;
+    result.errorCode = code;
+    result.notReached = int(paths.size() - from);
+  };
+  if (paths.isEmpty()) return result;
+  if (!db_.isOpen() || !db_.beginTransaction()) {
+    fail(db_.lastError().isEmpty() ? QStringLiteral("The catalogue is not open.") : db_.lastError(),
+         SQLITE_CANTOPEN, 0);
+    return result;
+  }
+  InsertStatement insert(db_.handle(), theme_ >= 0);
+  if (!insert.ready()) {
+    fail(insert.error(), insert.errorCode(), 0);
+    db_.rollback();
+    return result;
+  }
+  qint32 id = nextId_;
+  for (qsizetype i = 0; i < paths.size(); ++i) {
+    if (progress && i % kProgressEvery == 0 && i > 0 && !progress(int(i), int(paths.size()))) {
+      result.notReached = int(paths.size() - i);
+      break;
+    }
+    const auto entry = readPictureEntry(paths[i], today_);
+    if (!entry) {
+      ++result.unreadable;
+      continue;
+    }
+    const int rc = insert.insert(id, *entry, theme_);
+    if (rc == SQLITE_DONE) {
+      ++result.added;
+      ++id;
+    } else if (rc == SQLITE_CONSTRAINT_UNIQUE) {
+      ++result.known;
+    } else {
+      fail(insert.error(), rc, i);
+      break;
+    }
+  }
+  if (!db_.commit()) {
+    // Nothing of this run reached the file: report it as such rather than as stored.
+    db_.rollback();
+    result.error = db_.lastError();
+    result.notReached += result.added;
+    result.added = 0;
+    return result;
+  }
+  nextId_ = id;
+  return result;
+}
+
+int removePictures(catalogue::Database& db, const QStringList& paths) {
+  if (!db.isOpen()) return 0;
+  const bool inTransaction = db.beginTransaction();
+  int removed = 0;
+  for (const QString& path : paths)
+    if (db.execute(QStringLiteral("Delete * FROM tbl1 WHERE Pathname = ?;"), {path}))
+      removed += db.changes();
+  if (inTransaction && !db.commit()) {
+    db.rollback();
+    return 0;
+  }
+  return removed;
+}
+
+}  // namespace glim::cataloguing

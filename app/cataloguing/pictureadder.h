@@ -1,0 +1,63 @@
+// The add loop shared by "&Add to DB", the drive scan's "Add to Database" and the windowless
+// cataloguing: one new tbl1 row per picture file, all rows of one run in one transaction.
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+#include "catalogue/database.h"
+
+namespace glim::cataloguing {
+
+struct AddResult {
+  int added = 0;       // rows stored
+  int known = 0;       // refused because the path is catalogued already
+  int unreadable = 0;  // files gone or unreadable by the time they were added
+  int notReached = 0;  // files left out because the run ended on a catalogue error
+  // Set when the catalogue refused a write for another reason (read-only file, full disk);
+  // the run stops there and keeps the rows stored before it.
+  QString error;
+  int errorCode = 0;
+
+  int total() const { return added + known + unreadable + notReached; }
+};
+
+// "A files were added to the database.\r(N - A) files were already listed in the database."
+QString addedMessage(int added, int listed);
+
+// Called every few hundred files with the number handled so far; returning false stops the
+// run after the rows stored up to then.
+using AddProgress = std::function<bool(int done, int total)>;
+
+class PictureAdder {
+ public:
+  explicit PictureAdder(catalogue::Database db);
+
+  // One more than the IDNumber of the last row in table order; 1 for an empty table or
+  // when it cannot be read.
+  static qint32 nextIdFromCatalogue(catalogue::Database& db);
+
+  qint32 nextId() const { return nextId_; }
+  void setNextId(qint32 id) { nextId_ = id; }
+  // The theme written into Class1; nothing written when unset (the drive scan).
+  void setTheme(int theme) { theme_ = theme; }
+  void clearTheme() { theme_ = -1; }
+  void setToday(const QDate& today) { today_ = today; }
+
+  // Adds the files in order. Every stored row consumes one ID number; a refused file does not.
+  AddResult add(const QStringList& paths, const AddProgress& progress = {});
+
+ private:
+  catalogue::Database db_;
+  qint32 nextId_ = 1;
+  int theme_ = -1;
+  QDate today_ = QDate::currentDate();
+};
+
+// Deletes the rows of exactly these paths (a path may hold quotes); returns the rows deleted.
+// Failures are skipped, as the removal is best effort by design.
+int removePictures(catalogue::Database& db, const QStringList& paths);
+
+}  // namespace glim::cataloguing

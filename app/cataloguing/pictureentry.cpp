@@ -1,0 +1,46 @@
+#include "cataloguing/pictureentry.h"
+
+#include <sys/stat.h>
+#include <QDateTime>
+#include <QFile>
+
+#include "shell/base/textnum.h"
+
+namespace glim::cataloguing {
+
+QString storedExtension(const QString& path) {
+  return textnum::right(path, 3).toLower();
+}
+
+std::optional<PictureEntry> readPictureEntry(const QString& path, const QDate& today) {
+  // One stat call: the walk hands over tens of thousands of paths and the add runs per file.
+  struct stat st;
+  if (stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+    return std::nullopt;
+  PictureEntry entry;
+  entry.pathname = path;
+  entry.extension = storedExtension(path);
+  entry.fileSize = st.st_size;
+  entry.fileDate = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec).date();
+  entry.dateAdded = today;
+  return entry;
+}
+
+const QStringList& pictureTypes() {
+  static const QStringList types{"jpg", "gif", "bmp", "tif", "pcx",
+                                 "pic", "tga", "wmf", "wpg", "png"};
+  return types;
+}
+
+QString typePattern(const QStringList& ticked) {
+  QString pattern;
+  for (const QString& type : pictureTypes())
+    if (ticked.contains(type, Qt::CaseInsensitive)) pattern += QStringLiteral(";*.") + type;
+  return pattern.mid(1);
+}
+
+QStringList patternFilters(const QString& pattern) {
+  return pattern.split(u';', Qt::SkipEmptyParts);
+}
+
+}  // namespace glim::cataloguing

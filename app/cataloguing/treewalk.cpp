@@ -1,0 +1,224 @@
+#include "cataloguing/treewalk.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QStorageInfo>
+#include <QStringView>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace glim::cataloguing {
+
+namespace {
+
+constexpr qsizetype kReportBatch = 4096;
+
+// Hands batches to the caller at a pace a window can follow.
+class Reporter {
+ public:
+  Reporter(const WalkReport& report, int everyMs) : report_(report), everyMs_(everyMs) {
+    clock_.start();
+  }
+
+  void enterFolder(const std::string& folder) { folder_ = &folder; }
+  void add(const std::string& path) { found_.append(QFile::decodeName(path.c_str())); }
+  void maybeReport(const WalkResult& so_far) {
+    if (found_.size() >= kReportBatch || clock_.elapsed() >= everyMs_) flush(so_far);
+  }
+  void flush(const WalkResult& so_far) {
+    if (!report_) {
+      found_.clear();
+      return;
+    }
+    WalkProgress progress;
+    if (folder_) progress.folder = QFile::decodeName(folder_->c_str());
+    progress.found = std::move(found_);
+    progress.folders = so_far.folders;
+    progress.files = so_far.files;
+    progress.matches = so_far.matches;
+    found_ = QStringList();
+    clock_.restart();
+    report_(progress);
+  }
+
+ private:
+  const WalkReport& report_;
+  const int everyMs_;
+  QElapsedTimer clock_;
+  const std::string* folder_ = nullptr;
+  QStringList found_;
+};
+
+bool isFolder(int dirFd, const dirent* entry) {
+  if (entry->d_type == DT_DIR) return true;
+  if (entry->d_type != DT_UNKNOWN) return false;
+  struct stat st;  // file systems that leave the type out of the listing
+  return fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isDotOrDotDot(const char* name) {
+  return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+struct FolderListing {
+  std::vector<std::string> subFolders;
+  std::vector<std::string> matches;
+};
+
+class Walker {
+ public:
+  Walker(const WalkRequest& request, const std::atomic_bool& stop, const WalkReport& report)
+      : request_(request),
+        stop_(stop),
+        reporter_(report, request.reportEveryMs),
+        pattern_(QFile::encodeName(request.pattern).toStdString()) {}
+
+  WalkResult run() {
+    for (const QString& root : request_.roots) {
+      if (stopped()) break;
+      walkRoot(QFile::encodeName(withSeparator(root)).toStdString());
+    }
+    result_.stopped = stopped();
+    reporter_.flush(result_);
+    return result_;
+  }
+
+ private:
+  bool stopped() const { return stop_.load(std::memory_order_relaxed); }
+
+  // Depth first with an explicit stack, so a deep tree cannot exhaust the thread's stack.
+  void walkRoot(const std::string& root) {
+    struct stat st;
+    if (stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+    rootDevice_ = st.st_dev;
+    std::vector<std::string> pending{root};
+    while (!pending.empty() && !stopped()) {
+      std::string folder = std::move(pending.back());
+      pending.pop_back();
+      FolderListing listing = listFolder(folder);
+      for (auto it = listing.subFolders.rbegin(); it != listing.subFolders.rend(); ++it)
+        pending.push_back(folder + *it + '/');
+    }
+  }
+
+  FolderListing listFolder(const std::string& folder) {
+    FolderListing listing;
+    current_ = folder;
+    reporter_.enterFolder(current_);
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return listing;  // unreadable folders are skipped silently
+    struct stat st;
+    if (request_.oneFileSystem && (fstat(fd, &st) != 0 || st.st_dev != rootDevice_)) {
+      close(fd);
+      return listing;
+    }
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+      close(fd);
+      return listing;
+    }
+    readEntries(dir, listing);
+    closedir(dir);
+    std::sort(listing.subFolders.begin(), listing.subFolders.end());
+    std::sort(listing.matches.begin(), listing.matches.end());
+    for (const std::string& name : listing.matches) reporter_.add(folder + name);
+    result_.matches += qint64(listing.matches.size());
+    reporter_.maybeReport(result_);
+    return listing;
+  }
+
+  void readEntries(DIR* dir, FolderListing& listing) {
+    const int fd = dirfd(dir);
+    while (const dirent* entry = readdir(dir)) {
+      if (stopped()) return;
+      const char* name = entry->d_name;
+      if (isDotOrDotDot(name)) continue;
+      if (isFolder(fd, entry)) {
+        if (name[0] == '.') continue;  // hidden folders are neither counted nor searched
+        ++result_.folders;
+        listing.subFolders.emplace_back(name);
+        continue;
+      }
+      if (!request_.findMode) {
+        ++result_.files;
+        continue;
+      }
+      if (fnmatch(pattern_.c_str(), name, FNM_CASEFOLD) == 0) listing.matches.emplace_back(name);
+    }
+  }
+
+  const WalkRequest& request_;
+  const std::atomic_bool& stop_;
+  Reporter reporter_;
+  std::string pattern_;
+  std::string current_;
+  dev_t rootDevice_ = 0;
+  WalkResult result_;
+};
+
+bool isPseudoOrRemote(const QByteArray& type) {
+  static const char* const kSkipped[] = {
+      "proc",           "sysfs",   "devtmpfs", "devpts",          "tmpfs",
+      "ramfs",          "cgroup",  "cgroup2",  "securityfs",      "debugfs",
+      "tracefs",        "pstore",  "bpf",      "mqueue",          "hugetlbfs",
+      "configfs",       "fusectl", "autofs",   "binfmt_misc",     "efivarfs",
+      "rpc_pipefs",     "nsfs",    "squashfs", "iso9660",         "nfs",
+      "nfs4",           "cifs",    "smb3",     "smbfs",           "fuse.sshfs",
+      "sshfs",          "afs",     "ceph",     "fuse.gvfsd-fuse", "fuse.portal",
+      "overlayfs-lower"};
+  for (const char* name : kSkipped)
+    if (type == name) return true;
+  return false;
+}
+
+bool isUnderSystemFolder(const QString& path) {
+  for (const char* top : {"/proc", "/sys", "/dev", "/run"})
+    if (path == QLatin1String(top) || path.startsWith(QLatin1String(top) + u'/')) return true;
+  return false;
+}
+
+}  // namespace
+
+QString withSeparator(const QString& folder) {
+  return folder.endsWith(u'/') ? folder : folder + u'/';
+}
+
+WalkResult walkTree(const WalkRequest& request, const std::atomic_bool& stop,
+                    const WalkReport& report) {
+  return Walker(request, stop, report).run();
+}
+
+QStringList localVolumes() {
+  QStringList roots;
+  QList<QByteArray> devices;
+  QList<QStorageInfo> volumes = QStorageInfo::mountedVolumes();
+  std::sort(volumes.begin(), volumes.end(), [](const QStorageInfo& a, const QStorageInfo& b) {
+    return a.rootPath() < b.rootPath();
+  });
+  for (const QStorageInfo& volume : volumes) {
+    if (!volume.isValid() || !volume.isReady()) continue;
+    if (isPseudoOrRemote(volume.fileSystemType()) || isUnderSystemFolder(volume.rootPath()))
+      continue;
+    // The same device mounted twice (bind mounts) is searched once, from its first mount.
+    if (devices.contains(volume.device())) continue;
+    devices.append(volume.device());
+    roots.append(volume.rootPath());
+  }
+  return roots;
+}
+
+QStringList volumesUnder(const QString& root) {
+  QStringList roots{root};
+  const QString prefix = withSeparator(root);
+  for (const QString& volume : localVolumes())
+    if (volume.startsWith(prefix) && volume != root) roots.append(volume);
+  return roots;
+}
+
+}  // namespace glim::cataloguing
