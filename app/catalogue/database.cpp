@@ -1,8 +1,10 @@
 #include "catalogue/database.h"
 
 #include <sqlite3.h>
+
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cstdlib>
 
 #include "catalogue/jetsql.h"
 #include "catalogue/recordset.h"
@@ -131,10 +133,22 @@ Database Database::open(const QString& path) {
   }
   sqlite3_busy_timeout(shared->db, 5000);
   sqlite3_extended_result_codes(shared->db, 1);
-  // Reading the schema proves the file is a database; a page of garbage fails here.
+  // Reading the schema proves the file is a database (a page of garbage fails here), and
+  // tbl1 that it is a catalogue: an empty file would otherwise pass as an empty database.
   char* message = nullptr;
-  int check =
-      sqlite3_exec(shared->db, "SELECT count(*) FROM sqlite_schema", nullptr, nullptr, &message);
+  int tables = 0;
+  int check = sqlite3_exec(
+      shared->db, "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = 'tbl1'",
+      [](void* out, int, char** values, char**) {
+        *static_cast<int*>(out) = values[0] ? std::atoi(values[0]) : 0;
+        return 0;
+      },
+      &tables, &message);
+  if (check == SQLITE_OK && tables == 0) {
+    result.openError_ = QStringLiteral("%1 is not a Glimmora catalogue.").arg(path);
+    result.openErrorKind_ = DbError::Damaged;
+    return result;
+  }
   if (check == SQLITE_OK) {
     // WAL needs write access to the folder; a read-only catalogue still opens for reading.
     sqlite3_exec(shared->db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
