@@ -1,9 +1,290 @@
 #include "shell/startup.h"
 
+#include <unistd.h>
 #include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+#include <cstdio>
+
+#include "shell/association.h"
+#include "shell/base/appstate.h"
+#include "shell/base/dialogs.h"
+#include "shell/base/forms.h"
+#include "shell/base/keys.h"
+#include "shell/base/settings.h"
+#include "shell/credentials.h"
+#include "shell/frmMain.h"
+#include "shell/frmSplash.h"
+#include "shell/shutdown.h"
+
+#if __has_include("shell/frmLogin.h")
+#include "shell/frmLogin.h"
+#define GLIMMORA_HAVE_LOGIN 1
+#endif
+#if __has_include("query/frmQuery.h")
+#include "query/frmQuery.h"
+#define GLIMMORA_HAVE_QUERY 1
+#endif
+#if __has_include("viewer/frmPicPasswordqry.h")
+#include "viewer/frmPicPasswordqry.h"
+#define GLIMMORA_HAVE_PICPASSWORDQRY 1
+#endif
+#if __has_include("query/printset.h")
+#include "query/printset.h"
+#define GLIMMORA_HAVE_PRINTSET 1
+#endif
+#if __has_include("cataloguing/commandline.h")
+#include "cataloguing/commandline.h"
+#define GLIMMORA_HAVE_CATALOGUING_CLI 1
+#endif
 
 namespace glim {
 
-int runProgram(QApplication& app) { return app.exec(); }
+namespace {
+
+const QString kNo = QStringLiteral("No");
+const QString kYes = QStringLiteral("Yes");
+
+void printError(const QString& text) {
+  std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+}  // namespace
+
+StartupConfig StartupConfig::forRunningProgram(const QStringList& applicationArguments) {
+  StartupConfig config;
+  config.programFolder = QCoreApplication::applicationDirPath();
+  config.programPath = QCoreApplication::applicationFilePath();
+  config.arguments = applicationArguments.mid(1);
+  return config;
+}
+
+Startup::Startup(StartupConfig config) : config_(std::move(config)) {}
+
+Startup::~Startup() = default;
+
+QString Startup::lockPathForUser() {
+  // The settings folder is per user; a runtime folder would be too, but tests point the
+  // settings folder at their own place and so get their own lock.
+  QDir().mkpath(settings::folder());
+  if (QFileInfo(settings::folder()).isWritable())
+    return settings::folder() + QStringLiteral("/glimmora.lock");
+  return QDir::tempPath() + QStringLiteral("/glimmora-%1.lock").arg(getuid());
+}
+
+QString Startup::normaliseFolder(const QString& folder) {
+  QString out = folder.trimmed();
+  if (!out.endsWith(u'/')) out += u'/';
+  return out;
+}
+
+bool Startup::isQueryFileCommandLine(const QString& commandLine) {
+  return commandLine.size() >= 8;
+}
+
+bool Startup::claimSingleInstance() {
+  const QString path = config_.lockPath.isEmpty() ? lockPathForUser() : config_.lockPath;
+  lock_ = std::make_unique<QLockFile>(path);
+  // No time-based staleness: a lock is stale only when its process is gone.
+  lock_->setStaleLockTime(0);
+  if (lock_->tryLock(0)) return true;
+  if (lock_->error() != QLockFile::LockFailedError) return true;  // cannot tell: go on
+  lock_.reset();
+  const QString text = QStringLiteral("Only one copy of Glimmora can run at a time.");
+  if (!config_.arguments.isEmpty() && config_.arguments.first().startsWith(QStringLiteral("--")))
+    printError(text);
+  else
+    dialogs().message(text, MsgButtons::OK, MsgIcon::Critical, QStringLiteral("Warning"));
+  return false;
+}
+
+void Startup::setProgramFolder() {
+  appState().ProgramFolder = normaliseFolder(config_.programFolder);
+}
+
+void Startup::writeDefaults() {
+  AppState& state = appState();
+  state.DatabasePath = state.ProgramFolder + QStringLiteral("all1.mdb");
+  keys::writeText(keys::kDatabase, state.DatabasePath);
+  keys::writeText(keys::kAlwaysOnTop, QStringLiteral("1"));
+  keys::writeText(keys::kQryPasswordPrompt, QStringLiteral("True"));
+  keys::writeText(keys::kPasswordPrompt, QStringLiteral("1"));
+  keys::writeText(keys::kAutoRepeat, QStringLiteral("0"));
+  keys::writeText(keys::kDftSlideSize, QStringLiteral("Full"));
+  keys::writeText(keys::kDftViewerSize, QStringLiteral("Normal"));
+  keys::writeText(keys::kSlideTime, QStringLiteral("7"));
+  keys::writeText(keys::kStartPic, QStringLiteral("First"));
+  keys::writeText(keys::kFormsRunStat, QStringLiteral("0"));
+  keys::writeText(keys::kPathsSet, QStringLiteral("False"));
+  keys::writeText(keys::kConfirmDeletes, QStringLiteral("True"));
+  keys::writeText(keys::kAutoStartQry, QStringLiteral("False"));
+  for (int i = 1; i <= 7; ++i) keys::writeText(keys::mainPathKey(i), keys::mainPathKey(i));
+
+  // The first backup: a pristine copy of the installed empty catalogue, which "start with a
+  // fresh database" restores later. Skipped silently when there is no catalogue.
+  const QString fresh = state.ProgramFolder + QStringLiteral("budb.bdb");
+  if (QFileInfo::exists(fresh)) QFile::remove(fresh);
+  if (QFileInfo(state.DatabasePath).isFile()) QFile::copy(state.DatabasePath, fresh);
+}
+
+void Startup::readFirstRunState() {
+  AppState& state = appState();
+  state.HasRunBeforeValue = keys::hasRunBefore();
+  if (state.HasRunBeforeValue != kNo) {
+    state.DatabasePath = keys::database();
+    return;
+  }
+  keys::writeText(keys::kHasRunBefore, kYes);
+  association::registerPictureSetType(config_.programPath, state.ProgramFolder);
+  writeDefaults();
+}
+
+void Startup::setStartMode() {
+  AppState& state = appState();
+  state.CommandLine = config_.commandLine();
+  state.QueryFileStart = isQueryFileCommandLine(state.CommandLine);
+  if (!state.QueryFileStart) {
+    state.SlideShowOnOpen = false;
+    return;
+  }
+  state.SlideShowOnOpen = true;
+  if (keys::qryPasswordPrompt()) showPicturePasswordPrompt();
+  state.AutoStartQuery = keys::autoStartQry();
+}
+
+void Startup::showPicturePasswordPrompt() {
+#ifdef GLIMMORA_HAVE_PICPASSWORDQRY
+  AppState& state = appState();
+  state.QueryPasswordPending = true;
+  QPointer<QWidget> prompt = forms::get<frmPicPasswordqry>();
+  prompt->show();
+  // The prompt clears the flag when it unloads.
+  while (state.QueryPasswordPending && prompt)
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  state.QueryPasswordPending = false;
+#endif
+}
+
+bool Startup::runLogin() {
+#ifdef GLIMMORA_HAVE_LOGIN
+  frmLogin login;
+  login.exec();
+  const bool succeeded = login.LoginSucceeded;
+  login.close();
+  return succeeded;
+#else
+  return true;
+#endif
+}
+
+void Startup::wait(int milliseconds) {
+  if (milliseconds <= 0) {
+    QCoreApplication::processEvents();
+    return;
+  }
+  QEventLoop loop;
+  QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+bool Startup::runWindowlessCommand() {
+  if (config_.arguments.isEmpty()) return false;
+  const QString option = config_.arguments.first();
+  const QStringList rest = config_.arguments.mid(1);
+  if (option == QStringLiteral("--print-set")) {
+#ifdef GLIMMORA_HAVE_PRINTSET
+    exitCode_ = query::printSet(rest);
+#else
+    printError(QStringLiteral("--print-set is not available in this build."));
+    exitCode_ = 2;
+#endif
+    return true;
+  }
+  if (option == QStringLiteral("--add-folder") || option == QStringLiteral("--scan")) {
+#ifdef GLIMMORA_HAVE_CATALOGUING_CLI
+    exitCode_ = cataloguing::runCommandLine(config_.arguments);
+#else
+    printError(option + QStringLiteral(" is not available in this build."));
+    exitCode_ = 2;
+#endif
+    return true;
+  }
+  return false;
+}
+
+StartOutcome Startup::run() {
+  if (!claimSingleInstance()) return StartOutcome::SecondInstance;
+  setProgramFolder();
+
+  AppState& state = appState();
+  state.PleaseWaitShown = false;
+  state.QueryPasswordPending = false;
+  state.HelpFile = state.ProgramFolder + QStringLiteral("Glimmora.hlp");
+  state.QueryHelpFile = state.ProgramFolder + QStringLiteral("QUERYHELP.HLP");
+  state.ViewerOpening = true;
+  state.ConfirmDeletes = true;
+  state.MoveNoticeMode = 0;
+
+  readFirstRunState();
+  state.AutoStartQuery = false;
+  state.FormsRunStat = keys::formsRunStat();
+  state.LoginRequired = false;
+
+  if (runWindowlessCommand()) return StartOutcome::Windowless;
+  setStartMode();
+
+  splash_ = new frmSplash();
+  splash_->Form_Load();
+  state.ShowImageInfo = keys::showFraPic();
+  if (credentials::useLogin()) state.LoginRequired = true;
+  if (state.LoginRequired && !runLogin()) {
+    delete splash_.data();
+    return StartOutcome::LoginFailed;
+  }
+
+  main_ = new frmMain();
+  state.MainForm = main_;
+  wait(state.QueryFileStart ? config_.splashMsQueryFile : config_.splashMs);
+  state.AreaLeft = 178.228f;
+  state.AreaTop = 8.129f;
+
+  state.QueryFileRun = state.QueryFileStart;
+  if (state.QueryFileStart) {
+#ifdef GLIMMORA_HAVE_QUERY
+    forms::get<frmQuery>();
+#endif
+  } else {
+    wait(config_.mainLoadMs);
+  }
+
+  if (splash_) {
+    splash_->close();
+    delete splash_.data();
+  }
+  if (main_) main_->show();
+  return StartOutcome::Running;
+}
+
+int runProgram(QApplication& app) {
+  // The main window ends the program itself, after closing the others in order.
+  app.setQuitOnLastWindowClosed(false);
+  app.setApplicationName(QStringLiteral("Glimmora"));
+  Startup startup(StartupConfig::forRunningProgram(app.arguments()));
+  switch (startup.run()) {
+    case StartOutcome::SecondInstance:
+    case StartOutcome::LoginFailed:
+      return 0;
+    case StartOutcome::Windowless:
+      return startup.exitCode();
+    case StartOutcome::Running:
+      break;
+  }
+  if (qEnvironmentVariableIsSet("GLIMMORA_QUIT_WHEN_SHOWN"))
+    QTimer::singleShot(0, &app, [] { shutdown::exitProgram(); });
+  return app.exec();
+}
 
 }  // namespace glim

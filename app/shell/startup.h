@@ -1,12 +1,82 @@
-// The program's entry: the start-up routine, the splash, the first run and the hand-over to
-// the main window.
+// The program's entry: the start-up routine, the first run and the hand-over to the main
+// window (or, with a picture-set file on the command line, to the query builder).
 #pragma once
+
+#include <QLockFile>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <memory>
 
 class QApplication;
 
 namespace glim {
 
-// Runs start-up and then the event loop; returns the process exit code.
+class frmMain;
+class frmSplash;
+
+struct StartupConfig {
+  QString programFolder;  // the running program's folder
+  QString programPath;    // the running program, for the file-type registration
+  QStringList arguments;  // the arguments after the program's name
+  QString lockPath;       // the single-instance lock; empty: lockPathForUser()
+  // How long the splash stays up (the spec's yield counts become timers of similar length).
+  int splashMsQueryFile = 150;
+  int splashMs = 600;
+  int mainLoadMs = 1500;
+
+  // The whole argument text, untrimmed, as the program received it.
+  QString commandLine() const { return arguments.join(u' '); }
+  static StartupConfig forRunningProgram(const QStringList& applicationArguments);
+};
+
+enum class StartOutcome {
+  Running,         // the main window is up (or loaded behind the query builder)
+  SecondInstance,  // another copy runs; the message was shown
+  LoginFailed,     // the login was cancelled or failed
+  Windowless,      // a windowless command ran; exitCode() holds its result
+};
+
+class Startup {
+ public:
+  explicit Startup(StartupConfig config);
+  ~Startup();
+
+  // Runs the start-up steps in order; on Running the program lives on in its windows.
+  StartOutcome run();
+  int exitCode() const { return exitCode_; }
+  frmMain* mainWindow() const { return main_; }
+
+  // The steps, public so that tests can run them one by one.
+  bool claimSingleInstance();  // false (after the message) when another copy holds the lock
+  void setProgramFolder();
+  void readFirstRunState();  // "HasRunBefore": first-run set-up or the stored catalogue path
+  void setStartMode();       // command-line mode and its password prompt
+
+  static QString lockPathForUser();
+  // The program folder as AppState keeps it: trimmed, ending in the separator.
+  static QString normaliseFolder(const QString& folder);
+  // 8 or more characters of argument text name a picture-set file.
+  static bool isQueryFileCommandLine(const QString& commandLine);
+  // The first-run defaults, then the first backup of the catalogue ("budb.bdb").
+  static void writeDefaults();
+
+ private:
+  bool runWindowlessCommand();
+  void showPicturePasswordPrompt();
+  bool runLogin();
+  void wait(int milliseconds);
+
+  StartupConfig config_;
+  std::unique_ptr<QLockFile> lock_;
+  QPointer<frmSplash> splash_;
+  QPointer<frmMain> main_;
+  int exitCode_ = 0;
+};
+
+// Runs start-up and then the event loop; returns the process exit code. With the environment
+// variable GLIMMORA_QUIT_WHEN_SHOWN set, the program ends as soon as its main window has been
+// shown (used by tests that start the real program).
 int runProgram(QApplication& app);
 
 }  // namespace glim
