@@ -12,11 +12,16 @@ Dialogs* g_installed = nullptr;
 
 QMessageBox::Icon qtIcon(MsgIcon icon) {
   switch (icon) {
-    case MsgIcon::Critical: return QMessageBox::Critical;
-    case MsgIcon::Question: return QMessageBox::Question;
-    case MsgIcon::Exclamation: return QMessageBox::Warning;
-    case MsgIcon::Information: return QMessageBox::Information;
-    case MsgIcon::None: break;
+    case MsgIcon::Critical:
+      return QMessageBox::Critical;
+    case MsgIcon::Question:
+      return QMessageBox::Question;
+    case MsgIcon::Exclamation:
+      return QMessageBox::Warning;
+    case MsgIcon::Information:
+      return QMessageBox::Information;
+    case MsgIcon::None:
+      break;
   }
   return QMessageBox::NoIcon;
 }
@@ -29,21 +34,26 @@ struct ButtonSet {
 ButtonSet buttonSet(MsgButtons buttons) {
   using B = QMessageBox;
   switch (buttons) {
-    case MsgButtons::OKCancel: return {{B::Ok, B::Cancel}, {MsgResult::OK, MsgResult::Cancel}};
+    case MsgButtons::OKCancel:
+      return {{B::Ok, B::Cancel}, {MsgResult::OK, MsgResult::Cancel}};
     case MsgButtons::AbortRetryIgnore:
       return {{B::Abort, B::Retry, B::Ignore},
               {MsgResult::Abort, MsgResult::Retry, MsgResult::Ignore}};
     case MsgButtons::YesNoCancel:
       return {{B::Yes, B::No, B::Cancel}, {MsgResult::Yes, MsgResult::No, MsgResult::Cancel}};
-    case MsgButtons::YesNo: return {{B::Yes, B::No}, {MsgResult::Yes, MsgResult::No}};
+    case MsgButtons::YesNo:
+      return {{B::Yes, B::No}, {MsgResult::Yes, MsgResult::No}};
     case MsgButtons::RetryCancel:
       return {{B::Retry, B::Cancel}, {MsgResult::Retry, MsgResult::Cancel}};
-    case MsgButtons::OK: break;
+    case MsgButtons::OK:
+      break;
   }
   return {{B::Ok}, {MsgResult::OK}};
 }
 
-MsgResult firstButton(MsgButtons buttons) { return buttonSet(buttons).results.first(); }
+MsgResult firstButton(MsgButtons buttons) {
+  return buttonSet(buttons).results.first();
+}
 }  // namespace
 
 Dialogs& Dialogs::instance() {
@@ -51,27 +61,31 @@ Dialogs& Dialogs::instance() {
   return g_installed ? *g_installed : real;
 }
 
-void Dialogs::install(Dialogs* dialogs) { g_installed = dialogs; }
+void Dialogs::install(Dialogs* dialogs) {
+  g_installed = dialogs;
+}
 
 MsgResult QtDialogs::message(const QString& text, MsgButtons buttons, MsgIcon icon,
                              const QString& title, QWidget* parent) {
-  QMessageBox box(qtIcon(icon), title, text, QMessageBox::NoButton, parent);
+  // The system's texts break lines with a carriage return alone, which a label does not show.
+  QString shown = text;
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+  QMessageBox box(qtIcon(icon), title, shown, QMessageBox::NoButton, parent);
   const ButtonSet set = buttonSet(buttons);
   for (auto b : set.buttons) box.addButton(b);
   box.setDefaultButton(set.buttons.first());
   const auto chosen = static_cast<QMessageBox::StandardButton>(box.exec());
   const qsizetype index = set.buttons.indexOf(chosen);
   // Closing the box with Escape or the title bar picks Cancel where there is one.
-  if (index < 0) return set.results.contains(MsgResult::Cancel) ? MsgResult::Cancel
-                                                                : set.results.last();
+  if (index < 0)
+    return set.results.contains(MsgResult::Cancel) ? MsgResult::Cancel : set.results.last();
   return set.results[index];
 }
 
 std::optional<QString> QtDialogs::input(const QString& prompt, const QString& title,
                                         const QString& defaultText, QWidget* parent) {
   bool ok = false;
-  QString text =
-      QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
+  QString text = QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, defaultText, &ok);
   if (!ok) return std::nullopt;
   return text;
 }
@@ -90,7 +104,9 @@ QString QtDialogs::chooseFolder(const QString& title, const QString& folder, QWi
   return QFileDialog::getExistingDirectory(parent, title, folder);
 }
 
-void QtDialogs::beep() { QApplication::beep(); }
+void QtDialogs::beep() {
+  QApplication::beep();
+}
 
 QList<ScriptedDialogs::Call> ScriptedDialogs::messages() const {
   QList<Call> out;
@@ -153,6 +169,8 @@ QString ScriptedDialogs::chooseFolder(const QString& title, const QString& folde
   return nextPath();
 }
 
-void ScriptedDialogs::beep() { calls_.append({Kind::Beep, {}, {}, MsgButtons::OK, MsgIcon::None, {}}); }
+void ScriptedDialogs::beep() {
+  calls_.append({Kind::Beep, {}, {}, MsgButtons::OK, MsgIcon::None, {}});
+}
 
 }  // namespace glim
