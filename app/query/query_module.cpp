@@ -1,2 +1,0 @@
-// The query module; its forms and routines live beside this file.
-namespace glim::query {}
