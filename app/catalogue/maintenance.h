@@ -29,6 +29,7 @@ enum class Outcome {
   DatabaseMissing,     // the catalogue does not exist (or is a folder)
   DatabaseDamaged,     // the catalogue is not a readable catalogue; nothing was changed
   DatabaseReadOnly,    // the catalogue or its folder cannot be written; nothing was changed
+  DatabaseInUse,       // another connection still holds the catalogue; nothing was changed
   CompactError,        // compaction failed; the repaired catalogue is still in place
   NoBackup,            // restore: "Database Backup.mdb" does not exist
   BackupNotCatalogue,  // restore: the backup is not a catalogue; nothing was changed
@@ -98,8 +99,9 @@ Result replaceWithFresh(const Context& context);
 // Compacts a catalogue into "compdb.mdb" in the program folder: 1 on success, 0 on failure.
 int compact(const QString& source, const QString& programFolder, QString* error = nullptr);
 
-// Copies a file to a temporary name beside the target, flushes it to disk and renames it over
-// the target. The target is untouched when anything fails.
+// Copies a catalogue (with whatever its write-ahead log holds) to a temporary file beside the
+// target, flushes it to disk and renames it over the target. The target is untouched when
+// anything fails.
 bool replaceFile(const QString& source, const QString& target, QString* error = nullptr);
 
 }  // namespace maintenance
