@@ -1,0 +1,26 @@
+#include "viewer/extension.h"
+
+namespace glim::viewer {
+
+namespace {
+std::function<void()>& openerSlot() {
+  static std::function<void()> open;
+  return open;
+}
+}  // namespace
+
+std::vector<std::unique_ptr<ViewerExtension>> makeViewerExtensions() {
+  // Each command group of the viewer adds its maker here as it is built:
+  // list.push_back(std::make_unique<...>());
+  std::vector<std::unique_ptr<ViewerExtension>> list;
+  return list;
+}
+
+void setQueryBuilderOpener(std::function<void()> open) {
+  openerSlot() = std::move(open);
+}
+const std::function<void()>& queryBuilderOpener() {
+  return openerSlot();
+}
+
+}  // namespace glim::viewer

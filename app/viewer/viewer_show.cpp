@@ -1,0 +1,330 @@
+// Showing the current picture, recording its measurements, and moving through the set.
+#include <QCheckBox>
+#include <QDate>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTabWidget>
+
+#include "shell/base/appstate.h"
+#include "shell/base/dialogs.h"
+#include "shell/base/settings.h"
+#include "shell/base/textnum.h"
+#include "viewer/frmDBScreenTest.h"
+#include "viewer/pictureinfo.h"
+
+namespace glim {
+
+using namespace viewer;
+
+namespace {
+const QString kMissing = QStringLiteral("Missing");
+const QString kImageMissing = QStringLiteral("ImageMissing.jpg");
+const QString kDamagedImage = QStringLiteral("DamagedImage.jpg");
+
+// The lookup the viewer uses for picture files: a path that is empty, a folder or anything
+// that cannot be looked up counts as missing.
+bool fileExists(const QString& path) {
+  return !path.isEmpty() && QFileInfo(path).isFile();
+}
+}  // namespace
+
+bool frmDBScreenTest::updateRecord() {
+  return dtaTest_.updateRecord();
+}
+
+qint16 frmDBScreenTest::storedSize(QLineEdit* box) const {
+  return textnum::toInt16(box->text()).value_or(0);
+}
+
+// The engine reports an unreadable file by its cause (not readable, unknown or truncated
+// contents, damaged data); all of them get the stock picture for damaged files.
+bool frmDBScreenTest::isUnreadableError(int error) const {
+  return error == -1 || error == -4 || error == -5 || error == -6 || error == -7;
+}
+
+void frmDBScreenTest::showStockPicture(const QString& fileName, int width, int height) {
+  const QString path = appState().ProgramFolder + fileName;
+  if (!Photo1_ || !fileExists(path)) return;
+  Photo1_->setFileName(path);
+  Photo1_->widget()->resize(width, height);
+  CenterPicture();
+  Photo1_->widget()->show();
+  refreshInfoLabels();
+}
+
+void frmDBScreenTest::clearPicture() {
+  if (!Photo1_) return;
+  Photo1_->setFileName(QString());
+  Photo1_->refresh();
+}
+
+void frmDBScreenTest::ShowPic() {
+  if (!Photo1_) return;
+  Photo1_->setUndoEnabled(false);
+  const QString path = textnum::trim(txtImagePath_->text());
+  // 2. A missing file marks the row; it is removed when the viewer closes.
+  if (!fileExists(path)) {
+    txtStatus_->setText(kMissing);
+    chkNewFile_->setChecked(false);
+    updateRecord();
+    showStockPicture(kImageMissing, 291, 175);
+    return;
+  }
+  // 3. The first showing loads the picture and records its measurements; a picture that
+  //    failed before is not loaded again. A blank error number means none was recorded.
+  if (chkNewFile_->isChecked()) {
+    if (!SetPic(path)) {
+      chkNewFile_->setChecked(false);
+      return;
+    }
+    UpdatePictureInfo(QStringLiteral("ShowPic"));
+    FreshLoad = true;
+  } else {
+    const QString error = textnum::trim(txtFileErrorNumber_->text());
+    if (!error.isEmpty() && error != QStringLiteral("0")) {
+      showStockPicture(kDamagedImage, 250, 175);
+      return;
+    }
+    FreshLoad = false;
+  }
+  // 4. A row without a usable size cannot be laid out.
+  const bool passwordPending = Photo1_->imagError() == kWrongPassword;
+  if (!textnum::isNumeric(txtWidth_->text()) || !textnum::isNumeric(txtHeight_->text())) {
+    if (!passwordPending) {
+      txtStatus_->setText(kMissing);
+      chkNewFile_->setChecked(false);
+      txtFileErrorNumber_->setText(QStringLiteral("-6"));
+      updateRecord();
+      showStockPicture(kDamagedImage, 250, 175);
+      return;
+    }
+  }
+  // 5. Size and place the control.
+  const qint16 width = storedSize(txtWidth_);
+  const qint16 height = storedSize(txtHeight_);
+  if (fitsArea(area(), width, height)) {
+    if (!passwordPending) PhotoSize();
+  } else {
+    setGeometryOf(Photo1_->widget(), pictureGeometry(area(), width, height));
+    Photo1_->widget()->show();
+  }
+  // 6.
+  if (!FreshLoad) SetPic(path);
+  // 7 - 9.
+  highlightMainTheme();
+  txtFileLastViewedDate_->setText(textnum::dateText(QDate::currentDate()));
+  if (appState().ShowImageInfo) refreshInfoLabels();
+  HScrollPictureMove_->update();
+}
+
+bool frmDBScreenTest::SetPic(const QString& path) {
+  if (!Photo1_) return false;
+  auto passPassword = [this] {
+    const QString password = textnum::trim(txtPicPassword_->text());
+    if (txtExtension_->text() == QStringLiteral("pic") && !password.isEmpty())
+      Photo1_->setPicPassword(textnum::left(password, 8));
+  };
+  passPassword();
+  int error = 0;
+  for (int attempt = 1;; ++attempt) {
+    Photo1_->setFileName(path);
+    error = Photo1_->imagError();
+    txtFileErrorNumber_->setText(QString::number(error));
+    if (error == 0) return true;
+    if (error != kWrongPassword || attempt >= 2) break;
+    // Wrong or missing picture password: ask once, then try again with the new one.
+    Photo1_->setFileName(QString());
+    bool supplied = false;
+    for (auto& extension : extensions_) {
+      if (extension->askPicturePassword(*this)) {
+        supplied = true;
+        break;
+      }
+    }
+    if (!supplied) break;
+    passPassword();
+  }
+  if (isUnreadableError(error)) {
+    showStockPicture(kDamagedImage, 250, 175);
+  } else if (error != kWrongPassword) {
+    if (!slideShowRunning())
+      dialogs().message(QStringLiteral("Error number ") + QString::number(error) +
+                            QStringLiteral(" loading picture."),
+                        MsgButtons::OK, MsgIcon::None, QStringLiteral("Error"), this);
+    clearPicture();
+  }
+  txtFileErrorNumber_->setText(error == kWrongPassword ? QStringLiteral("0")
+                                                       : QString::number(error));
+  chkNewFile_->setChecked(false);
+  LoadFailed = true;
+  updateRecord();
+  return false;
+}
+
+void frmDBScreenTest::UpdatePictureInfo(const QString& reason) {
+  if (!Photo1_) return;
+  const bool unloading = reason == QStringLiteral("Unload");
+  // On closing, the row is written back; its measurements are taken again only when the
+  // control shows the row's own picture (not a stock picture or nothing), so a damaged or
+  // cleared picture never leaves the stock picture's size in the row.
+  if (unloading && Photo1_->fileName() != textnum::trim(txtImagePath_->text())) {
+    updateRecord();
+    return;
+  }
+  const CapturedTexts captured = capturedTexts(Photo1_->measures());
+  chkNewFile_->setChecked(false);
+  txtWidth_->setText(captured.width);
+  txtHeight_->setText(captured.height);
+  txtRatio_->setText(captured.ratio);
+  txtBits_->setText(captured.bits);
+  txtFileSize_->setText(captured.fileSize);
+  txtColors_->setText(captured.colours);
+  if (isBannerRatio(txtRatio_->text())) chkBannerSize_->setChecked(true);
+  if (unloading || dtaTest_.eof()) updateRecord();
+  if (reason == QStringLiteral("Save")) updateRecord();
+  if (appState().ShowImageInfo) refreshInfoLabels();
+}
+
+void frmDBScreenTest::refreshInfoLabels() {
+  if (!appState().ShowImageInfo) return;
+  const QString path = txtImagePath_->text();
+  lblFileNameNoPath_->setText(fileNameNoPath(path));
+  setWindowTitle(viewerCaptionFor(path));
+  lblFileFormat_->setText(txtExtension_->text());
+  lblWidth_->setText(txtWidth_->text());
+  lblHeight_->setText(txtHeight_->text());
+  lblFileSize_->setText(txtFileSize_->text());
+}
+
+void frmDBScreenTest::mnuToggleImageInformation_Click() {
+  AppState& state = appState();
+  if (mnuToggleImageInformation_->isChecked()) {
+    settings::write(settings::kSettings, QStringLiteral("showfraPIC"), QStringLiteral("False"));
+    state.ShowImageInfo = false;
+    fraPicInfo_->hide();
+    fraPictureOptions_->hide();
+    mnuToggleImageInformation_->setChecked(false);
+  } else {
+    settings::write(settings::kSettings, QStringLiteral("showfraPIC"), QStringLiteral("True"));
+    state.ShowImageInfo = true;
+    fraPicInfo_->show();
+    fraPictureOptions_->show();
+    refreshInfoLabels();
+    mnuToggleImageInformation_->setChecked(true);
+  }
+}
+
+void frmDBScreenTest::mnuFilesInSet_Click() {
+  dialogs().message(
+      QStringLiteral("Total number of images is ") + QString::number(dtaTest_.recordCount()),
+      MsgButtons::OK, MsgIcon::None, kProgramTitle, this);
+}
+
+void frmDBScreenTest::mnuRefreshImage_Click() {
+  if (!Photo1_) return;
+  Photo1_->refresh();
+  CenterPicture();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Leaving and arriving at a row
+
+void frmDBScreenTest::dtaTest_Validate(catalogue::DataAction, bool* save) {
+  if (!chkAltered_->isChecked() || textnum::trim(txtStatus_->text()) == kMissing) return;
+  for (auto& extension : extensions_) extension->resetUndo(*this);
+  const MsgResult answer =
+      dialogs().message(QStringLiteral("Save changes to this image?"), MsgButtons::YesNo,
+                        MsgIcon::None, QStringLiteral("Glimmora"), this);
+  if (answer == MsgResult::Yes && Photo1_) {
+    UpdatePictureInfo(QStringLiteral("Validate"));
+    QString target = Photo1_->fileName();
+    if (target.isEmpty()) target = QString::number(Photo1_->hDib());
+    if (!fileExists(target)) {
+      dialogs().message(QStringLiteral("Error saving image!"), MsgButtons::OK, MsgIcon::Exclamation,
+                        QStringLiteral("Save Error!"), this);
+    } else {
+      Photo1_->setSaveFileName(target);
+      Photo1_->saveFile();
+      Photo1_->setUndoEnabled(false);
+    }
+  }
+  chkAltered_->setChecked(false);
+  if (save) *save = *save || dtaTest_.dataChanged();
+}
+
+void frmDBScreenTest::dtaTest_Reposition() {
+  if (suppressShow_) return;
+  catalogue::Recordset* set = dtaTest_.recordset();
+  if (!set || set->bof() || set->eof()) {
+    // No current row (an empty set, or the catalogue went away): nothing to show.
+    clearPicture();
+    return;
+  }
+  {
+    const QSignalBlocker block(HScrollPictureMove_);
+    HScrollPictureMove_->setValue(std::max(0, set->absolutePosition()));
+  }
+  if (Zoomed && Photo1_) {
+    Photo1_->setScrollBars(ScrollBarsMode::None);
+    Photo1_->zoom(1.0);
+    Zoomed = false;
+  }
+  chkAltered_->setChecked(false);
+  ShowPic();
+  for (auto& extension : extensions_) extension->afterMove(*this);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Navigation
+
+void frmDBScreenTest::navigate(NavCommand command) {
+  QScrollBar* bar = HScrollPictureMove_;
+  bar->setValue(
+      navigationTarget(command, bar->value(), bar->minimum(), bar->maximum(), bar->pageStep()));
+}
+
+void frmDBScreenTest::moveRecordFor(const RecordMove& move) {
+  switch (move.kind) {
+    case RecordMove::Kind::Absolute:
+      dtaTest_.setAbsolutePosition(move.amount);
+      break;
+    case RecordMove::Kind::Relative:
+      if (catalogue::Recordset* set = dtaTest_.recordset()) set->move(move.amount);
+      break;
+    case RecordMove::Kind::First:
+      dtaTest_.moveFirst();
+      break;
+    case RecordMove::Kind::Last:
+      dtaTest_.moveLast();
+      break;
+  }
+}
+
+void frmDBScreenTest::HScrollPictureMove_Change() {
+  {
+    const QSignalBlocker block(SSTab1_);
+    SSTab1_->setCurrentIndex(0);
+  }
+  SSTab1_Click();
+  QScrollBar* bar = HScrollPictureMove_;
+  const int value = bar->value();
+  // After a failed load the record follows the bar relatively. The flag is cleared before the
+  // move, so a failure of the move itself is kept for the next one.
+  const bool failedBefore = LoadFailed;
+  LoadFailed = false;
+  moveRecordFor(recordMoveFor(value, LastPosition, bar->minimum(), bar->maximum(), failedBefore));
+  LastPosition = value;
+  focusFirstRating();
+}
+
+void frmDBScreenTest::focusFirstRating() {
+  if (txtRating_[1]->isVisible())
+    txtRating_[1]->setFocus();
+  else
+    setFocus();
+}
+
+}  // namespace glim
