@@ -16,17 +16,17 @@
 
 #include "rastcore3.h"
 
-// Errors of the processing side. They lie in their own range beside the engine's main table.
-#define RC3_ERR_OPS_NO_PICTURE (-201)    // the instance holds no picture
-#define RC3_ERR_OPS_BAD_ARGUMENT (-202)  // an argument out of range or an unknown enumeration value
-#define RC3_ERR_OPS_TOO_LARGE (-203)     // the result would exceed the engine's picture size limit
-#define RC3_ERR_OPS_OUT_OF_MEMORY (-204)  // memory for the result could not be had
-#define RC3_ERR_OPS_NOT_AVAILABLE \
-  (-205)                                 // needs hardware or a service this platform does not offer
-#define RC3_ERR_OPS_NO_UNDO (-206)       // Undo without a kept copy
-#define RC3_ERR_OPS_NO_SELECTION (-207)  // no rubber band, or it lies outside the picture
-#define RC3_ERR_OPS_BAD_HANDLE (-208)    // a picture handle argument that names no picture
+// Errors of the processing side: the numbers of the engine's one table (rastcore3_errors.h),
+// plus RC3_ERR_OPS_NO_SELECTION, which only the selection reports.
 #define RC3_ERR_OPS_NO_INSTANCE (-1)     // the instance handle names no instance
+#define RC3_ERR_OPS_NO_PICTURE (-2)      // the instance holds no picture
+#define RC3_ERR_OPS_TOO_LARGE (-9)       // the result would exceed the engine's picture size limit
+#define RC3_ERR_OPS_OUT_OF_MEMORY (-10)  // memory for the result could not be had
+#define RC3_ERR_OPS_BAD_ARGUMENT (-12)   // an argument out of range or an unknown enumeration value
+#define RC3_ERR_OPS_BAD_HANDLE (-15)     // a picture handle argument that names no picture
+#define RC3_ERR_OPS_NOT_AVAILABLE (-18)  // needs hardware or a service this platform does not offer
+#define RC3_ERR_OPS_NO_UNDO (-20)        // Undo without a kept copy
+#define RC3_ERR_OPS_NO_SELECTION (-207)  // no rubber band, or it lies outside the picture
 
 // enumAutoSize
 #define ISIZE_CropImageToControl 0
@@ -194,10 +194,12 @@ CV_API uint32_t CV_GetCopyRubberbandDib(CV_HANDLE h);
 
 // ---- Undo ----
 CV_API int16_t CV_GetUndoEnabled(CV_HANDLE h);
-// true: every following processing method first keeps a copy of the picture (one level).
-// false: drops any kept copy.
+// true: keeps a copy of the picture as it is now, the undo point (one level); while enabled, a
+// processing method run when no copy is held first keeps one. Each put of true moves the undo
+// point, so a command that arms undo and then runs several methods (brightness, then contrast)
+// is undone as a whole. false: drops any kept copy.
 CV_API void CV_SetUndoEnabled(CV_HANDLE h, int16_t on);
-// Restores the copy kept before the last processing method and drops it.
+// Restores the kept copy and drops it.
 CV_API void CV_Undo(CV_HANDLE h);
 
 // ---- Processing methods ----
@@ -289,11 +291,12 @@ CV_API void CV_Pinch(CV_HANDLE h, int16_t intensity);  // -100 (bulge) .. 100 (p
 #define RC3_LAST_ARGUMENTS(X)                                                                      \
   X(IPSharpenI, int16_t)                                                                           \
   X(IPSoftenI, int16_t)                                                                            \
-  X(IPMosaicB, int16_t) X(IPBrightnessI, int16_t) X(IPContrastI, int16_t) X(IPCropX, int32_t) X(   \
-      IPCropY, int32_t) X(IPCropWidth, int32_t) X(IPCropHeight, int32_t) X(IPHeight, int16_t)      \
-      X(IPWidth, int16_t) X(IPRippleI, int16_t) X(IPRippleF, int16_t) X(IPRippleD, int16_t) X(     \
-          IPNoiseI, int16_t) X(IPNoiseF, int16_t) X(IPTwistB, int16_t) X(IPTwistR, int16_t)        \
-          X(IPMBlurI, int16_t) X(IPMBlurX, int16_t) X(IPMBlurY, int16_t) X(IPColorFrom, uint32_t)  \
+  X(IPMosaicB, int16_t)                                                                            \
+  X(IPBrightnessI, int16_t) X(IPContrastI, int16_t) X(IPCropX, int32_t) X(IPCropY, int32_t)        \
+      X(IPCropWidth, int32_t) X(IPCropHeight, int32_t) X(IPHeight, int16_t) X(IPWidth, int16_t) X( \
+          IPRippleI, int16_t) X(IPRippleF, int16_t) X(IPRippleD, int16_t) X(IPNoiseI, int16_t)     \
+          X(IPNoiseF, int16_t) X(IPTwistB, int16_t) X(IPTwistR, int16_t) X(IPMBlurI, int16_t) X(   \
+              IPMBlurX, int16_t) X(IPMBlurY, int16_t) X(IPColorFrom, uint32_t)                     \
               X(IPColorTo, uint32_t) X(IPColorReplace, uint32_t) X(IPMatrixI, int16_t) X(          \
                   IPMatrixD, int16_t) X(IPMatrixV, int16_t) X(IPArea, int16_t) X(IPAreaX, int32_t) \
                   X(IPAreaY, int32_t) X(IPAreaWidth, int32_t) X(IPAreaHeight, int32_t) X(          \
@@ -301,23 +304,24 @@ CV_API void CV_Pinch(CV_HANDLE h, int16_t intensity);  // -100 (bulge) .. 100 (p
                       X(IPDither, int16_t) X(IPMerge, uint32_t) X(IPMergeStyle, int16_t) X(        \
                           IPMergeSize, int16_t) X(IPMergePctHi, int16_t)                           \
                           X(IPMergePctLo, int16_t) X(IPTransparent, int16_t) X(                    \
-                              IPTransparentColor, uint32_t) X(IPTileWidth, int16_t)                \
+                              IPTransparentColor,                                                  \
+                              uint32_t) X(IPTileWidth, int16_t)                                    \
                               X(IPTileHeight, int16_t) X(IPPerspectiveType, int16_t)               \
                                   X(IPPerspectivePct, int16_t) X(IPAdjustType, int16_t) X(         \
                                       IPAdjustRed, int16_t) X(IPAdjustGreen, int16_t)              \
-                                      X(IPAdjustBlue, int16_t) X(IPAdjustHue, int16_t)             \
-                                          X(IPAdjustSat, int16_t) X(IPAdjustLum, int16_t) X(       \
-                                              IPGamma, float) X(IPPosterize, int16_t)              \
-                                              X(IPSolarize, int16_t) X(IPParabolic, int16_t) X(    \
-                                                  IPBlendPct, int16_t) X(IPPWarpX1, int32_t)       \
-                                                  X(IPPWarpX2, int32_t) X(IPPWarpX3, int32_t) X(   \
-                                                      IPPWarpX4, int32_t) X(IPPWarpY1, int32_t)    \
-                                                      X(IPPWarpY2, int32_t) X(IPPWarpY3, int32_t)  \
-                                                          X(IPPWarpY4, int32_t) X(IPSwirlD,        \
-                                                                                  double)          \
-                                                              X(IPButtonS, int16_t) X(             \
-                                                                  IPButtonW, int16_t) X(IPButtonI, \
-                                                                                        int16_t)   \
+                                      X(IPAdjustBlue, int16_t) X(IPAdjustHue, int16_t) X(          \
+                                          IPAdjustSat, int16_t) X(IPAdjustLum, int16_t)            \
+                                          X(IPGamma, float) X(IPPosterize, int16_t) X(             \
+                                              IPSolarize,                                          \
+                                              int16_t) X(IPParabolic, int16_t)                     \
+                                              X(IPBlendPct, int16_t) X(IPPWarpX1, int32_t) X(      \
+                                                  IPPWarpX2, int32_t) X(IPPWarpX3, int32_t)        \
+                                                  X(IPPWarpX4, int32_t) X(IPPWarpY1, int32_t) X(   \
+                                                      IPPWarpY2, int32_t) X(IPPWarpY3, int32_t)    \
+                                                      X(IPPWarpY4, int32_t) X(IPSwirlD, double)    \
+                                                          X(IPButtonS, int16_t)                    \
+                                                              X(IPButtonW, int16_t) X(IPButtonI,   \
+                                                                                      int16_t)     \
                                                                   X(IPPinchI, int16_t) X(          \
                                                                       IPSeparationType, int16_t)   \
                                                                       X(IPCropPct, int16_t)        \

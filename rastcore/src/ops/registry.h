@@ -17,4 +17,7 @@ int16_t applyNamedOp(CV_HANDLE handle, const std::string& name,
 // Every name applyNamedOp knows, for --help.
 std::vector<std::string> namedOps();
 
+// The name with its argument kinds, as "Rotate:REAL" or "Resize:N,N"; "" for an unknown name.
+std::string namedOpUsage(const std::string& name);
+
 }  // namespace rastcore

@@ -1,0 +1,454 @@
+// Geometric kernels. Those that move whole pixels (flip, mirror, quarter turns, crop, nearest
+// resize, tile, twist) keep the depth: 1 and 4-bit pictures are unpacked to bytes and packed
+// again, and the loops are instantiated per pixel size so the inner copy is a fixed-size move.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "ops/kernels.h"
+#include "ops/pixel.h"
+#include "rastcore3_ops.h"
+
+namespace rastcore::ops {
+namespace {
+
+template <int N>
+inline void put(uint8_t* d, const uint8_t* s) {
+  if constexpr (N == 1) {
+    *d = *s;
+  } else if constexpr (N == 3) {
+    d[0] = s[0];
+    d[1] = s[1];
+    d[2] = s[2];
+  } else {
+    std::memcpy(d, s, 4);
+  }
+}
+
+// Calls f.template operator()<N>() for the picture's bytes per pixel (1, 3 or 4).
+template <typename F>
+auto byPixelSize(int bpp, F&& f) {
+  switch (bpp) {
+    case 8:
+      return f.template operator()<1>();
+    case 24:
+      return f.template operator()<3>();
+    default:
+      return f.template operator()<4>();
+  }
+}
+
+Image mirrorBytes(const Image& src) {
+  Image out = makeLike(src);
+  const int w = src.width;
+  byPixelSize(src.bpp, [&]<int N>() {
+    parallelRows(src.height, int64_t(src.stride()) * src.height, [&](int y0, int y1) {
+      for (int y = y0; y < y1; ++y) {
+        const uint8_t* s = src.row(y);
+        uint8_t* d = out.row(y) + size_t(w - 1) * N;
+        for (int x = 0; x < w; ++x, s += N, d -= N) put<N>(d, s);
+      }
+    });
+  });
+  return out;
+}
+
+// Quarter turns in 64-pixel tiles, so both the reads and the writes stay in cache.
+template <int N>
+void turnBytes(const Image& src, Image& out, int turns) {
+  const int sw = src.width, sh = src.height, dw = out.width, dh = out.height;
+  constexpr int kTile = 64;
+  parallelRows((dh + kTile - 1) / kTile, int64_t(src.stride()) * sh, [&](int t0, int t1) {
+    for (int ty = t0 * kTile; ty < std::min(dh, t1 * kTile); ty += kTile) {
+      for (int tx = 0; tx < dw; tx += kTile) {
+        for (int y = ty; y < std::min(dh, ty + kTile); ++y) {
+          uint8_t* d = out.row(y);
+          for (int x = tx; x < std::min(dw, tx + kTile); ++x) {
+            int sx, sy;
+            if (turns == 1) {  // counter-clockwise: dst(x, y) = src(W-1-y, x)
+              sx = sw - 1 - y;
+              sy = x;
+            } else if (turns == 3) {  // clockwise: dst(x, y) = src(y, H-1-x)
+              sx = y;
+              sy = sh - 1 - x;
+            } else {
+              sx = sw - 1 - x;
+              sy = sh - 1 - y;
+            }
+            put<N>(d + size_t(x) * N, src.row(sy) + size_t(sx) * N);
+          }
+        }
+      }
+    }
+  });
+}
+
+Rgbq backgroundFor(const Image& img, Rgbq bg) {
+  bg.reserved = 255;
+  return bg;
+}
+
+// Bilinear fetch with the background outside the picture (edges blend into it).
+template <int N>
+inline void sampleBilinear(const Image& s, float fx, float fy, const uint8_t* bg, uint8_t* d) {
+  const int x0 = int(std::floor(fx)), y0 = int(std::floor(fy));
+  const float ax = fx - float(x0), ay = fy - float(y0);
+  const uint8_t* p[4];
+  const int xs[2] = {x0, x0 + 1}, ys[2] = {y0, y0 + 1};
+  for (int j = 0; j < 2; ++j)
+    for (int i = 0; i < 2; ++i) {
+      const int x = xs[i], y = ys[j];
+      p[j * 2 + i] =
+          (x >= 0 && y >= 0 && x < s.width && y < s.height) ? s.row(y) + size_t(x) * N : bg;
+    }
+  const float w00 = (1 - ax) * (1 - ay), w10 = ax * (1 - ay), w01 = (1 - ax) * ay, w11 = ax * ay;
+  for (int c = 0; c < N; ++c)
+    d[c] = uint8_t(p[0][c] * w00 + p[1][c] * w10 + p[2][c] * w01 + p[3][c] * w11 + 0.5f);
+}
+
+// Separable resampling with a filter of the given support (in source pixels at scale 1).
+struct Contrib {
+  int first = 0;
+  std::vector<int32_t> weights;  // fixed point, sum 1 << 14
+};
+
+std::vector<Contrib> contributions(int srcLen, int dstLen, double support,
+                                   double (*filter)(double)) {
+  const double scale = double(dstLen) / srcLen;
+  const double widen = scale < 1 ? 1 / scale : 1;  // on shrinking the filter covers more source
+  const double radius = support * widen;
+  std::vector<Contrib> out(static_cast<size_t>(dstLen));
+  std::vector<double> w;
+  for (int i = 0; i < dstLen; ++i) {
+    const double centre = (i + 0.5) / scale - 0.5;
+    int a = int(std::floor(centre - radius)) + 1, b = int(std::floor(centre + radius));
+    a = std::max(a, 0);
+    b = std::min(b, srcLen - 1);
+    if (b < a) a = b = std::clamp(int(std::lround(centre)), 0, srcLen - 1);
+    w.assign(size_t(b - a + 1), 0.0);
+    double sum = 0;
+    for (int j = a; j <= b; ++j) sum += w[size_t(j - a)] = filter((j - centre) / widen);
+    if (sum == 0) {
+      w.assign(w.size(), 0.0);
+      w[0] = sum = 1;
+    }
+    Contrib& c = out[size_t(i)];
+    c.first = a;
+    c.weights.resize(w.size());
+    int32_t total = 0;
+    size_t biggest = 0;
+    for (size_t k = 0; k < w.size(); ++k) {
+      c.weights[k] = int32_t(std::lround(w[k] / sum * 16384.0));
+      total += c.weights[k];
+      if (c.weights[k] > c.weights[biggest]) biggest = k;
+    }
+    c.weights[biggest] += 16384 - total;  // exact unit sum keeps flat areas flat
+  }
+  return out;
+}
+
+inline uint8_t fixedToByte(int32_t acc) {
+  return clamp8((acc + (1 << 13)) >> 14);
+}
+
+template <int N>
+void resampleRows(const Image& src, Image& out, const std::vector<Contrib>& cx) {
+  parallelRows(src.height, int64_t(out.width) * src.height * N * 4, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* s = src.row(y);
+      uint8_t* d = out.row(y);
+      for (int x = 0; x < out.width; ++x, d += N) {
+        const Contrib& c = cx[size_t(x)];
+        int32_t acc[N] = {};
+        const uint8_t* p = s + size_t(c.first) * N;
+        for (int32_t wgt : c.weights) {
+          for (int k = 0; k < N; ++k) acc[k] += wgt * p[k];
+          p += N;
+        }
+        for (int k = 0; k < N; ++k) d[k] = fixedToByte(acc[k]);
+      }
+    }
+  });
+}
+
+template <int N>
+void resampleColumns(const Image& src, Image& out, const std::vector<Contrib>& cy) {
+  const size_t rowBytes = size_t(out.width) * N;
+  const size_t stride = src.stride();
+  parallelRows(out.height, int64_t(rowBytes) * out.height * 4, [&](int y0, int y1) {
+    std::vector<int32_t> acc(rowBytes);
+    for (int y = y0; y < y1; ++y) {
+      const Contrib& c = cy[size_t(y)];
+      std::fill(acc.begin(), acc.end(), 0);
+      const uint8_t* s = src.row(c.first);
+      for (int32_t wgt : c.weights) {
+        for (size_t i = 0; i < rowBytes; ++i) acc[i] += wgt * s[i];
+        s += stride;
+      }
+      uint8_t* d = out.row(y);
+      for (size_t i = 0; i < rowBytes; ++i) d[i] = fixedToByte(acc[i]);
+    }
+  });
+}
+
+Image resampleSeparable(const Image& in, int64_t w, int64_t h, double support,
+                        double (*filter)(double)) {
+  if (w <= 0 || h <= 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  Image src = toTrueColor(in);
+  Image mid = makeImage(w, src.height, src.bpp);
+  mid.palette.clear();
+  Image out = makeImage(w, h, src.bpp);
+  out.palette.clear();
+  out.xdpi = in.xdpi;
+  out.ydpi = in.ydpi;
+  const auto cx = contributions(src.width, int(w), support, filter);
+  const auto cy = contributions(src.height, int(h), support, filter);
+  if (src.bpp == 24) {
+    resampleRows<3>(src, mid, cx);
+    resampleColumns<3>(mid, out, cy);
+  } else {
+    resampleRows<4>(src, mid, cx);
+    resampleColumns<4>(mid, out, cy);
+  }
+  return out;
+}
+
+double triangle(double x) {
+  x = std::fabs(x);
+  return x < 1 ? 1 - x : 0;
+}
+
+double lanczos3(double x) {
+  x = std::fabs(x);
+  if (x < 1e-9) return 1;
+  if (x >= 3) return 0;
+  const double px = M_PI * x;
+  return 3 * std::sin(px) * std::sin(px / 3) / (px * px);
+}
+
+}  // namespace
+
+void flipInPlace(Image& img) {
+  const size_t stride = img.stride();
+  std::vector<uint8_t> tmp(stride);
+  for (int y = 0, z = img.height - 1; y < z; ++y, --z) {
+    std::memcpy(tmp.data(), img.row(y), stride);
+    std::memcpy(img.row(y), img.row(z), stride);
+    std::memcpy(img.row(z), tmp.data(), stride);
+  }
+}
+
+Image mirror(const Image& img) {
+  return withWholeBytes(img, mirrorBytes);
+}
+
+Image rotate90(const Image& img, int quarterTurnsCcw) {
+  const int turns = ((quarterTurnsCcw % 4) + 4) % 4;
+  if (turns == 0) return img;
+  return withWholeBytes(img, [turns](const Image& src) {
+    Image out = turns == 2 ? makeLike(src) : makeImage(src.height, src.width, src.bpp);
+    out.palette = src.palette;
+    out.xdpi = turns == 2 ? src.xdpi : src.ydpi;
+    out.ydpi = turns == 2 ? src.ydpi : src.xdpi;
+    byPixelSize(src.bpp, [&]<int N>() { turnBytes<N>(src, out, turns); });
+    return out;
+  });
+}
+
+void rotatedSize(int w, int h, double degrees, int64_t& outW, int64_t& outH) {
+  const double r = degrees * M_PI / 180.0;
+  const double c = std::fabs(std::cos(r)), s = std::fabs(std::sin(r));
+  outW = std::max<int64_t>(1, int64_t(std::ceil(w * c + h * s - 1e-6)));
+  outH = std::max<int64_t>(1, int64_t(std::ceil(w * s + h * c - 1e-6)));
+}
+
+Image rotate(const Image& img, double degrees, Rgbq background) {
+  if (!std::isfinite(degrees)) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  const double turns = degrees / 90.0;
+  if (std::fabs(turns - std::round(turns)) < 1e-9) {
+    return rotate90(img, int(std::fmod(std::round(turns), 4.0)));
+  }
+  int64_t ow, oh;
+  rotatedSize(img.width, img.height, degrees, ow, oh);
+  const Image src = toTrueColor(img);
+  Image out = makeImage(ow, oh, src.bpp);
+  out.palette.clear();
+  out.xdpi = img.xdpi;
+  out.ydpi = img.ydpi;
+  const double r = degrees * M_PI / 180.0;
+  const float c = float(std::cos(r)), s = float(std::sin(r));
+  const float scx = src.width / 2.0f, scy = src.height / 2.0f;
+  const float dcx = ow / 2.0f, dcy = oh / 2.0f;
+  const Rgbq bq = backgroundFor(img, background);
+  const uint8_t bg[4] = {bq.b, bq.g, bq.r, 255};
+  byPixelSize(src.bpp, [&]<int N>() {
+    parallelRows(out.height, int64_t(out.stride()) * out.height * 4, [&](int y0, int y1) {
+      for (int y = y0; y < y1; ++y) {
+        uint8_t* d = out.row(y);
+        const float v = y + 0.5f - dcy;
+        for (int x = 0; x < out.width; ++x, d += N) {
+          const float u = x + 0.5f - dcx;
+          const float sx = u * c - v * s + scx - 0.5f;
+          const float sy = u * s + v * c + scy - 0.5f;
+          sampleBilinear<N>(src, sx, sy, bg, d);
+        }
+      }
+    });
+  });
+  return out;
+}
+
+Image crop(const Image& img, int64_t x, int64_t y, int64_t w, int64_t h) {
+  if (w <= 0 || h <= 0 || x < 0 || y < 0 || x >= img.width || y >= img.height)
+    fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  w = std::min<int64_t>(w, img.width - x);
+  h = std::min<int64_t>(h, img.height - y);
+  return withWholeBytes(img, [&](const Image& src) {
+    Image out = makeImage(w, h, src.bpp);
+    out.palette = src.palette;
+    out.xdpi = src.xdpi;
+    out.ydpi = src.ydpi;
+    const size_t n = size_t(w) * (src.bpp / 8), off = size_t(x) * (src.bpp / 8);
+    for (int j = 0; j < h; ++j) std::memcpy(out.row(j), src.row(int(y) + j) + off, n);
+    return out;
+  });
+}
+
+Image resizeNearest(const Image& img, int64_t w, int64_t h) {
+  if (w <= 0 || h <= 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  makeImage(std::min<int64_t>(w, 1), std::min<int64_t>(h, 1), img.bpp);
+  if (w * h > kMaxPixels || w > kMaxPixels || h > kMaxPixels) fail(RC3_ERR_OPS_TOO_LARGE);
+  return withWholeBytes(img, [&](const Image& src) {
+    Image out = makeImage(w, h, src.bpp);
+    out.palette = src.palette;
+    out.xdpi = src.xdpi;
+    out.ydpi = src.ydpi;
+    std::vector<int> xmap(static_cast<size_t>(w));
+    for (int64_t x = 0; x < w; ++x) xmap[size_t(x)] = int((2 * x + 1) * src.width / (2 * w));
+    byPixelSize(src.bpp, [&]<int N>() {
+      parallelRows(int(h), int64_t(out.stride()) * h, [&](int y0, int y1) {
+        for (int y = y0; y < y1; ++y) {
+          const uint8_t* s = src.row(int((2 * int64_t(y) + 1) * src.height / (2 * h)));
+          uint8_t* d = out.row(y);
+          for (int x = 0; x < out.width; ++x, d += N) put<N>(d, s + size_t(xmap[size_t(x)]) * N);
+        }
+      });
+    });
+    return out;
+  });
+}
+
+Image resampleBilinear(const Image& img, int64_t w, int64_t h) {
+  return resampleSeparable(img, w, h, 1.0, triangle);
+}
+
+Image resampleLanczos(const Image& img, int64_t w, int64_t h) {
+  return resampleSeparable(img, w, h, 3.0, lanczos3);
+}
+
+Image tile(const Image& img, int64_t w, int64_t h) {
+  if (w <= 0 || h <= 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  return withWholeBytes(img, [&](const Image& src) {
+    Image out = makeImage(w, h, src.bpp);
+    out.palette = src.palette;
+    const int n = src.bpp / 8;
+    for (int y = 0; y < h; ++y) {
+      const uint8_t* s = src.row(y % src.height);
+      uint8_t* d = out.row(y);
+      for (int64_t x = 0; x < w; x += src.width) {
+        const int64_t run = std::min<int64_t>(src.width, w - x);
+        std::memcpy(d + x * n, s, size_t(run) * n);
+      }
+    }
+    return out;
+  });
+}
+
+Image twist(const Image& img, int blocks, int rotation, uint32_t seed) {
+  if (blocks < 2 || blocks > 64 || rotation < 0 || rotation > 3) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  // Square tiles turn within themselves; the picture keeps its size and depth.
+  const int side = std::max(1, std::min(img.width, img.height) / blocks);
+  std::mt19937 rng(seed);
+  return withWholeBytes(img, [&](const Image& src) {
+    Image out = src;
+    for (int ty = 0; ty + side <= src.height; ty += side) {
+      for (int tx = 0; tx + side <= src.width; tx += side) {
+        const int turns = rotation == TWIST_Random ? int(rng() % 4) : rotation + 1;
+        Image part = crop(src, tx, ty, side, side);
+        Image turned = rotate90(part, turns);
+        const int n = src.bpp / 8;
+        for (int j = 0; j < side; ++j)
+          std::memcpy(out.row(ty + j) + size_t(tx) * n, turned.row(j), size_t(side) * n);
+      }
+    }
+    return out;
+  });
+}
+
+Image autoCrop(const Image& img, int pct) {
+  if (pct < 0 || pct > 100) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  const Rgbq corner = pixelAt(img, 0, 0);
+  const int tol = pct * 255 / 100;
+  auto differs = [&](int x, int y) {
+    const Rgbq c = pixelAt(img, x, y);
+    return std::abs(c.r - corner.r) > tol || std::abs(c.g - corner.g) > tol ||
+           std::abs(c.b - corner.b) > tol;
+  };
+  int left = img.width, right = -1, top = img.height, bottom = -1;
+  for (int y = 0; y < img.height; ++y)
+    for (int x = 0; x < img.width; ++x)
+      if (differs(x, y)) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+        top = std::min(top, y);
+        bottom = std::max(bottom, y);
+      }
+  if (right < 0) return img;  // one colour throughout: nothing to cut
+  return crop(img, left, top, right - left + 1, bottom - top + 1);
+}
+
+double findSkew(const Image& img) {
+  // Projection profile: the angle at which the dark pixels gather into the fewest rows gives
+  // the largest sum of squared row counts. Searched on a reduced copy in 0.25 degree steps.
+  const int64_t scale = std::max<int64_t>(1, std::max(img.width, img.height) / 800);
+  const Image small = scale > 1 ? resizeNearest(img, std::max<int64_t>(1, img.width / scale),
+                                                std::max<int64_t>(1, img.height / scale))
+                                : img;
+  std::vector<std::pair<float, float>> dark;
+  int64_t sum = 0;
+  for (int y = 0; y < small.height; ++y)
+    for (int x = 0; x < small.width; ++x) {
+      const Rgbq c = pixelAt(small, x, y);
+      sum += (c.r * 3 + c.g * 6 + c.b) / 10;
+    }
+  const int64_t mean = sum / (int64_t(small.width) * small.height);
+  for (int y = 0; y < small.height; ++y)
+    for (int x = 0; x < small.width; ++x) {
+      const Rgbq c = pixelAt(small, x, y);
+      if ((c.r * 3 + c.g * 6 + c.b) / 10 < mean * 2 / 3) dark.emplace_back(float(x), float(y));
+    }
+  if (dark.empty()) return 0;
+  double bestAngle = 0, bestScore = -1;
+  const int rows = small.width + small.height + 2;
+  std::vector<int> profile(size_t(rows) * 2);
+  for (double a = -10; a <= 10.0001; a += 0.25) {
+    const double t = std::tan(a * M_PI / 180);
+    std::fill(profile.begin(), profile.end(), 0);
+    for (auto [x, y] : dark) {
+      const int r = int(std::lround(y - x * t)) + rows;
+      if (r >= 0 && r < int(profile.size())) ++profile[size_t(r)];
+    }
+    double score = 0;
+    for (int v : profile) score += double(v) * v;
+    if (score > bestScore + 1e-9 ||
+        (std::fabs(score - bestScore) < 1e-9 && std::fabs(a) < std::fabs(bestAngle))) {
+      bestScore = score;
+      bestAngle = a;
+    }
+  }
+  return bestAngle;  // lines that fall to the right need a counter-clockwise turn of this angle
+}
+
+}  // namespace rastcore::ops

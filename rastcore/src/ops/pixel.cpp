@@ -1,0 +1,221 @@
+#include "ops/pixel.h"
+
+#include <algorithm>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "rastcore3_ops.h"
+
+namespace rastcore::ops {
+
+void fail(int16_t code) {
+  throw OpFailure{code};
+}
+
+bool validDepth(int16_t bpp) {
+  return bpp == 1 || bpp == 4 || bpp == 8 || bpp == 24 || bpp == 32;
+}
+
+std::vector<Rgbq> greyPalette(int n) {
+  std::vector<Rgbq> pal(n);
+  for (int i = 0; i < n; ++i) {
+    const auto v = static_cast<uint8_t>(n == 1 ? 0 : i * 255 / (n - 1));
+    pal[i] = {v, v, v, 0};
+  }
+  return pal;
+}
+
+Image makeImage(int64_t width, int64_t height, int16_t bpp) {
+  if (width <= 0 || height <= 0 || !validDepth(bpp)) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (width > kMaxPixels || height > kMaxPixels || width * height > kMaxPixels)
+    fail(RC3_ERR_OPS_TOO_LARGE);
+  const int64_t stride = int64_t(Image::strideFor(int32_t(width), bpp));
+  if (stride * height > kMaxBytes) fail(RC3_ERR_OPS_TOO_LARGE);
+  Image img;
+  img.width = int32_t(width);
+  img.height = int32_t(height);
+  img.bpp = bpp;
+  try {
+    img.pixels.assign(size_t(stride * height), 0);
+  } catch (const std::bad_alloc&) {
+    fail(RC3_ERR_OPS_OUT_OF_MEMORY);
+  }
+  if (bpp <= 8) img.palette = greyPalette(1 << bpp);
+  return img;
+}
+
+Image makeLike(const Image& src) {
+  Image img = makeImage(src.width, src.height, src.bpp);
+  img.palette = src.palette;
+  img.xdpi = src.xdpi;
+  img.ydpi = src.ydpi;
+  return img;
+}
+
+Image unpackIndexed(const Image& src) {
+  Image out = makeImage(src.width, src.height, 8);
+  out.palette = src.palette;
+  out.xdpi = src.xdpi;
+  out.ydpi = src.ydpi;
+  const int w = src.width;
+  parallelRows(src.height, int64_t(w) * src.height, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* s = src.row(y);
+      uint8_t* d = out.row(y);
+      if (src.bpp == 1) {
+        for (int x = 0; x < w; ++x) d[x] = (s[x >> 3] >> (7 - (x & 7))) & 1;
+      } else {
+        for (int x = 0; x < w; ++x) d[x] = (s[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
+      }
+    }
+  });
+  return out;
+}
+
+Image packIndexed(const Image& src8, int16_t bits) {
+  Image out = makeImage(src8.width, src8.height, bits);
+  out.palette = src8.palette;
+  out.palette.resize(size_t(1) << bits);
+  out.xdpi = src8.xdpi;
+  out.ydpi = src8.ydpi;
+  const int w = src8.width;
+  const uint8_t mask = uint8_t((1 << bits) - 1);
+  parallelRows(src8.height, int64_t(w) * src8.height, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* s = src8.row(y);
+      uint8_t* d = out.row(y);
+      if (bits == 1) {
+        for (int x = 0; x < w; ++x)
+          if (s[x] & mask) d[x >> 3] |= uint8_t(0x80 >> (x & 7));
+      } else {
+        for (int x = 0; x < w; ++x) d[x >> 1] |= uint8_t((s[x] & mask) << ((x & 1) ? 0 : 4));
+      }
+    }
+  });
+  return out;
+}
+
+Image withWholeBytes(const Image& src, const std::function<Image(const Image&)>& fn) {
+  if (src.bpp >= 8) return fn(src);
+  return packIndexed(fn(unpackIndexed(src)), src.bpp);
+}
+
+Image toTrueColor(const Image& src, bool keepAlpha) {
+  if (src.bpp == 24 || (src.bpp == 32 && keepAlpha)) return src;
+  Image out = makeImage(src.width, src.height, 24);
+  out.palette.clear();
+  out.xdpi = src.xdpi;
+  out.ydpi = src.ydpi;
+  const Image idx = src.bpp < 8 ? unpackIndexed(src) : Image();
+  const Image& s8 = src.bpp < 8 ? idx : src;
+  const int w = src.width;
+  parallelRows(src.height, int64_t(w) * src.height * 3, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* s = s8.row(y);
+      uint8_t* d = out.row(y);
+      if (s8.bpp == 8) {
+        for (int x = 0; x < w; ++x) {
+          const Rgbq c = s[x] < s8.palette.size() ? s8.palette[s[x]] : Rgbq{};
+          d[3 * x] = c.b;
+          d[3 * x + 1] = c.g;
+          d[3 * x + 2] = c.r;
+        }
+      } else {  // 32 bits, alpha dropped
+        for (int x = 0; x < w; ++x) {
+          d[3 * x] = s[4 * x];
+          d[3 * x + 1] = s[4 * x + 1];
+          d[3 * x + 2] = s[4 * x + 2];
+        }
+      }
+    }
+  });
+  return out;
+}
+
+Rgbq pixelAt(const Image& img, int x, int y) {
+  const uint8_t* r = img.row(y);
+  switch (img.bpp) {
+    case 1:
+    case 4:
+    case 8: {
+      int i = img.bpp == 8   ? r[x]
+              : img.bpp == 4 ? (r[x >> 1] >> ((x & 1) ? 0 : 4)) & 15
+                             : (r[x >> 3] >> (7 - (x & 7))) & 1;
+      Rgbq c = size_t(i) < img.palette.size() ? img.palette[i] : Rgbq{};
+      c.reserved = 255;
+      return c;
+    }
+    case 24:
+      return {r[3 * x], r[3 * x + 1], r[3 * x + 2], 255};
+    default:
+      return {r[4 * x], r[4 * x + 1], r[4 * x + 2], r[4 * x + 3]};
+  }
+}
+
+Rgbq oleToRgbq(uint32_t ole) {
+  if (ole & 0x80000000u) {
+    // System colours: the window colour is white; everything else reads as the button face.
+    ole = (ole & 0xFF) == 5 ? 0x00FFFFFFu : 0x00F0F0F0u;
+  }
+  return {uint8_t(ole >> 16), uint8_t(ole >> 8), uint8_t(ole), 255};
+}
+
+int nearestIndex(const std::vector<Rgbq>& pal, Rgbq c) {
+  int best = 0;
+  int bestDist = 1 << 30;
+  for (size_t i = 0; i < pal.size(); ++i) {
+    const int db = pal[i].b - c.b, dg = pal[i].g - c.g, dr = pal[i].r - c.r;
+    const int d = 2 * dr * dr + 4 * dg * dg + 3 * db * db;
+    if (d < bestDist) {
+      bestDist = d;
+      best = int(i);
+      if (d == 0) break;
+    }
+  }
+  return best;
+}
+
+void parallelRows(int count, int64_t work, const std::function<void(int, int)>& fn) {
+  constexpr int64_t kWorkPerThread = int64_t(1) << 20;
+  const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
+  int threads = int(std::min<int64_t>({int64_t(hw), work / kWorkPerThread, int64_t(count)}));
+  if (threads <= 1) {
+    fn(0, count);
+    return;
+  }
+  std::vector<std::thread> pool;
+  pool.reserve(threads - 1);
+  const int chunk = (count + threads - 1) / threads;
+  for (int t = 1; t < threads; ++t) {
+    const int a = t * chunk, b = std::min(count, a + chunk);
+    if (a < b) pool.emplace_back(fn, a, b);
+  }
+  fn(0, std::min(count, chunk));
+  for (auto& th : pool) th.join();
+}
+
+void applyTables(Image& img, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr) {
+  if (img.bpp <= 8) {
+    for (auto& c : img.palette) {
+      c.b = tb[c.b];
+      c.g = tg[c.g];
+      c.r = tr[c.r];
+    }
+    return;
+  }
+  const int bpp = img.bpp / 8;
+  const int w = img.width;
+  parallelRows(img.height, int64_t(w) * img.height * bpp, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y) {
+      uint8_t* p = img.row(y);
+      for (int x = 0; x < w; ++x, p += bpp) {
+        p[0] = tb[p[0]];
+        p[1] = tg[p[1]];
+        p[2] = tr[p[2]];
+      }
+    }
+  });
+}
+
+}  // namespace rastcore::ops
