@@ -53,6 +53,7 @@ struct Decoded {
 
 struct EncodeRequest {
   const Image* image = nullptr;
+  int16_t format = 0;  // FT_* being written (one encoder serves PBM, PGM and PPM)
   const SaveOptions* options = nullptr;
   const std::vector<uint8_t>* existing = nullptr;  // the target's bytes, for TIFF appends
   Progress* progress = nullptr;
@@ -100,6 +101,10 @@ RASTCORE_CODEC(Epic)
 int jpegQualityFromFactor(int factor);
 int16_t encodeJpegImage(const Image& image, const SaveOptions& options, Progress* progress,
                         std::vector<uint8_t>& out);
+
+// An 8-bit indexed copy of a picture: its own palette for indexed pictures, an exact palette
+// for pictures of at most 256 colours, median-cut quantisation otherwise.
+int16_t toIndexed8(const Image& image, Image& out);
 
 int16_t countTiffPages(const uint8_t* data, size_t size, int16_t& pages);
 

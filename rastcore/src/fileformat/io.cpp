@@ -192,7 +192,8 @@ int16_t savePicture(const Image& image, const SaveOptions& options, Progress* pr
     }
   }
   std::vector<uint8_t> bytes;
-  EncodeRequest request{&image, &options, existing.empty() ? nullptr : &existing, progress};
+  EncodeRequest request{&image, codec->format, &options, existing.empty() ? nullptr : &existing,
+                        progress};
   int16_t rc;
   try {
     rc = codec->encode(request, bytes);

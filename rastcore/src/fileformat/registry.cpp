@@ -11,6 +11,16 @@ const std::vector<Codec>& codecs() {
       {FT_JPG, "JPEG", "jpg jpeg jpe jif jfif", sniffJpeg, decodeJpeg, encodeJpeg, true},
       {FT_PNG, "PNG", "png", sniffPng, decodePng, encodePng, true},
       {FT_BMP, "BMP", "bmp dib", sniffBmp, decodeBmp, encodeBmp, false},
+      {FT_TIF, "TIFF", "tif tiff", sniffTiff, decodeTiff, encodeTiff, false},
+      {FT_GIF, "GIF", "gif", sniffGif, decodeGif, encodeGif, false},
+      {FT_EPIC, "ePIC", "pic", sniffEpic, decodeEpic, encodeEpic, false},
+      {FT_WPG, "WPG", "wpg", sniffWpg, decodeWpg, encodeWpg, false},
+      {FT_WMF, "WMF", "wmf", sniffWmf, decodeWmf, encodeWmf, false},
+      {FT_PPM, "PPM", "ppm pnm", sniffPnm, decodePnm, encodePnm, false},
+      {FT_PGM, "PGM", "pgm", sniffPnm, decodePnm, encodePnm, false},
+      {FT_PBM, "PBM", "pbm", sniffPnm, decodePnm, encodePnm, false},
+      {FT_PCX, "PCX", "pcx", sniffPcx, decodePcx, encodePcx, false},
+      {FT_TGA, "TGA", "tga vda icb vst", nullptr, decodeTga, encodeTga, false},
   };
   return table;
 }

@@ -1,0 +1,342 @@
+// Windows metafiles. Reading plays a placeable metafile onto a white picture of its bounding
+// box at 96 dots per inch: device-independent bitmap records (StretchDIB, DIBStretchBlt,
+// DIBBitBlt) and the common drawing records (pens, brushes, MoveTo/LineTo, Rectangle,
+// Ellipse, Polygon, Polyline); other records are skipped. Writing stores the picture as a
+// placeable metafile holding one StretchDIB record.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "fileformat/bytes.h"
+#include "fileformat/checked.h"
+#include "fileformat/codec.h"
+#include "fileformat/dib.h"
+
+namespace rastcore {
+namespace {
+
+constexpr uint32_t kPlaceableKey = 0x9AC6CDD7;
+constexpr int kMaxObjects = 1024;
+enum : uint16_t {
+  kEof = 0x0000,
+  kSetWindowOrg = 0x020B,
+  kSetWindowExt = 0x020C,
+  kMoveTo = 0x0214,
+  kLineTo = 0x0213,
+  kRectangle = 0x041B,
+  kEllipse = 0x0418,
+  kPolygon = 0x0324,
+  kPolyline = 0x0325,
+  kCreatePen = 0x02FA,
+  kCreateBrush = 0x02FC,
+  kSelectObject = 0x012D,
+  kDeleteObject = 0x01F0,
+  kStretchDib = 0x0F43,
+  kDibStretchBlt = 0x0B41,
+  kDibBitBlt = 0x0940,
+};
+
+struct GdiObject {
+  enum Kind { None, Pen, Brush, Other } kind = None;
+  bool visible = true;  // PS_NULL pens and BS_NULL brushes draw nothing
+  uint32_t color = 0;   // 0x00BBGGRR
+};
+
+struct Player {
+  Image& img;
+  double orgX = 0, orgY = 0, extX = 1, extY = 1;
+  double scaleX = 1, scaleY = 1;  // picture pixels per logical unit
+  std::vector<GdiObject> objects;
+  GdiObject pen{GdiObject::Pen, true, 0}, brush{GdiObject::Brush, true, 0xFFFFFF};
+  int curX = 0, curY = 0;
+
+  int px(double x) const { return int(std::lround((x - orgX) * scaleX)); }
+  int py(double y) const { return int(std::lround((y - orgY) * scaleY)); }
+
+  void plot(int x, int y, uint32_t c) {
+    if (x < 0 || y < 0 || x >= img.width || y >= img.height) return;
+    uint8_t* p = img.row(y) + x * 3;
+    p[0] = uint8_t(c >> 16), p[1] = uint8_t(c >> 8), p[2] = uint8_t(c);
+  }
+  void line(int x0, int y0, int x1, int y1) {
+    if (!pen.visible) return;
+    const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    for (int guard = 0; guard < 4 * (CV_MAX_DIMENSION + 1); ++guard) {
+      plot(x0, y0, pen.color);
+      if (x0 == x1 && y0 == y1) break;
+      const int e2 = 2 * err;
+      if (e2 >= dy) err += dy, x0 += sx;
+      if (e2 <= dx) err += dx, y0 += sy;
+    }
+  }
+  void span(int y, int x0, int x1, uint32_t c) {
+    if (y < 0 || y >= img.height) return;
+    x0 = std::max(x0, 0), x1 = std::min(x1, img.width - 1);
+    for (int x = x0; x <= x1; ++x) plot(x, y, c);
+  }
+  // Even-odd scan-line fill of a polygon in picture pixels, then its outline.
+  void polygon(const std::vector<std::pair<int, int>>& pts, bool closed, bool fill) {
+    if (pts.empty()) return;
+    if (fill && brush.visible && pts.size() >= 3) {
+      int top = img.height, bottom = -1;
+      for (auto& p : pts) top = std::min(top, p.second), bottom = std::max(bottom, p.second);
+      top = std::max(top, 0), bottom = std::min(bottom, img.height - 1);
+      std::vector<int> xs;
+      for (int y = top; y <= bottom; ++y) {
+        xs.clear();
+        for (size_t i = 0; i < pts.size(); ++i) {
+          auto [xa, ya] = pts[i];
+          auto [xb, yb] = pts[(i + 1) % pts.size()];
+          if ((ya <= y && yb > y) || (yb <= y && ya > y))
+            xs.push_back(xa + int((int64_t(y) - ya) * (xb - xa) / (yb - ya)));
+        }
+        std::sort(xs.begin(), xs.end());
+        for (size_t i = 0; i + 1 < xs.size(); i += 2) span(y, xs[i], xs[i + 1], brush.color);
+      }
+    }
+    for (size_t i = 0; i + 1 < pts.size(); ++i)
+      line(pts[i].first, pts[i].second, pts[i + 1].first, pts[i + 1].second);
+    if (closed) line(pts.back().first, pts.back().second, pts[0].first, pts[0].second);
+  }
+  void ellipse(int l, int t, int r, int b) {
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
+    const double cx = (l + r) / 2.0, cy = (t + b) / 2.0, rx = (r - l) / 2.0, ry = (b - t) / 2.0;
+    if (rx <= 0 || ry <= 0) return;
+    std::vector<std::pair<int, int>> pts;
+    for (int i = 0; i < 360; i += 3) {
+      const double a = i * M_PI / 180;
+      pts.emplace_back(int(std::lround(cx + rx * std::cos(a))),
+                       int(std::lround(cy + ry * std::sin(a))));
+    }
+    polygon(pts, true, true);
+  }
+  void addObject(const GdiObject& o) {
+    for (auto& slot : objects)
+      if (slot.kind == GdiObject::None) {
+        slot = o;
+        return;
+      }
+    if (objects.size() < kMaxObjects) objects.push_back(o);
+  }
+  void select(uint16_t index) {
+    if (index >= objects.size()) return;
+    if (objects[index].kind == GdiObject::Pen) pen = objects[index];
+    if (objects[index].kind == GdiObject::Brush) brush = objects[index];
+  }
+  // Draws a packed DIB stretched into the destination rectangle (nearest neighbour).
+  void dib(const uint8_t* data, size_t size, int dx, int dy, int dw, int dh) {
+    Decoded decoded;
+    if (decodePackedDib(data, size, 0, decoded) != CV_OK) return;
+    const Image src = toTrueColor(decoded.image, false);
+    if (src.empty()) return;
+    const int x0 = px(dx), y0 = py(dy);
+    int w = int(std::lround(dw * scaleX)), h = int(std::lround(dh * scaleY));
+    const bool flipX = w < 0, flipY = h < 0;
+    w = std::abs(w), h = std::abs(h);
+    if (w == 0 || h == 0) return;
+    for (int y = 0; y < h; ++y) {
+      const int ty = flipY ? y0 - y : y0 + y;
+      if (ty < 0 || ty >= img.height) continue;
+      const uint8_t* srow = src.row(int(int64_t(y) * src.height / h));
+      for (int x = 0; x < w; ++x) {
+        const int tx = flipX ? x0 - x : x0 + x;
+        if (tx < 0 || tx >= img.width) continue;
+        std::memcpy(img.row(ty) + tx * 3, srow + int64_t(x) * src.width / w * 3, 3);
+      }
+    }
+  }
+};
+
+int16_t i16(ByteReader& in) {
+  return int16_t(in.u16le());
+}
+
+void playRecord(Player& p, uint16_t function, ByteReader in) {
+  switch (function) {
+    case kSetWindowOrg:
+      p.orgY = i16(in), p.orgX = i16(in);
+      break;
+    case kSetWindowExt: {
+      const double ey = i16(in), ex = i16(in);
+      if (ex != 0 && ey != 0) {
+        p.scaleX = p.img.width / ex, p.scaleY = p.img.height / ey;
+        p.extX = ex, p.extY = ey;
+      }
+      break;
+    }
+    case kMoveTo:
+      p.curY = p.py(i16(in)), p.curX = p.px(i16(in));
+      break;
+    case kLineTo: {
+      const int y = p.py(i16(in)), x = p.px(i16(in));
+      p.line(p.curX, p.curY, x, y);
+      p.curX = x, p.curY = y;
+      break;
+    }
+    case kRectangle:
+    case kEllipse: {
+      const int b = p.py(i16(in)), r = p.px(i16(in)), t = p.py(i16(in)), l = p.px(i16(in));
+      if (function == kEllipse)
+        p.ellipse(l, t, r, b);
+      else
+        p.polygon({{l, t}, {r, t}, {r, b}, {l, b}}, true, true);
+      break;
+    }
+    case kPolygon:
+    case kPolyline: {
+      const int n = std::min<int>(in.u16le(), int(in.left() / 4));
+      std::vector<std::pair<int, int>> pts;
+      for (int i = 0; i < n; ++i) {
+        const int x = p.px(i16(in));
+        pts.emplace_back(x, p.py(i16(in)));
+      }
+      p.polygon(pts, function == kPolygon, function == kPolygon);
+      break;
+    }
+    case kCreatePen: {
+      const uint16_t style = in.u16le();
+      in.skip(4);
+      p.addObject({GdiObject::Pen, (style & 0x0F) != 5, in.u32le() & 0xFFFFFF});
+      break;
+    }
+    case kCreateBrush: {
+      const uint16_t style = in.u16le();
+      p.addObject({GdiObject::Brush, style != 1, in.u32le() & 0xFFFFFF});
+      break;
+    }
+    case kSelectObject:
+      p.select(in.u16le());
+      break;
+    case kDeleteObject: {
+      const uint16_t index = in.u16le();
+      if (index < p.objects.size()) p.objects[index] = GdiObject{};
+      break;
+    }
+    case kStretchDib: {
+      in.skip(4 + 2 + 8);  // raster operation, colour usage, source rectangle
+      const int dh = i16(in), dw = i16(in), dy = i16(in), dx = i16(in);
+      p.dib(in.data() + in.pos(), in.left(), dx, dy, dw, dh);
+      break;
+    }
+    case kDibStretchBlt: {
+      in.skip(4 + 8);
+      const int dh = i16(in), dw = i16(in), dy = i16(in), dx = i16(in);
+      p.dib(in.data() + in.pos(), in.left(), dx, dy, dw, dh);
+      break;
+    }
+    case kDibBitBlt: {
+      in.skip(4 + 4);
+      const int h = i16(in), w = i16(in), dy = i16(in), dx = i16(in);
+      p.dib(in.data() + in.pos(), in.left(), dx, dy, w, h);
+      break;
+    }
+    default:
+      // Other objects still take a slot in the object table.
+      if (function == 0x00F7 || function == 0x01F9 || function == 0x02FB || function == 0x06FF ||
+          function == 0x0142 || function == 0x01F9)
+        p.addObject({GdiObject::Other, false, 0});
+      break;
+  }
+}
+
+}  // namespace
+
+bool sniffWmf(const uint8_t* d, size_t n) {
+  return n >= 4 && uint32_t(d[0] | d[1] << 8 | d[2] << 16 | uint32_t(d[3]) << 24) == kPlaceableKey;
+}
+
+int16_t decodeWmf(const LoadRequest& request, Decoded& out) {
+  out.format = FT_WMF;
+  ByteReader in(request.data, request.size);
+  if (in.u32le() != kPlaceableKey) return CV_ERR_UNSUPPORTED_FEATURE;
+  in.u16le();
+  const int left = i16(in), top = i16(in), right = i16(in), bottom = i16(in);
+  const int inch = in.u16le();
+  in.skip(4 + 2);
+  const uint16_t type = in.u16le(), headerWords = in.u16le();
+  if (!in.ok()) return CV_ERR_TRUNCATED;
+  if ((type != 1 && type != 2) || headerWords != 9 || inch == 0) return CV_ERR_DAMAGED;
+  in.seek(22 + 18);
+  const int64_t width = int64_t(std::abs(right - left)) * 96 / inch;
+  const int64_t height = int64_t(std::abs(bottom - top)) * 96 / inch;
+  if (!sizeAllowed(width, height)) return width && height ? CV_ERR_TOO_LARGE : CV_ERR_DAMAGED;
+  int16_t rc = allocImage(out.image, width, height, 24);
+  if (rc != CV_OK) return rc;
+  out.fileBpp = 24;
+  std::memset(out.image.pixels.data(), 0xFF, out.image.pixels.size());
+  Player player{out.image,
+                0,
+                0,
+                1,
+                1,
+                1,
+                1,
+                {},
+                {GdiObject::Pen, true, 0},
+                {GdiObject::Brush, true, 0xFFFFFF},
+                0,
+                0};
+  player.orgX = std::min(left, right), player.orgY = std::min(top, bottom);
+  player.scaleX = double(width) / std::max(1, std::abs(right - left));
+  player.scaleY = double(height) / std::max(1, std::abs(bottom - top));
+  while (in.left() >= 6) {
+    const size_t start = in.pos();
+    const uint32_t words = in.u32le();
+    const uint16_t function = in.u16le();
+    if (function == kEof) return CV_OK;
+    if (words < 3 || words > in.size() / 2) return CV_ERR_DAMAGED;
+    const size_t end = start + size_t(words) * 2;
+    if (end > in.size()) return CV_ERR_TRUNCATED;
+    playRecord(player, function, ByteReader(in.data() + in.pos(), end - in.pos()));
+    in.seek(end);
+    if (request.progress) request.progress->rows(int64_t(end), int64_t(in.size()));
+  }
+  return CV_ERR_TRUNCATED;  // no end-of-file record
+}
+
+int16_t encodeWmf(const EncodeRequest& request, std::vector<uint8_t>& out) {
+  const Image& src = *request.image;
+  if (src.width > 32767 || src.height > 32767) return CV_ERR_TOO_LARGE;
+  Image tc;
+  const Image* img = &src;
+  if (src.bpp == 32) {  // metafile readers ignore DIB alpha; write plain colour
+    tc = toTrueColor(src, false);
+    if (tc.empty()) return CV_ERR_OUT_OF_MEMORY;
+    img = &tc;
+  }
+  std::vector<uint8_t> dib;
+  int16_t rc = packDib(*img, dib);
+  if (rc != CV_OK) return rc;
+  dib.resize(dib.size() + (dib.size() & 1));
+  const size_t dibRecordWords = (6 + 4 + 2 + 16 + dib.size()) / 2;
+  if (dibRecordWords > UINT32_MAX / 4) return CV_ERR_TOO_LARGE;
+  out.clear();
+  ByteWriter w(out);
+  // Placeable header at 96 units per inch; its checksum is the XOR of its first ten words.
+  const uint16_t words[10] = {0xCDD7, 0x9AC6, 0, 0, 0, uint16_t(img->width), uint16_t(img->height),
+                              96,     0,      0};
+  uint16_t checksum = 0;
+  for (uint16_t v : words) w.u16le(v), checksum ^= v;
+  w.u16le(checksum);
+  const size_t headerAt = w.size();
+  const uint32_t records[3] = {5, 5, 3};  // window origin, window extent, end
+  const uint32_t totalWords = 9 + records[0] + records[1] + uint32_t(dibRecordWords) + records[2];
+  w.u16le(1), w.u16le(9), w.u16le(0x0300), w.u32le(totalWords), w.u16le(0);
+  w.u32le(uint32_t(dibRecordWords)), w.u16le(0);
+  (void)headerAt;
+  w.u32le(5), w.u16le(kSetWindowOrg), w.u16le(0), w.u16le(0);
+  w.u32le(5), w.u16le(kSetWindowExt), w.u16le(uint32_t(img->height)), w.u16le(uint32_t(img->width));
+  w.u32le(uint32_t(dibRecordWords)), w.u16le(kStretchDib);
+  w.u32le(0x00CC0020);  // SRCCOPY
+  w.u16le(0);           // DIB_RGB_COLORS
+  w.u16le(uint32_t(img->height)), w.u16le(uint32_t(img->width)), w.u16le(0), w.u16le(0);
+  w.u16le(uint32_t(img->height)), w.u16le(uint32_t(img->width)), w.u16le(0), w.u16le(0);
+  w.bytes(dib.data(), dib.size());
+  w.u32le(3), w.u16le(kEof);
+  return CV_OK;
+}
+
+}  // namespace rastcore
