@@ -59,7 +59,7 @@ bool isReadOnly(const QString& path) {
   const QFileInfo info(path);
   const QFileInfo folder(info.absolutePath());
   // The permission bits too: a user who made the file read-only means it, even for root.
-  return !info.isWritable() || !(info.permissions() & QFileDevice::WriteUser) ||
+  return !info.isWritable() || !(info.permissions() & QFileDevice::WriteOwner) ||
          !folder.isWritable();
 }
 
@@ -220,11 +220,13 @@ int compact(const QString& source, const QString& programFolder, QString* error)
 Result repairAndCompact(const Context& context) {
   const Operation op = Operation::RepairCompact;
   const QString path = catalogueOf(context);
-  if (auto refused = refuseCatalogue(op, path, false)) return *refused;
-
   QString viewPath = context.view ? context.view->databaseName() : QString();
   if (viewPath.trimmed().isEmpty()) viewPath = path;
   detachView(context);
+  if (auto refused = refuseCatalogue(op, path, false)) {
+    attachView(context, viewPath);
+    return *refused;
+  }
   if (!releaseLog(viewPath)) {
     attachView(context, viewPath);
     return outcome(op, Outcome::DatabaseInUse, viewPath);
@@ -264,8 +266,11 @@ Result repairAndCompact(const Context& context) {
 
 Result removeMissing(const Context& context) {
   const QString path = catalogueOf(context);
-  if (auto refused = refuseCatalogue(Operation::RemoveMissing, path, false)) return *refused;
   detachView(context);
+  if (auto refused = refuseCatalogue(Operation::RemoveMissing, path, false)) {
+    attachView(context, path);
+    return *refused;
+  }
   int removed = 0;
   {
     Database db = Database::open(path);
