@@ -1,0 +1,254 @@
+// The view: where the picture lands in the control window for each AutoSize mode, zoom and
+// scrolling, the scroll bars, palette displays, and the rubber band in picture pixels.
+#include <vector>
+
+#include "tst_ops_support.h"
+
+using namespace opstest;
+
+namespace {
+
+struct Window {
+  int w, h;
+  std::vector<uint32_t> px;
+  Window(int w_, int h_) : w(w_), h(h_), px(size_t(w_) * h_) {}
+  uint32_t at(int x, int y) const { return px[size_t(y) * w + x]; }
+};
+
+uint32_t rgb32(Rgbq c) {
+  return 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+}
+
+Window render(CV_HANDLE h, int w, int hgt, int barExtent = 0) {
+  CV_SetClientSize(h, w, hgt, barExtent);
+  Window win(w, hgt);
+  const CV_RECT all{0, 0, w, hgt};
+  CV_Draw(h, win.px.data(), w * 4, &all);
+  return win;
+}
+
+constexpr uint32_t kBack = 0x00102030;  // OLE 0x00BBGGRR: r=0x30 g=0x20 b=0x10
+constexpr uint32_t kBack32 = 0xFF302010;
+
+Inst& prepared(Inst& inst, int16_t autoSize) {
+  rastcore::instanceFor(inst.h)->backColor = kBack;
+  CV_SetAntialias(inst.h, AA_None);
+  CV_SetAutoSize(inst.h, autoSize);
+  return inst;
+}
+
+TEST(View, EachAutoSizeModePlacesThePicture) {
+  const Image pic = randomImage(20, 10, 24, 5);
+  const struct {
+    int16_t mode;
+    int winX, winY, picX, picY;  // window pixel -> picture pixel (-1: back colour)
+  } rows[] = {
+      {ISIZE_CropImageToControl, 0, 0, 0, 0},
+      {ISIZE_CropImageToControl, 19, 9, 19, 9},
+      {ISIZE_CropImageToControl, 25, 5, -1, -1},
+      {ISIZE_ResizeControl, 7, 3, 7, 3},
+      {ISIZE_ResizeImage, 79, 39, 19, 9},  // 80 x 40 window: 4 x 4 per pixel
+      {ISIZE_ResizeImage, 8, 4, 2, 1},
+      {ISIZE_ResizePreserveAspect, 0, 0, -1, -1},  // 80 x 40 fits in 80 x 60 with 10 above
+      {ISIZE_ResizePreserveAspect, 0, 10, 0, 0},
+      {ISIZE_ResizePreserveAspect, 79, 49, 19, 9},
+      {ISIZE_ResizePreserveAspect, 40, 55, -1, -1},
+      {ISIZE_TileImage, 23, 14, 3, 4},
+      {ISIZE_CropImage, 30, 25, 0, 0},  // smaller than the window: centred
+  };
+  for (const auto& r : rows) {
+    Inst inst(pic);
+    prepared(inst, r.mode);
+    const int h = r.mode == ISIZE_ResizeImage ? 40 : 60;
+    const Window win = render(inst.h, 80, h);
+    const uint32_t expected = r.picX < 0 ? kBack32 : rgb32(colourAt(pic, r.picX, r.picY));
+    EXPECT_EQ(win.at(r.winX, r.winY), expected)
+        << "mode " << r.mode << " at " << r.winX << "," << r.winY;
+  }
+}
+
+TEST(View, ZoomAndScrollShowTheRightPart) {
+  const Image pic = randomImage(40, 40, 8, 6);
+  Inst inst(pic);
+  prepared(inst, ISIZE_ResizePreserveAspect);
+  CV_SetScrollBars(inst.h, SB_Both);
+  CV_Zoom(inst.h, 2.0f);
+  CV_SetClientSize(inst.h, 50, 50, 0);
+  CV_SetScrollX(inst.h, 10);
+  CV_SetScrollY(inst.h, 1000);  // clamped to the end
+  EXPECT_EQ(CV_GetScrollX(inst.h), 10);
+  EXPECT_EQ(CV_GetScrollY(inst.h), 30);
+  const Window win = render(inst.h, 50, 50);
+  EXPECT_EQ(win.at(0, 0), rgb32(colourAt(pic, 5, 15)));
+  EXPECT_EQ(win.at(49, 49), rgb32(colourAt(pic, 29, 39)));
+  EXPECT_FLOAT_EQ(CV_GetIPZoomF(inst.h), 2.0f);
+}
+
+TEST(View, ScrollBarsAppearOnlyWhereThePictureIsLarger) {
+  const struct {
+    int w, h;
+    int16_t bars;
+    bool hVisible, vVisible;
+  } rows[] = {
+      {600, 200, SB_Both, true, false},  // zoom 2 of 600 x 200 in 800 x 600: horizontal only
+      {600, 400, SB_Both, true, true},   {600, 400, SB_Horizontal, true, false},
+      {300, 200, SB_Both, false, false}, {600, 400, SB_None, false, false},
+  };
+  for (const auto& r : rows) {
+    Inst inst(randomImage(r.w, r.h, 24));
+    CV_SetScrollBars(inst.h, r.bars);
+    CV_Zoom(inst.h, 2.0f);
+    CV_SetClientSize(inst.h, 800, 600, 16);
+    CV_SCROLLINFO hi, vi;
+    CV_GetScrollInfo(inst.h, 0, &hi);
+    CV_GetScrollInfo(inst.h, 1, &vi);
+    EXPECT_EQ(hi.visible != 0, r.hVisible) << r.w << "x" << r.h;
+    EXPECT_EQ(vi.visible != 0, r.vVisible) << r.w << "x" << r.h;
+    if (hi.visible) EXPECT_EQ(hi.maximum, 2 * r.w - (vi.visible ? 800 - 16 : 800));
+  }
+}
+
+TEST(View, ScrollMessagesMoveByTheirSteps) {
+  Inst inst(randomImage(300, 300, 24));
+  prepared(inst, ISIZE_CropImageToControl);
+  CV_SetScrollBars(inst.h, SB_Both);
+  CV_SetScrollBarSmallChange(inst.h, 7);
+  CV_SetClientSize(inst.h, 100, 100, 0);
+  const struct {
+    uint32_t wParam;
+    int expected;
+  } steps[] = {{1, 7}, {1, 14}, {0, 7}, {3, 107}, {7, 200}, {2, 100}, {(150u << 16) | 5, 150},
+               {6, 0}};
+  for (const auto& s : steps) {
+    EXPECT_EQ(CV_WindowMessage(inst.h, 0, 0x0114, s.wParam, 0), 0);
+    EXPECT_EQ(CV_GetScrollX(inst.h), s.expected) << s.wParam;
+  }
+  EXPECT_EQ(CV_WindowMessage(inst.h, 0, 0x0201, 0, 0), -1);  // mouse messages are not the engine's
+}
+
+TEST(View, CropOriginMovesTheShownPart) {
+  const Image pic = randomImage(30, 30, 4, 8);
+  Inst inst(pic);
+  prepared(inst, ISIZE_CropImageToControl);
+  CV_SetCropX(inst.h, 10);
+  CV_SetCropY(inst.h, 5);
+  const Window win = render(inst.h, 40, 40);
+  EXPECT_EQ(win.at(0, 0), rgb32(colourAt(pic, 10, 5)));
+  EXPECT_EQ(win.at(20, 24), kBack32);
+}
+
+TEST(View, ResizeControlAsksForTheZoomedPictureSize) {
+  Inst inst(randomImage(120, 80, 24));
+  CV_SetAutoSize(inst.h, ISIZE_ResizeControl);
+  CV_Zoom(inst.h, 0.5f);
+  CV_SetClientSize(inst.h, 10, 10, 0);
+  CV_RECT r;
+  CV_GetControlRect(inst.h, &r);
+  EXPECT_EQ(r.right - r.left, 60);
+  EXPECT_EQ(r.bottom - r.top, 40);
+  CV_SetAutoSize(inst.h, ISIZE_ResizePreserveAspect);
+  CV_GetControlRect(inst.h, &r);
+  EXPECT_EQ(r.right, 10);
+}
+
+TEST(View, PaletteDisplaysShowOnlyTheirColours) {
+  const Image pic = randomImage(30, 20, 24, 3);
+  Inst inst(pic);
+  prepared(inst, ISIZE_CropImageToControl);
+  CV_SetDisplayMode(inst.h, DM_VGAColor);
+  CV_SetShowDithered(inst.h, DI_Floyd);
+  const Window win = render(inst.h, 30, 20);
+  std::set<uint32_t> seen(win.px.begin(), win.px.end());
+  EXPECT_LE(seen.size(), 16u);
+  CV_SetDisplayMode(inst.h, DM_PaletteColor);
+  CV_SetPalette(inst.h, IPAL_Gray);
+  const Window grey = render(inst.h, 30, 20);
+  for (uint32_t p : grey.px) EXPECT_EQ(p & 0xFF, (p >> 8) & 0xFF);
+  CV_SetDisplayMode(inst.h, 9);
+  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  EXPECT_EQ(CV_GetDisplayMode(inst.h), DM_PaletteColor);
+}
+
+TEST(View, RubberBandAfterZoomNamesTheRightPicturePixels) {
+  const Image pic = randomImage(100, 80, 24, 14);
+  Inst inst(pic);
+  prepared(inst, ISIZE_CropImageToControl);
+  CV_SetScrollBars(inst.h, SB_Both);
+  CV_Zoom(inst.h, 2.0f);
+  CV_SetClientSize(inst.h, 100, 100, 0);
+  CV_SetScrollX(inst.h, 10);
+  CV_SetScrollY(inst.h, 6);
+  CV_RubberBand(inst.h, -1, 20, 10, 0);  // picture (15, 8)
+  CV_RubberbandUpdate(inst.h, 60, 50);   // picture (35, 28)
+  EXPECT_EQ(CV_GetRubberBandL(inst.h), 15);
+  EXPECT_EQ(CV_GetRubberBandT(inst.h), 8);
+  EXPECT_EQ(CV_GetRubberBandW(inst.h), 20);
+  EXPECT_EQ(CV_GetRubberBandH(inst.h), 20);
+
+  // The selection stays on the same picture pixels when the view changes afterwards.
+  CV_Zoom(inst.h, 1.0f);
+  CV_SetAutoSize(inst.h, ISIZE_ResizeControl);
+  const CV_HDIB dib = CV_GetCopyRubberbandDib(inst.h);
+  ASSERT_EQ(inst.error(), 0);
+  ASSERT_NE(dib, 0u);
+  Inst other;
+  CV_SetHDib(other.h, dib);
+  ASSERT_EQ(other.error(), 0);
+  const Image& part = other.image();
+  ASSERT_EQ(part.width, 20);
+  ASSERT_EQ(part.height, 20);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x)
+      ASSERT_EQ(key(colourAt(part, x, y)), key(colourAt(pic, 15 + x, 8 + y)));
+}
+
+TEST(View, RubberBandDraggedBackwardsOrBeyondThePictureIsClipped) {
+  Inst inst(randomImage(50, 40, 8));
+  prepared(inst, ISIZE_CropImageToControl);
+  CV_SetClientSize(inst.h, 200, 200, 0);
+  CV_RubberBand(inst.h, -1, 30, 30, -1);
+  CV_RubberbandUpdate(inst.h, -20, 150);
+  EXPECT_EQ(CV_GetRubberBandL(inst.h), 0);
+  EXPECT_EQ(CV_GetRubberBandT(inst.h), 30);
+  EXPECT_EQ(CV_GetRubberBandW(inst.h), 30);
+  EXPECT_EQ(CV_GetRubberBandH(inst.h), 10);
+  CV_RubberBand(inst.h, 0, 0, 0, 0);
+  EXPECT_EQ(CV_GetRubberBandW(inst.h), 0);
+  EXPECT_EQ(CV_GetCopyRubberbandDib(inst.h), 0u);
+  EXPECT_EQ(inst.error(), RC3_ERR_OPS_NO_SELECTION);
+}
+
+TEST(View, NegatingRubberBandInvertsItsOutline) {
+  const Image pic = randomImage(30, 30, 24, 2);
+  Inst inst(pic);
+  prepared(inst, ISIZE_CropImageToControl);
+  const Window plain = render(inst.h, 30, 30);
+  CV_RubberBand(inst.h, -1, 5, 5, -1);
+  CV_RubberbandUpdate(inst.h, 15, 12);
+  const Window banded = render(inst.h, 30, 30);
+  EXPECT_EQ(banded.at(5, 5), 0xFF000000u | (~plain.at(5, 5) & 0xFFFFFF));
+  EXPECT_EQ(banded.at(14, 8), 0xFF000000u | (~plain.at(14, 8) & 0xFFFFFF));
+  EXPECT_EQ(banded.at(10, 8), plain.at(10, 8));  // inside is untouched
+}
+
+TEST(View, DrawingWithoutAPictureFillsTheBackColour) {
+  Inst inst;
+  rastcore::instanceFor(inst.h)->backColor = kBack;
+  const Window win = render(inst.h, 8, 8);
+  for (uint32_t p : win.px) EXPECT_EQ(p, kBack32);
+}
+
+TEST(View, PartialRepaintMatchesTheSameRectangleOfAFullOne) {
+  const Image pic = randomImage(64, 48, 32, 9);
+  Inst inst(pic);
+  CV_SetAutoSize(inst.h, ISIZE_ResizePreserveAspect);
+  CV_SetAntialias(inst.h, AA_Smooth);
+  const Window full = render(inst.h, 100, 90);
+  const CV_RECT part{13, 17, 61, 40};
+  std::vector<uint32_t> buf(size_t(48) * 23);
+  CV_Draw(inst.h, buf.data(), 48 * 4, &part);
+  for (int y = 0; y < 23; ++y)
+    for (int x = 0; x < 48; ++x) ASSERT_EQ(buf[size_t(y) * 48 + x], full.at(13 + x, 17 + y));
+}
+
+}  // namespace
