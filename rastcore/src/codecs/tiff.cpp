@@ -319,7 +319,11 @@ int16_t writePage(TIFF* tif, const Image& source, const SaveOptions& options, Pr
     TIFFSetField(tif, TIFFTAG_COLORMAP, map[0].data(), map[1].data(), map[2].data());
   } else if (option == TIF_JPEG) {
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
-    TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, 2, 2);
+    // Chroma resolution follows the JPEG subsampling option.
+    const int16_t mode = options.jpgSubSampling;
+    const uint16_t h = mode == JPG_SubSampling444 ? 1 : mode == JPG_SubSampling411 ? 4 : 2;
+    const uint16_t v = mode == JPG_SubSampling420 ? 2 : 1;
+    TIFFSetField(tif, TIFFTAG_YCBCRSUBSAMPLING, h, v);
   } else {
     TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
   }

@@ -1,5 +1,7 @@
 #include "fileformat/checked.h"
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
 #include <iterator>
 #include <new>
@@ -8,9 +10,17 @@
 
 namespace rastcore {
 
+namespace {
+std::atomic<uint64_t> g_pixelLimit{CV_MAX_PIXELS};
+}
+
+void setPixelLimit(uint64_t pixels) {
+  g_pixelLimit = std::min<uint64_t>(pixels, CV_MAX_PIXELS);
+}
+
 bool sizeAllowed(int64_t width, int64_t height) {
   return width > 0 && height > 0 && width <= CV_MAX_DIMENSION && height <= CV_MAX_DIMENSION &&
-         uint64_t(width) * uint64_t(height) <= CV_MAX_PIXELS;
+         uint64_t(width) * uint64_t(height) <= g_pixelLimit;
 }
 
 int16_t allocImage(Image& image, int64_t width, int64_t height, int bpp) {

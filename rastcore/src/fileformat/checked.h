@@ -25,6 +25,9 @@ inline std::optional<size_t> checkedAdd(size_t a, size_t b) {
 // True when a picture of this size is within the engine's limit.
 bool sizeAllowed(int64_t width, int64_t height);
 
+// Lowers (or restores) the pixel limit for the whole process; fuzzing uses a small one.
+void setPixelLimit(uint64_t pixels);
+
 // Sizes `image` as width x height at bpp (1, 4, 8, 24, 32) with zeroed pixels and, for
 // indexed depths, a zeroed palette of 2^bpp entries. Returns 0, CV_ERR_TOO_LARGE,
 // CV_ERR_DAMAGED (zero or negative size) or CV_ERR_OUT_OF_MEMORY.
