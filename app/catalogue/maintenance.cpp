@@ -19,6 +19,9 @@ namespace glim::catalogue::maintenance {
 
 namespace {
 
+// Repair and compact reports its three steps (copy, reindex, compact) through the progress.
+constexpr int kRepairSteps = 3;
+
 QString catalogueOf(const Context& context) {
   return context.databasePath.trimmed().isEmpty()
              ? context.programFolder + QStringLiteral("all1.mdb")
@@ -237,6 +240,10 @@ Result repairAndCompact(const Context& context) {
   removeDatabaseFile(temp);
   QString detail;
   replaceFile(path, temp, &detail);
+  const auto step = [&](int done) {
+    if (context.progress) context.progress(done, kRepairSteps);
+  };
+  step(1);
 
   {
     // Rebuilding every index mends the damage a crash or a bad disk leaves in them most often;
@@ -244,12 +251,14 @@ Result repairAndCompact(const Context& context) {
     Database db = Database::open(path);
     db.execute(QStringLiteral("REINDEX"));
   }
+  step(2);
 
   QString why;
   if (compact(viewPath, context.programFolder, &why) != 1) {
     attachView(context, viewPath);
     return outcome(op, Outcome::CompactError, viewPath, why);
   }
+  step(3);
   // A rename, not delete-and-copy: the catalogue is never missing, even for a moment.
   const QString compacted = compactPath(context.programFolder);
   if (!releaseLog(viewPath) || ::rename(QFile::encodeName(compacted).constData(),

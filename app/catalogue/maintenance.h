@@ -40,8 +40,9 @@ enum class Outcome {
   ReplaceError,        // replace: the copy failed; the catalogue is as it was
 };
 
-// Called now and then during long work (every 15 rows while examining rows); the window
-// keeps itself painted from it.
+// Called now and then during long work (every 15 rows while examining rows, and after each of
+// the three steps of repair and compact as done = 1..3 of total = 3); the window keeps itself
+// painted from it.
 using Progress = std::function<void(int done, int total)>;
 
 struct Context {
