@@ -63,6 +63,22 @@ QString addedMessage(int added, int listed) {
          QString::number(listed) + QStringLiteral(" files were already listed in the database.");
 }
 
+QString countsMessage(const AddResult& result) {
+  QString text = addedMessage(result.added, result.known);
+  if (result.unreadable > 0)
+    text += u'\r' + QString::number(result.unreadable) +
+            QStringLiteral(" files could not be read and were left out.");
+  if (result.notReached > 0)
+    text += u'\r' + QString::number(result.notReached) +
+            QStringLiteral(" files were not added because adding stopped.");
+  return text;
+}
+
+QString catalogueErrorMessage(const AddResult& result) {
+  return QStringLiteral("Error ") + QString::number(result.errorCode) + QStringLiteral(": ") +
+         result.error + QStringLiteral("\rSource: the catalogue database");
+}
+
 PictureAdder::PictureAdder(catalogue::Database db) : db_(std::move(db)) {}
 
 qint32 PictureAdder::nextIdFromCatalogue(catalogue::Database& db) {

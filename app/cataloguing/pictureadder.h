@@ -26,6 +26,11 @@ struct AddResult {
 
 // "A files were added to the database.\r(N - A) files were already listed in the database."
 QString addedMessage(int added, int listed);
+// The counting message of a run: addedMessage(added, known), then a line each for files that
+// could not be read and files the run did not reach, when there are any.
+QString countsMessage(const AddResult& result);
+// "Error N: description" and the source, for a run that ended on a catalogue error.
+QString catalogueErrorMessage(const AddResult& result);
 
 // Called every few hundred files with the number handled so far; returning false stops the
 // run after the rows stored up to then.

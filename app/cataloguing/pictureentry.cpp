@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 
 #include "shell/base/textnum.h"
@@ -41,6 +42,16 @@ QString typePattern(const QStringList& ticked) {
 
 QStringList patternFilters(const QString& pattern) {
   return pattern.split(u';', Qt::SkipEmptyParts);
+}
+
+}  // namespace glim::cataloguing
+
+namespace glim::cataloguing {
+
+QStringList folderPictures(const QString& folder, const QString& pattern) {
+  const QStringList filters = patternFilters(pattern);
+  if (filters.isEmpty() || folder.isEmpty()) return {};
+  return QDir(folder).entryList(filters, QDir::Files, QDir::Name | QDir::IgnoreCase);
 }
 
 }  // namespace glim::cataloguing

@@ -34,3 +34,12 @@ QString typePattern(const QStringList& ticked);
 QStringList patternFilters(const QString& pattern);
 
 }  // namespace glim::cataloguing
+
+namespace glim::cataloguing {
+
+// The names of the files of one folder that a file list with this type pattern shows: plain
+// files (hidden ones left out) matching any of the patterns without regard to case, in name
+// order.
+QStringList folderPictures(const QString& folder, const QString& pattern);
+
+}  // namespace glim::cataloguing

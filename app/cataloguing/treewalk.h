@@ -57,3 +57,6 @@ QStringList volumesUnder(const QString& root);
 QString withSeparator(const QString& folder);
 
 }  // namespace glim::cataloguing
+
+#include <QMetaType>
+Q_DECLARE_METATYPE(glim::cataloguing::WalkResult)
