@@ -6,102 +6,142 @@
 #include <QRegularExpression>
 #include <cstdlib>
 
+#include "catalogue/database_p.h"
 #include "catalogue/jetsql.h"
 #include "catalogue/recordset.h"
 
 namespace glim::catalogue {
 
-struct Database::Shared {
-  sqlite3* db = nullptr;
-  QString path;
-  QString error;
-  DbError errorKind = DbError::None;
-  int changes = 0;
-  bool inTransaction = false;
+Database::Shared::~Shared() {
+  for (sqlite3_stmt* stmt : std::as_const(idle)) sqlite3_finalize(stmt);
+  if (!db) return;
+  if (inTransaction) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close_v2(db);
+}
 
-  ~Shared() {
-    if (!db) return;
-    if (inTransaction) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
-    sqlite3_close_v2(db);
+void Database::Shared::fail(int code, const QString& text) {
+  error = text;
+  switch (code & 0xff) {
+    case SQLITE_CONSTRAINT:
+      errorKind = DbError::Duplicate;
+      break;
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      errorKind = DbError::Damaged;
+      break;
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+      errorKind = DbError::ReadOnly;
+      break;
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      errorKind = DbError::Busy;
+      break;
+    default:
+      errorKind = DbError::Statement;
   }
+}
 
-  void fail(int code, const QString& text) {
-    error = text;
-    switch (code & 0xff) {
-      case SQLITE_CONSTRAINT:
-        errorKind = DbError::Duplicate;
-        break;
-      case SQLITE_CORRUPT:
-      case SQLITE_NOTADB:
-        errorKind = DbError::Damaged;
-        break;
-      case SQLITE_READONLY:
-      case SQLITE_CANTOPEN:
-      case SQLITE_PERM:
-        errorKind = DbError::ReadOnly;
-        break;
-      case SQLITE_BUSY:
-      case SQLITE_LOCKED:
-        errorKind = DbError::Busy;
-        break;
-      default:
-        errorKind = DbError::Statement;
-    }
-  }
-  void failFromDb() { fail(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))); }
-  void succeed() {
-    error.clear();
-    errorKind = DbError::None;
-  }
-};
+void Database::Shared::failFromDb() {
+  fail(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+}
 
-namespace {
+void Database::Shared::succeed() {
+  error.clear();
+  errorKind = DbError::None;
+}
 
-// Binds QVariant values to positional parameters.
-bool bindAll(sqlite3_stmt* stmt, const QVariantList& params) {
-  for (int i = 0; i < params.size(); ++i) {
-    const QVariant& v = params.at(i);
-    int rc = SQLITE_OK;
-    switch (v.typeId()) {
-      case QMetaType::UnknownType:
-        rc = sqlite3_bind_null(stmt, i + 1);
-        break;
-      case QMetaType::Bool:
-        rc = sqlite3_bind_int(stmt, i + 1, v.toBool() ? 1 : 0);
-        break;
-      case QMetaType::Int:
-      case QMetaType::UInt:
-      case QMetaType::Short:
-      case QMetaType::UShort:
-      case QMetaType::LongLong:
-      case QMetaType::ULongLong:
-      case QMetaType::Long:
-        rc = sqlite3_bind_int64(stmt, i + 1, v.toLongLong());
-        break;
-      case QMetaType::Double:
-      case QMetaType::Float:
-        rc = sqlite3_bind_double(stmt, i + 1, v.toDouble());
-        break;
-      case QMetaType::QDate: {
-        const QByteArray text = storedDate(v.toDate()).toUtf8();
-        rc = text.isEmpty() ? sqlite3_bind_null(stmt, i + 1)
-                            : sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()),
-                                                SQLITE_TRANSIENT);
-        break;
-      }
-      default: {
-        if (v.isNull()) {
-          rc = sqlite3_bind_null(stmt, i + 1);
-          break;
-        }
-        const QByteArray text = v.toString().toUtf8();
-        rc = sqlite3_bind_text(stmt, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-      }
-    }
-    if (rc != SQLITE_OK) return false;
+CachedStatement::CachedStatement(Database::Shared* shared, const QString& sql)
+    : shared_(shared), sql_(sql) {
+  if (!shared_ || !shared_->db) return;
+  const auto it = shared_->idle.find(sql_);
+  if (it != shared_->idle.end()) {
+    stmt_ = it.value();
+    shared_->idle.erase(it);
+    return;
   }
+  const QByteArray utf8 = sql_.toUtf8();
+  if (sqlite3_prepare_v2(shared_->db, utf8.constData(), int(utf8.size()), &stmt_, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_finalize(stmt_);
+    stmt_ = nullptr;
+  }
+}
+
+CachedStatement::~CachedStatement() {
+  if (!stmt_) return;
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+  // A few statements per text are plenty; more would only hold memory.
+  if (shared_->idle.count(sql_) < 2 && shared_->idle.size() < 64)
+    shared_->idle.insert(sql_, stmt_);
+  else
+    sqlite3_finalize(stmt_);
+}
+
+bool CachedStatement::bind(const QVariantList& values) {
+  for (int i = 0; i < values.size(); ++i)
+    if (!bindValue(stmt_, i + 1, values.at(i))) return false;
   return true;
 }
+
+bool bindValue(sqlite3_stmt* stmt, int index, const QVariant& v) {
+  int rc = SQLITE_OK;
+  switch (v.typeId()) {
+    case QMetaType::UnknownType:
+      rc = sqlite3_bind_null(stmt, index);
+      break;
+    case QMetaType::Bool:
+      rc = sqlite3_bind_int(stmt, index, v.toBool() ? 1 : 0);
+      break;
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+      rc = sqlite3_bind_int64(stmt, index, v.toLongLong());
+      break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+      rc = sqlite3_bind_double(stmt, index, v.toDouble());
+      break;
+    case QMetaType::QDate: {
+      const QByteArray text = storedDate(v.toDate()).toUtf8();
+      rc = text.isEmpty() ? sqlite3_bind_null(stmt, index)
+                          : sqlite3_bind_text(stmt, index, text.constData(), int(text.size()),
+                                              SQLITE_TRANSIENT);
+      break;
+    }
+    default: {
+      if (v.isNull()) {
+        rc = sqlite3_bind_null(stmt, index);
+        break;
+      }
+      const QByteArray text = v.toString().toUtf8();
+      rc = sqlite3_bind_text(stmt, index, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    }
+  }
+  return rc == SQLITE_OK;
+}
+
+QVariant columnValue(sqlite3_stmt* stmt, int i) {
+  switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER:
+      return QVariant(qlonglong(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT:
+      return QVariant(sqlite3_column_double(stmt, i));
+    case SQLITE_NULL:
+      return QVariant();
+    default:
+      return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                                        sqlite3_column_bytes(stmt, i)));
+  }
+}
+
+namespace {
 
 struct Statement {
   sqlite3_stmt* stmt = nullptr;
@@ -192,18 +232,13 @@ bool Database::execute(const QString& jetSql, const QVariantList& params) {
     if (openError_.isEmpty()) openError_ = QStringLiteral("No database is open.");
     return false;
   }
-  const QByteArray sql = translateJet(jetSql).toUtf8();
-  Statement s;
-  if (sqlite3_prepare_v2(d_->db, sql.constData(), int(sql.size()), &s.stmt, nullptr) != SQLITE_OK) {
-    d_->failFromDb();
-    return false;
-  }
-  if (!bindAll(s.stmt, params)) {
+  CachedStatement s(d_.get(), translateJet(jetSql));
+  if (!s.ok() || !s.bind(params)) {
     d_->failFromDb();
     return false;
   }
   int rc;
-  while ((rc = sqlite3_step(s.stmt)) == SQLITE_ROW) {
+  while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
   }
   if (rc != SQLITE_DONE) {
     d_->failFromDb();
@@ -220,14 +255,12 @@ int Database::changes() const {
 
 QVariant Database::scalar(const QString& jetSql, const QVariantList& params) {
   if (!isOpen()) return {};
-  const QByteArray sql = translateJet(jetSql).toUtf8();
-  Statement s;
-  if (sqlite3_prepare_v2(d_->db, sql.constData(), int(sql.size()), &s.stmt, nullptr) != SQLITE_OK ||
-      !bindAll(s.stmt, params)) {
+  CachedStatement s(d_.get(), translateJet(jetSql));
+  if (!s.ok() || !s.bind(params)) {
     d_->failFromDb();
     return {};
   }
-  const int rc = sqlite3_step(s.stmt);
+  const int rc = sqlite3_step(s.get());
   if (rc != SQLITE_ROW) {
     if (rc == SQLITE_DONE)
       d_->succeed();
@@ -236,18 +269,7 @@ QVariant Database::scalar(const QString& jetSql, const QVariantList& params) {
     return {};
   }
   d_->succeed();
-  switch (sqlite3_column_type(s.stmt, 0)) {
-    case SQLITE_INTEGER:
-      return QVariant(qlonglong(sqlite3_column_int64(s.stmt, 0)));
-    case SQLITE_FLOAT:
-      return QVariant(sqlite3_column_double(s.stmt, 0));
-    case SQLITE_NULL:
-      return QVariant();
-    default:
-      return QVariant(
-          QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(s.stmt, 0)),
-                            sqlite3_column_bytes(s.stmt, 0)));
-  }
+  return columnValue(s.get(), 0);
 }
 
 bool Database::beginTransaction() {

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "catalogue/database_p.h"
 #include "catalogue/jetsql.h"
 #include "shell/base/textnum.h"
 
@@ -12,64 +13,6 @@ namespace {
 // DataAction numbers, repeated here so the recordset does not depend on the data control.
 constexpr int kMoveFirst = 1, kMovePrevious = 2, kMoveNext = 3, kMoveLast = 4, kFind = 8,
               kBookmark = 9;
-
-QVariant columnValue(sqlite3_stmt* stmt, int i) {
-  switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_INTEGER:
-      return QVariant(qlonglong(sqlite3_column_int64(stmt, i)));
-    case SQLITE_FLOAT:
-      return QVariant(sqlite3_column_double(stmt, i));
-    case SQLITE_NULL:
-      return QVariant();
-    default:
-      return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
-                                        sqlite3_column_bytes(stmt, i)));
-  }
-}
-
-bool bindValue(sqlite3_stmt* stmt, int index, const QVariant& v) {
-  switch (v.typeId()) {
-    case QMetaType::UnknownType:
-      return sqlite3_bind_null(stmt, index) == SQLITE_OK;
-    case QMetaType::Bool:
-      return sqlite3_bind_int(stmt, index, v.toBool() ? 1 : 0) == SQLITE_OK;
-    case QMetaType::Double:
-    case QMetaType::Float:
-      return sqlite3_bind_double(stmt, index, v.toDouble()) == SQLITE_OK;
-    case QMetaType::Int:
-    case QMetaType::UInt:
-    case QMetaType::Short:
-    case QMetaType::UShort:
-    case QMetaType::Long:
-    case QMetaType::LongLong:
-    case QMetaType::ULongLong:
-      return sqlite3_bind_int64(stmt, index, v.toLongLong()) == SQLITE_OK;
-    default: {
-      if (v.isNull()) return sqlite3_bind_null(stmt, index) == SQLITE_OK;
-      const QByteArray text = v.toString().toUtf8();
-      return sqlite3_bind_text(stmt, index, text.constData(), int(text.size()), SQLITE_TRANSIENT) ==
-             SQLITE_OK;
-    }
-  }
-}
-
-// A prepared statement that finalizes itself.
-class Query {
- public:
-  Query(sqlite3* db, const QString& sql) {
-    const QByteArray utf8 = sql.toUtf8();
-    ok_ = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt_, nullptr) == SQLITE_OK;
-  }
-  ~Query() { sqlite3_finalize(stmt_); }
-  Query(const Query&) = delete;
-  Query& operator=(const Query&) = delete;
-  bool ok() const { return ok_; }
-  sqlite3_stmt* get() const { return stmt_; }
-
- private:
-  sqlite3_stmt* stmt_ = nullptr;
-  bool ok_ = false;
-};
 
 QString quotedName(const QString& name) {
   return QLatin1Char('"') + QString(name).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
@@ -116,7 +59,7 @@ void Recordset::fail(const QString& message) {
 bool Recordset::loadKeys() {
   sqlite3* h = db_.handle();
   if (!h) return false;
-  Query q(h, keysetSql_);
+  CachedStatement q(db_.d_.get(), keysetSql_);
   if (!q.ok()) {
     fail(QString::fromUtf8(sqlite3_errmsg(h)));
     db_.noteError();
@@ -145,8 +88,8 @@ bool Recordset::loadKeys() {
 
 bool Recordset::matching(const QString& criterion, QSet<qint64>* rows) const {
   sqlite3* h = db_.handle();
-  Query q(h, QStringLiteral("SELECT rowid FROM %1 WHERE (%2)")
-                 .arg(quotedName(table_), translateJet(criterion)));
+  CachedStatement q(db_.d_.get(), QStringLiteral("SELECT rowid FROM %1 WHERE (%2)")
+                                      .arg(quotedName(table_), translateJet(criterion)));
   if (!q.ok()) {
     const_cast<Recordset*>(this)->fail(QString::fromUtf8(sqlite3_errmsg(h)));
     db_.noteError();
@@ -226,7 +169,8 @@ void Recordset::readCurrent() {
   std::fill(row_.begin(), row_.end(), QVariant());
   const qint64 key = bookmark();
   if (key == 0) return;
-  Query q(db_.handle(), QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quotedName(table_)));
+  CachedStatement q(db_.d_.get(),
+                    QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(quotedName(table_)));
   if (!q.ok()) return;
   sqlite3_bind_int64(q.get(), 1, key);
   if (sqlite3_step(q.get()) != SQLITE_ROW) {
@@ -379,13 +323,18 @@ bool Recordset::update() {
     lastModified_ = bookmark();
     return true;
   }
-  Query q(h, sql);
+  CachedStatement q(db_.d_.get(), sql);
   bool ok = q.ok();
   for (int i = 0; ok && i < values.size(); ++i) ok = bindValue(q.get(), i + 1, values.at(i));
   if (ok) ok = sqlite3_step(q.get()) == SQLITE_DONE;
   if (!ok) {
     fail(QString::fromUtf8(sqlite3_errmsg(h)));
     db_.noteError();
+    return false;
+  }
+  if (mode_ == Mode::Editing && sqlite3_changes(h) == 0) {
+    // Another view or a statement deleted the row since this set arrived on it.
+    fail(QStringLiteral("The record has been deleted."));
     return false;
   }
   if (mode_ == Mode::Adding) {
@@ -414,7 +363,8 @@ bool Recordset::deleteRecord() {
   }
   cancelUpdate();
   sqlite3* h = db_.handle();
-  Query q(h, QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedName(table_)));
+  CachedStatement q(db_.d_.get(),
+                    QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedName(table_)));
   if (!q.ok() || sqlite3_bind_int64(q.get(), 1, key) != SQLITE_OK ||
       sqlite3_step(q.get()) != SQLITE_DONE) {
     fail(QString::fromUtf8(sqlite3_errmsg(h)));

@@ -486,6 +486,11 @@ void TestDatabase::findFirstAndDelete() {
   rs->moveLast();
   QCOMPARE(rs->value(QStringLiteral("Pathname")), QVariant());
   QVERIFY(!rs->setValue(QStringLiteral("Status"), QStringLiteral("x")));
+  // Deleted after the set arrived on it: the edit reports the loss instead of vanishing.
+  rs->moveFirst();
+  QVERIFY(db.execute(QStringLiteral("DELETE * FROM tbl1 WHERE Width = 800;")));
+  QVERIFY(rs->setValue(QStringLiteral("Status"), QStringLiteral("x")));
+  QVERIFY(!rs->update());
 }
 
 void TestDatabase::editAndLastModified() {
