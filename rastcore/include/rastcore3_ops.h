@@ -177,6 +177,13 @@ CV_API void CV_SetManagePalette(CV_HANDLE h, int16_t on);
 CV_API int16_t CV_GetAntialias(CV_HANDLE h);
 CV_API void CV_SetAntialias(CV_HANDLE h, int16_t mode);
 
+// PFileName: a palette file (JASC "JASC-PAL" text or RIFF "PAL ") whose colours IPAL_PalFile,
+// IPAL_PalFileDither and IPAL_UserDefined use, for ColorDepth and for palette displays. An
+// unreadable file gives RC3_ERR_OPS_BAD_ARGUMENT and leaves no palette. The getter copies the
+// name as the engine's other string getters do and returns its length.
+CV_API void CV_SetPFileName(CV_HANDLE h, const char* fileName);
+CV_API int32_t CV_GetPFileName(CV_HANDLE h, char* buf, int32_t size);
+
 // ---- Rubber band (selection kept in picture pixels) ----
 
 // on true: start a selection at window point (x, y); negate true draws it by inverting the
@@ -292,36 +299,36 @@ CV_API void CV_Pinch(CV_HANDLE h, int16_t intensity);  // -100 (bulge) .. 100 (p
   X(IPSharpenI, int16_t)                                                                           \
   X(IPSoftenI, int16_t)                                                                            \
   X(IPMosaicB, int16_t)                                                                            \
-  X(IPBrightnessI, int16_t) X(IPContrastI, int16_t) X(IPCropX, int32_t) X(IPCropY, int32_t)        \
-      X(IPCropWidth, int32_t) X(IPCropHeight, int32_t) X(IPHeight, int16_t) X(IPWidth, int16_t) X( \
-          IPRippleI, int16_t) X(IPRippleF, int16_t) X(IPRippleD, int16_t) X(IPNoiseI, int16_t)     \
-          X(IPNoiseF, int16_t) X(IPTwistB, int16_t) X(IPTwistR, int16_t) X(IPMBlurI, int16_t) X(   \
-              IPMBlurX, int16_t) X(IPMBlurY, int16_t) X(IPColorFrom, uint32_t)                     \
-              X(IPColorTo, uint32_t) X(IPColorReplace, uint32_t) X(IPMatrixI, int16_t) X(          \
-                  IPMatrixD, int16_t) X(IPMatrixV, int16_t) X(IPArea, int16_t) X(IPAreaX, int32_t) \
-                  X(IPAreaY, int32_t) X(IPAreaWidth, int32_t) X(IPAreaHeight, int32_t) X(          \
-                      IPZoomF, float) X(IPRotateA, double) X(IPPalette, int16_t)                   \
-                      X(IPDither, int16_t) X(IPMerge, uint32_t) X(IPMergeStyle, int16_t) X(        \
-                          IPMergeSize, int16_t) X(IPMergePctHi, int16_t)                           \
-                          X(IPMergePctLo, int16_t) X(IPTransparent, int16_t) X(                    \
-                              IPTransparentColor,                                                  \
-                              uint32_t) X(IPTileWidth, int16_t)                                    \
-                              X(IPTileHeight, int16_t) X(IPPerspectiveType, int16_t)               \
+  X(IPBrightnessI, int16_t)                                                                        \
+  X(IPContrastI, int16_t) X(IPCropX, int32_t) X(IPCropY, int32_t) X(IPCropWidth, int32_t)          \
+      X(IPCropHeight, int32_t) X(IPHeight, int16_t) X(IPWidth, int16_t) X(IPRippleI, int16_t) X(   \
+          IPRippleF, int16_t) X(IPRippleD, int16_t) X(IPNoiseI, int16_t) X(IPNoiseF, int16_t)      \
+          X(IPTwistB, int16_t) X(IPTwistR, int16_t) X(IPMBlurI, int16_t) X(IPMBlurX, int16_t) X(   \
+              IPMBlurY, int16_t) X(IPColorFrom, uint32_t) X(IPColorTo, uint32_t)                   \
+              X(IPColorReplace, uint32_t) X(IPMatrixI, int16_t) X(IPMatrixD, int16_t) X(           \
+                  IPMatrixV, int16_t) X(IPArea, int16_t) X(IPAreaX, int32_t) X(IPAreaY, int32_t)   \
+                  X(IPAreaWidth, int32_t) X(IPAreaHeight, int32_t) X(IPZoomF, float) X(            \
+                      IPRotateA, double) X(IPPalette, int16_t) X(IPDither, int16_t)                \
+                      X(IPMerge, uint32_t) X(IPMergeStyle, int16_t) X(IPMergeSize, int16_t)        \
+                          X(IPMergePctHi, int16_t) X(IPMergePctLo, int16_t) X(                     \
+                              IPTransparent, int16_t) X(IPTransparentColor, uint32_t)              \
+                              X(IPTileWidth,                                                       \
+                                int16_t) X(IPTileHeight, int16_t) X(IPPerspectiveType, int16_t)    \
                                   X(IPPerspectivePct, int16_t) X(IPAdjustType, int16_t) X(         \
                                       IPAdjustRed, int16_t) X(IPAdjustGreen, int16_t)              \
                                       X(IPAdjustBlue, int16_t) X(IPAdjustHue, int16_t) X(          \
                                           IPAdjustSat, int16_t) X(IPAdjustLum, int16_t)            \
-                                          X(IPGamma, float) X(IPPosterize, int16_t) X(             \
-                                              IPSolarize,                                          \
-                                              int16_t) X(IPParabolic, int16_t)                     \
-                                              X(IPBlendPct, int16_t) X(IPPWarpX1, int32_t) X(      \
-                                                  IPPWarpX2, int32_t) X(IPPWarpX3, int32_t)        \
-                                                  X(IPPWarpX4, int32_t) X(IPPWarpY1, int32_t) X(   \
-                                                      IPPWarpY2, int32_t) X(IPPWarpY3, int32_t)    \
-                                                      X(IPPWarpY4, int32_t) X(IPSwirlD, double)    \
-                                                          X(IPButtonS, int16_t)                    \
-                                                              X(IPButtonW, int16_t) X(IPButtonI,   \
-                                                                                      int16_t)     \
+                                          X(IPGamma, float) X(IPPosterize, int16_t)                \
+                                              X(IPSolarize, int16_t) X(IPParabolic, int16_t) X(    \
+                                                  IPBlendPct, int16_t) X(IPPWarpX1, int32_t)       \
+                                                  X(IPPWarpX2, int32_t) X(IPPWarpX3, int32_t) X(   \
+                                                      IPPWarpX4, int32_t) X(IPPWarpY1, int32_t)    \
+                                                      X(IPPWarpY2, int32_t) X(IPPWarpY3, int32_t)  \
+                                                          X(IPPWarpY4, int32_t) X(IPSwirlD,        \
+                                                                                  double)          \
+                                                              X(IPButtonS, int16_t) X(             \
+                                                                  IPButtonW, int16_t) X(IPButtonI, \
+                                                                                        int16_t)   \
                                                                   X(IPPinchI, int16_t) X(          \
                                                                       IPSeparationType, int16_t)   \
                                                                       X(IPCropPct, int16_t)        \
@@ -423,7 +430,8 @@ CV_API void CV_DrawRoundRect(CV_HANDLE h, int32_t x1, int32_t y1, int32_t x2, in
                              int32_t cornerWidth, int32_t cornerHeight, uint32_t color);
 // Closed polygon through count points (xy holds x0, y0, x1, y1, ...), 2..4096 points.
 CV_API void CV_DrawPolygon(CV_HANDLE h, const int32_t* xy, int32_t count, uint32_t color);
-// Text in the engine's built-in 8x8 font, scaled by DrawWidth, top-left at (x, y); ANSI text.
+// Text in the engine's built-in 5x7 font (6x8 cells), each font pixel DrawWidth x DrawWidth
+// picture pixels, top-left at (x, y); ANSI text, "\n" starts a new line, the draw mode applies.
 CV_API void CV_DrawText(CV_HANDLE h, int32_t x, int32_t y, const char* text, uint32_t color);
 
 // ---- Members this platform cannot serve: RC3_ERR_OPS_NOT_AVAILABLE, nothing changed ----

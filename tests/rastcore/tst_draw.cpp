@@ -101,8 +101,9 @@ TEST(Draw, PieAndArcStayInsideTheirBox) {
   EXPECT_EQ(key(colourAt(inst.image(), 18, 32)) & 0xFFFFFF, 0u);         // lower left
   for (int y = 0; y < 50; ++y)
     for (int x = 0; x < 50; ++x)
-      if (x < 9 || y < 9 || x > 41 || y > 41)
+      if (x < 9 || y < 9 || x > 41 || y > 41) {
         ASSERT_EQ(key(colourAt(inst.image(), x, y)) & 0xFFFFFF, 0u);
+      }
 }
 
 TEST(Draw, BadDrawArgumentsAreRefused) {
@@ -135,6 +136,26 @@ TEST(Draw, ShapesFarOutsideThePictureChangeNothing) {
   CV_DrawLine(inst.h, -50, -50, -10, 200, 0xFFFFFF);
   EXPECT_EQ(inst.error(), 0);
   EXPECT_EQ(inst.image().pixels, src.pixels);
+}
+
+TEST(Draw, TextDrawsGlyphsInCellsAndScales) {
+  Inst inst(solid(40, 20, 24));
+  CV_DrawText(inst.h, 1, 1, "I", 0x00FFFFFF);
+  ASSERT_EQ(inst.error(), 0);
+  // "I": a bar of 3 on top and bottom and a stem of 5 between: 11 pixels.
+  EXPECT_EQ(countColour(inst.image(), 0xFFFFFF), 11);
+  EXPECT_EQ(key(colourAt(inst.image(), 3, 4)) & 0xFFFFFF, 0xFFFFFFu);
+  inst.set(solid(40, 20, 24));
+  CV_SetDrawWidth(inst.h, 2);
+  CV_DrawText(inst.h, 1, 1, "I", 0x00FFFFFF);
+  EXPECT_EQ(countColour(inst.image(), 0xFFFFFF), 44);
+  const Image before = randomImage(40, 20, 8, 1);
+  inst.set(before);
+  CV_SetDrawMode(inst.h, DM_XorPen);
+  CV_DrawText(inst.h, 0, 0, "Ab\n#~", 0x00FFFFFF);
+  EXPECT_NE(inst.image().pixels, before.pixels);
+  CV_DrawText(inst.h, 0, 0, "Ab\n#~", 0x00FFFFFF);
+  EXPECT_EQ(inst.image().pixels, before.pixels);
 }
 
 }  // namespace

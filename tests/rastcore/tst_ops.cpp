@@ -1,6 +1,9 @@
 // Processing kernels through the CV_* calls: each checked on every bit depth against a plain
 // per-pixel reference, round trips that must give back the exact bytes, undo, and bad input.
+#include <unistd.h>
+
 #include <cmath>
+#include <fstream>
 #include <functional>
 
 #include "ops/registry.h"
@@ -505,7 +508,9 @@ TEST(Ops, NamedOperationsRefuseUnknownNamesAndBadNumbers) {
     Inst fresh(before);
     EXPECT_EQ(rastcore::applyNamedOp(fresh.h, r.name, r.args), r.error) << r.name;
     EXPECT_EQ(fresh.error(), r.error) << r.name;
-    if (r.error) EXPECT_EQ(fresh.image().pixels, before.pixels) << r.name;
+    if (r.error) {
+      EXPECT_EQ(fresh.image().pixels, before.pixels) << r.name;
+    }
   }
 }
 
@@ -522,6 +527,34 @@ TEST(Ops, AreaRunsAnEffectOnlyInsideTheRectangle) {
     }
   EXPECT_EQ(CV_GetIPArea(inst.h), CV_IP_Negate);
   EXPECT_EQ(CV_GetIPAreaWidth(inst.h), 4);
+}
+
+TEST(Ops, ColorDepthWithAPaletteFileUsesItsColours) {
+  const std::string jasc = "/tmp/rc3ops_" + std::to_string(::getpid()) + ".pal";
+  {
+    std::ofstream f(jasc);
+    f << "JASC-PAL\n0100\n4\n255 0 0\n0 255 0\n0 0 255\n10 20 30\n";
+  }
+  for (int16_t pal : {IPAL_PalFile, IPAL_PalFileDither, IPAL_UserDefined}) {
+    Inst inst(randomImage(20, 20, 24, 6));
+    CV_SetPFileName(inst.h, jasc.c_str());
+    ASSERT_EQ(inst.error(), 0);
+    CV_ColorDepth(inst.h, 8, pal, DI_Nearest);
+    ASSERT_EQ(inst.error(), 0);
+    std::set<uint32_t> allowed = {0xFF0000, 0x00FF00, 0x0000FF, 0x0A141E};
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 20; ++x) {
+        const Rgbq c = colourAt(inst.image(), x, y);
+        EXPECT_TRUE(allowed.count(uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b)) << pal;
+      }
+  }
+  std::ofstream(jasc) << "not a palette";
+  Inst inst(randomImage(5, 5, 24));
+  CV_SetPFileName(inst.h, jasc.c_str());
+  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  CV_ColorDepth(inst.h, 8, IPAL_PalFile, DI_Nearest);
+  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  std::remove(jasc.c_str());
 }
 
 }  // namespace

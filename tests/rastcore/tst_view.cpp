@@ -104,7 +104,9 @@ TEST(View, ScrollBarsAppearOnlyWhereThePictureIsLarger) {
     CV_GetScrollInfo(inst.h, 1, &vi);
     EXPECT_EQ(hi.visible != 0, r.hVisible) << r.w << "x" << r.h;
     EXPECT_EQ(vi.visible != 0, r.vVisible) << r.w << "x" << r.h;
-    if (hi.visible) EXPECT_EQ(hi.maximum, 2 * r.w - (vi.visible ? 800 - 16 : 800));
+    if (hi.visible) {
+      EXPECT_EQ(hi.maximum, 2 * r.w - (vi.visible ? 800 - 16 : 800));
+    }
   }
 }
 

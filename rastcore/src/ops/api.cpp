@@ -60,6 +60,7 @@ EffectContext contextFor(CV_HANDLE h, Instance& inst, OpsState& st, const Image*
   ctx.kernel = x.kernel;
   ctx.bits = x.bits;
   ctx.other = other;
+  if (!st.view.filePalette.empty()) ctx.filePalette = &st.view.filePalette;
   ctx.seed = uint32_t(st.generation * 2654435761u);
   return ctx;
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "image.h"
@@ -35,6 +36,8 @@ struct ViewState {
   uintptr_t window = 0;
   bool runMode = true;
   int32_t clientW = 0, clientH = 0, barExtent = 0;
+  std::string pfileName;          // PFileName: palette file for the palette choices
+  std::vector<Rgbq> filePalette;  // its colours; empty when unset or unreadable
   // Display palette for DM_PaletteColor, kept while the picture stays the same.
   std::vector<Rgbq> displayPalette;
   uint64_t displayPaletteKey = 0;

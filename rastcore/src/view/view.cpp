@@ -2,9 +2,11 @@
 // and the rubber band. Nothing here changes the picture.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "ops/kernels.h"
+#include "ops/palfile.h"
 #include "ops/pixel.h"
 #include "ops/state.h"
 #include "rastcore3_ops.h"
@@ -89,6 +91,8 @@ void toDisplayPalette(const Image& img, ViewState& v, uint64_t key, uint32_t* bu
       v.displayPaletteKey = key;
     }
     pal = v.displayPalette;
+  } else if (!v.filePalette.empty()) {
+    pal = v.filePalette;
   } else {
     pal = fixedPalette(8);
   }
@@ -443,6 +447,29 @@ int16_t CV_GetAntialias(CV_HANDLE h) {
 void CV_SetAntialias(CV_HANDLE h, int16_t mode) {
   if (OpsState* s = opsStateFor(h))
     setChecked(h, s->view.antialias, mode, mode == AA_None || mode == AA_Smooth);
+}
+
+void CV_SetPFileName(CV_HANDLE h, const char* fileName) {
+  withView(h, [&](Instance& inst, OpsState& s) {
+    s.view.pfileName = fileName ? fileName : "";
+    s.view.filePalette.clear();
+    inst.error = 0;
+    if (!s.view.pfileName.empty() && !readPaletteFile(s.view.pfileName, s.view.filePalette))
+      inst.error = RC3_ERR_OPS_BAD_ARGUMENT;
+    return 0;
+  });
+}
+
+int32_t CV_GetPFileName(CV_HANDLE h, char* buf, int32_t size) {
+  return withView(h, [&](Instance&, OpsState& s) -> int32_t {
+    const std::string& v = s.view.pfileName;
+    if (buf && size > 0) {
+      const size_t n = std::min(v.size(), size_t(size - 1));
+      std::memcpy(buf, v.data(), n);
+      buf[n] = '\0';
+    }
+    return int32_t(v.size());
+  });
 }
 
 // ---- rubber band ----
