@@ -196,7 +196,14 @@ Database Database::open(const QString& path) {
   }
   if (check != SQLITE_OK) {
     result.openError_ = QString::fromUtf8(message ? message : sqlite3_errstr(check));
-    result.openErrorKind_ = DbError::Damaged;
+    // A catalogue in a folder we may not write cannot get its shared-memory file: that is a
+    // permission problem, not damage.
+    const int code = sqlite3_extended_errcode(shared->db) & 0xff;
+    result.openErrorKind_ =
+        code == SQLITE_CANTOPEN || code == SQLITE_READONLY || code == SQLITE_PERM
+            ? DbError::ReadOnly
+        : code == SQLITE_BUSY || code == SQLITE_LOCKED ? DbError::Busy
+                                                       : DbError::Damaged;
     sqlite3_free(message);
     return result;
   }
