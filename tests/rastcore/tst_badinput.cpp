@@ -83,17 +83,24 @@ TEST_P(EveryFormat, DamagedBytesNeverCrash) {
 
 INSTANTIATE_TEST_SUITE_P(Formats, EveryFormat, testing::ValuesIn(kFormats));
 
-void le16(std::vector<uint8_t>& v, uint32_t x) { v.push_back(uint8_t(x)), v.push_back(uint8_t(x >> 8)); }
-void le32(std::vector<uint8_t>& v, uint32_t x) { le16(v, x), le16(v, x >> 16); }
+void le16(std::vector<uint8_t>& v, uint32_t x) {
+  v.push_back(uint8_t(x)), v.push_back(uint8_t(x >> 8));
+}
+void le32(std::vector<uint8_t>& v, uint32_t x) {
+  le16(v, x), le16(v, x >> 16);
+}
 
-std::vector<uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<uint8_t> bytesOf(const std::string& text) {
+  return {text.begin(), text.end()};
+}
 
 TEST(HostileFiles, HugeDimensionsAreRefusedBeforeAllocating) {
   std::vector<uint8_t> bmp = {'B', 'M'};
   le32(bmp, 0), le32(bmp, 0), le32(bmp, 54), le32(bmp, 40), le32(bmp, 60000), le32(bmp, 60000);
   le16(bmp, 1), le16(bmp, 24);
   bmp.resize(80, 0);
-  std::vector<uint8_t> tga = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 24, 0x20, 1, 2, 3};
+  std::vector<uint8_t> tga = {0, 0,    2,    0,    0,    0,  0,    0, 0, 0, 0,
+                              0, 0xFF, 0xFF, 0xFF, 0xFF, 24, 0x20, 1, 2, 3};
   std::vector<uint8_t> gif = bytesOf("GIF89a");
   le16(gif, 65535), le16(gif, 65535), gif.insert(gif.end(), {0x80, 0, 0, 0, 0, 0, 255, 255, 255});
   gif.insert(gif.end(), {0x2C, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 2, 2, 0x4C, 0x01, 0, 0x3B});

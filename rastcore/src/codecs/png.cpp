@@ -52,7 +52,7 @@ PngLayout setTransforms(png_structp png, png_infop info) {
   const int type = png_get_color_type(png, info);
   const int depth = png_get_bit_depth(png, info);
   const bool trns = png_get_valid(png, info, PNG_INFO_tRNS);
-  if (depth == 16) png_set_strip_16(png);
+  if (depth == 16) png_set_scale_16(png);  // rounds, where strip_16 would truncate
   if (type == PNG_COLOR_TYPE_PALETTE && !trns) {
     if (depth == 2) png_set_packing(png);
     return {depth == 2 ? 8 : depth, false};
