@@ -181,6 +181,10 @@ bool replaceFile(const QString& source, const QString& target, QString* error) {
     ok = false;
     why = QStringLiteral("cannot flush %1").arg(part);
   }
+  if (ok && !releaseLog(target)) {
+    ok = false;  // a log left beside the target would be read into the new file
+    why = QStringLiteral("%1 is in use").arg(target);
+  }
   if (ok &&
       ::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) != 0) {
     ok = false;

@@ -88,8 +88,6 @@ class TestMaintenance : public QObject {
   void copyFailingMidwayLeavesCatalogue();
   void badInputRefused_data();
   void badInputRefused();
-  void messages_data();
-  void messages();
 };
 
 void TestMaintenance::removeMissingExaminesEveryRow() {
@@ -209,6 +207,7 @@ void TestMaintenance::restoreWithoutBackup() {
   const Result result = restore(contextFor(env, &view.data));
   QCOMPARE(result.outcome, Outcome::NoBackup);
   QCOMPARE(messageFor(result).text, QStringLiteral("There is no backup to restore at this time."));
+  QCOMPARE(messageFor(result).icon, glim::MsgIcon::None);
   QCOMPARE(snapshot(env), before);
   QCOMPARE(view.data.recordCount(), 1);
 }
@@ -245,15 +244,27 @@ void TestMaintenance::replaceWithoutFresh() {
 void TestMaintenance::copyFailingMidwayLeavesCatalogue_data() {
   QTest::addColumn<int>("operation");
   QTest::addColumn<int>("outcome");
-  QTest::newRow("restore") << int(Operation::Restore) << int(Outcome::RestoreError);
-  QTest::newRow("replace") << int(Operation::Replace) << int(Outcome::ReplaceError);
-  QTest::newRow("backup") << int(Operation::Backup) << int(Outcome::BackupError);
-  QTest::newRow("repair") << int(Operation::RepairCompact) << int(Outcome::CompactError);
+  QTest::addColumn<QString>("title");
+  QTest::addColumn<QString>("text");
+  QTest::newRow("restore") << int(Operation::Restore) << int(Outcome::RestoreError)
+                           << "Restore Error"
+                           << "There were errors restoring the database.";
+  QTest::newRow("replace") << int(Operation::Replace) << int(Outcome::ReplaceError)
+                           << "Replace Error"
+                           << "There were errors replacing the database.";
+  QTest::newRow("backup") << int(Operation::Backup) << int(Outcome::BackupError)
+                          << glim::kProgramTitle
+                          << "The database could not be backed up. The previous backup has "
+                             "been kept.";
+  QTest::newRow("repair") << int(Operation::RepairCompact) << int(Outcome::CompactError)
+                          << glim::kProgramTitle << "Error compacting database.";
 }
 
 void TestMaintenance::copyFailingMidwayLeavesCatalogue() {
   QFETCH(int, operation);
   QFETCH(int, outcome);
+  QFETCH(QString, title);
+  QFETCH(QString, text);
   TestEnv env;
   // Large source files for every copy, a small catalogue to be replaced.
   const QString big = env.folder(QStringLiteral("big")) + QStringLiteral("/big.mdb");
@@ -290,6 +301,8 @@ void TestMaintenance::copyFailingMidwayLeavesCatalogue() {
   setrlimit(RLIMIT_FSIZE, &saved);
 
   QCOMPARE(int(result.outcome), outcome);
+  QCOMPARE(messageFor(result).title, title);
+  QCOMPARE(messageFor(result).text, text);
   QCOMPARE(tbl1Rows(env.catalogue()), before);
   QVERIFY(passesIntegrityCheck(env.catalogue()));
   if (operation != int(Operation::Replace))
@@ -360,44 +373,6 @@ void TestMaintenance::badInputRefused() {
   QCOMPARE(snapshot(env), before);
   if (kind == QLatin1String("folder")) QVERIFY(QFileInfo(context.databasePath).isDir());
   if (kind == QLatin1String("missing")) QVERIFY(!QFileInfo::exists(context.databasePath));
-}
-
-void TestMaintenance::messages_data() {
-  QTest::addColumn<int>("operation");
-  QTest::addColumn<int>("outcome");
-  QTest::addColumn<QString>("text");
-  QTest::addColumn<QString>("title");
-  QTest::addColumn<int>("icon");
-  const QString program = glim::kProgramTitle;
-  const int none = int(glim::MsgIcon::None);
-  const int critical = int(glim::MsgIcon::Critical);
-  QTest::newRow("missing") << int(Operation::RepairCompact) << int(Outcome::DatabaseMissing)
-                           << "Database /p/all1.mdb does not exist." << program << none;
-  QTest::newRow("restore error") << int(Operation::Restore) << int(Outcome::RestoreError)
-                                 << "There were errors restoring the database."
-                                 << "Restore Error" << critical;
-  QTest::newRow("replace error") << int(Operation::Replace) << int(Outcome::ReplaceError)
-                                 << "There were errors replacing the database."
-                                 << "Replace Error" << critical;
-  QTest::newRow("remove missing done") << int(Operation::RemoveMissing) << int(Outcome::Done)
-                                       << "Database has been repaired and compacted."
-                                       << "Repair/Compact Completed" << none;
-}
-
-void TestMaintenance::messages() {
-  QFETCH(int, operation);
-  QFETCH(int, outcome);
-  QFETCH(QString, text);
-  QFETCH(QString, title);
-  QFETCH(int, icon);
-  Result result;
-  result.operation = Operation(operation);
-  result.outcome = Outcome(outcome);
-  result.path = QStringLiteral("/p/all1.mdb");
-  const Message message = messageFor(result);
-  QCOMPARE(message.text, text);
-  QCOMPARE(message.title, title);
-  QCOMPARE(int(message.icon), icon);
 }
 
 QTEST_MAIN(TestMaintenance)
