@@ -16,6 +16,7 @@
 
 #include "rastrel3_dispids.h"
 
+class QFont;
 class QWidget;
 
 namespace rastrel {
@@ -46,12 +47,18 @@ inline constexpr HRESULT SELFREG_E_CLASS = int32_t(0x80040201);
 inline constexpr HRESULT STG_E_READFAULT = int32_t(0x8003001E);
 inline constexpr HRESULT STG_E_WRITEFAULT = int32_t(0x8003001D);
 // Control errors: 0x80040000 plus the control error number.
-inline constexpr HRESULT controlError(int number) { return int32_t(0x80040000u + unsigned(number)); }
+inline constexpr HRESULT controlError(int number) {
+  return int32_t(0x80040000u + unsigned(number));
+}
 inline constexpr int CTL_ERR_SETNOTSUPPORTED = 383;  // property is read-only
 inline constexpr HRESULT CTL_E_SETNOTSUPPORTED = controlError(CTL_ERR_SETNOTSUPPORTED);
 
-inline constexpr bool succeeded(HRESULT hr) { return hr >= 0; }
-inline constexpr bool failed(HRESULT hr) { return hr < 0; }
+inline constexpr bool succeeded(HRESULT hr) {
+  return hr >= 0;
+}
+inline constexpr bool failed(HRESULT hr) {
+  return hr < 0;
+}
 
 struct Guid {
   uint32_t data1 = 0;
@@ -102,6 +109,8 @@ inline constexpr Guid IID_IPersistStreamInit = {
     0x7FD52380, 0x4E07, 0x101B, {0xAE, 0x2D, 0x08, 0x00, 0x2B, 0x2E, 0xC7, 0x13}};
 inline constexpr Guid IID_IPicture = {
     0x7BF80980, 0xBF32, 0x101A, {0x8B, 0xBB, 0x00, 0xAA, 0x00, 0x30, 0x0C, 0xAB}};
+inline constexpr Guid IID_IFont = {
+    0xBEF6E002, 0xA874, 0x101A, {0x8B, 0xBA, 0x00, 0xAA, 0x00, 0x30, 0x0C, 0xAB}};
 inline constexpr Guid IID_IRastrel = {
     0x6F14C3A1, 0x4A94, 0x11D1, {0x9E, 0x27, 0x7E, 0x3A, 0x19, 0xC0, 0x5D, 0x42}};
 inline constexpr Guid DIID_IRastrelEvents = {
@@ -140,6 +149,16 @@ class IPicture : public IUnknown {
   ~IPicture() = default;
 };
 
+// A font object (Font).
+class IFont : public IUnknown {
+ public:
+  virtual HRESULT get_Font(QFont* font) = 0;
+  virtual HRESULT put_Font(const QFont& font) = 0;
+
+ protected:
+  ~IFont() = default;
+};
+
 }  // namespace rastrel
 
 #include "rastrel3_variant.h"
@@ -162,9 +181,9 @@ struct ExcepInfo {
 struct MemberInfo {
   const char* name = nullptr;
   DISPID dispid = 0;
-  uint16_t kinds = 0;      // InvokeKind bits the member accepts
-  VarType type = VT_EMPTY;  // property type or method result (VT_EMPTY: none)
-  uint8_t argCount = 0;    // declared arguments (methods; puts take one value)
+  uint16_t kinds = 0;        // InvokeKind bits the member accepts
+  VarType type = VT_EMPTY;   // property type or method result (VT_EMPTY: none)
+  uint8_t argCount = 0;      // declared arguments (methods; puts take one value)
   uint8_t optionalFrom = 0;  // index of the first optional argument (== argCount: none)
   const VarType* argTypes = nullptr;
   bool readOnly = false;
@@ -370,6 +389,8 @@ rastrel::HRESULT DllCanUnloadNow();
 // Write and remove the entries of the per-user class registry file.
 rastrel::HRESULT DllRegisterServer();
 rastrel::HRESULT DllUnregisterServer();
+// A 32-bit handle for a host's widget, as CreateCtlWindow takes for its parent (0 for none).
+uint32_t RastrelWindowHandle(QWidget* widget);
 }
 
 namespace rastrel {

@@ -112,16 +112,18 @@ class Variant {
       *out = object(obj_, to);
       return 0;
     }
-    if (isObject() || type_ == VT_EMPTY || type_ == VT_NULL || type_ == VT_ERROR)
-      return kMismatch;
+    if (isObject() || type_ == VT_EMPTY || type_ == VT_NULL || type_ == VT_ERROR) return kMismatch;
     double value = 0;
     if (type_ == VT_BSTR) {
       if (to == VT_BSTR) return 0;
       bool ok = false;
       const QString t = s_.trimmed();
-      if (t.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0) value = -1, ok = true;
-      else if (t.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0) value = 0, ok = true;
-      else value = t.toDouble(&ok);
+      if (t.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
+        value = -1, ok = true;
+      else if (t.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0)
+        value = 0, ok = true;
+      else
+        value = t.toDouble(&ok);
       if (!ok) return kMismatch;
     } else {
       value = (type_ == VT_R4 || type_ == VT_R8) ? d_ : double(n_);

@@ -121,7 +121,7 @@ class RastrelControl : public QWidget {
   void setScrollX(qint32 x);
   qint32 scrollY();
   void setScrollY(qint32 y);
-  qint16 paletteMode();                // Palette
+  qint16 paletteMode();                 // Palette
   void setPaletteMode(qint16 palette);  // rastrel::IPAL_*
   qint16 showDithered();
   void setShowDithered(qint16 dither);
@@ -131,7 +131,7 @@ class RastrelControl : public QWidget {
   void setManagePalette(bool on);
   quint32 backColor();
   void setBackColor(quint32 oleColor);
-  bool controlEnabled();                // Enabled
+  bool controlEnabled();  // Enabled
   void setControlEnabled(bool on);
   bool oleDropAllowed();
   void setOLEDropAllowed(bool on);
@@ -154,8 +154,7 @@ class RastrelControl : public QWidget {
   void DblClick();
   void Notify();
   void Progress(qint16 id, qint16 pctDone);
-  void AsyncProgress(qint16 id, qint32 bytesProcessed, qint32 totalBytes, bool done,
-                     qint32 error);
+  void AsyncProgress(qint16 id, qint32 bytesProcessed, qint32 totalBytes, bool done, qint32 error);
   // A property-changed notice from the control (sent in design mode, and for Enabled).
   void propertyChanged(qint32 dispid);
 

@@ -1,0 +1,101 @@
+#include "objects.h"
+
+#include <QHash>
+#include <QPointer>
+
+namespace rastrel::impl {
+
+HRESULT FontObject::QueryInterface(const Guid& iid, void** out) {
+  if (!out) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IFont) {
+    *out = static_cast<IFont*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+HRESULT FontObject::get_Font(QFont* font) {
+  if (!font) return E_POINTER;
+  *font = font_;
+  return S_OK;
+}
+
+HRESULT FontObject::put_Font(const QFont& font) {
+  font_ = font;
+  return S_OK;
+}
+
+HRESULT PictureObject::QueryInterface(const Guid& iid, void** out) {
+  if (!out) return E_POINTER;
+  if (iid == IID_IUnknown || iid == IID_IPicture) {
+    *out = static_cast<IPicture*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+HRESULT PictureObject::get_Handle(uint32_t* handle) {
+  if (!handle) return E_POINTER;
+  *handle = bitmap_;
+  return S_OK;
+}
+
+HRESULT PictureObject::get_hPal(uint32_t* palette) {
+  if (!palette) return E_POINTER;
+  *palette = palette_;
+  return S_OK;
+}
+
+HRESULT PictureObject::get_Type(int16_t* type) {
+  if (!type) return E_POINTER;
+  *type = 1;  // bitmap
+  return S_OK;
+}
+
+bool fontOf(IUnknown* obj, QFont* font) {
+  if (!obj) return false;
+  IFont* f = nullptr;
+  if (failed(obj->QueryInterface(IID_IFont, reinterpret_cast<void**>(&f))) || !f) return false;
+  const bool ok = succeeded(f->get_Font(font));
+  f->Release();
+  return ok;
+}
+
+namespace {
+struct HandleTable {
+  QHash<uint32_t, QPointer<QWidget>> widgets;
+  QHash<QWidget*, uint32_t> handles;
+  uint32_t next = 0x10;
+};
+HandleTable& table() {
+  static HandleTable t;
+  return t;
+}
+}  // namespace
+
+uint32_t windowHandle(QWidget* widget) {
+  if (!widget) return 0;
+  HandleTable& t = table();
+  if (auto it = t.handles.constFind(widget); it != t.handles.constEnd() && t.widgets.value(*it))
+    return *it;
+  const uint32_t handle = t.next++;
+  t.widgets.insert(handle, widget);
+  t.handles.insert(widget, handle);
+  QObject::connect(widget, &QObject::destroyed, [handle, widget] {
+    table().widgets.remove(handle);
+    table().handles.remove(widget);
+  });
+  return handle;
+}
+
+QWidget* widgetForHandle(uint32_t handle) {
+  if (handle == 0) return nullptr;
+  if (QWidget* w = table().widgets.value(handle)) return w;
+  return QWidget::find(WId(handle));
+}
+
+}  // namespace rastrel::impl

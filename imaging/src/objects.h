@@ -1,0 +1,65 @@
+// Small reference-counted objects the control hands out: the font and picture objects, and
+// the process-wide table of window handles (hWnd, CreateCtlWindow's parent).
+#pragma once
+
+#include <QFont>
+#include <QWidget>
+#include <atomic>
+
+#include "rastrel3.h"
+
+namespace rastrel::impl {
+
+template <class Interface>
+class RefCounted : public Interface {
+ public:
+  uint32_t AddRef() override { return ++refs_; }
+  uint32_t Release() override {
+    const uint32_t left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+
+ protected:
+  virtual ~RefCounted() = default;
+
+ private:
+  std::atomic<uint32_t> refs_{1};
+};
+
+// The Font property's object. Another font object given to Font is read through IFont.
+class FontObject final : public RefCounted<IFont> {
+ public:
+  explicit FontObject(const QFont& font) : font_(font) {}
+  HRESULT QueryInterface(const Guid& iid, void** out) override;
+  HRESULT get_Font(QFont* font) override;
+  HRESULT put_Font(const QFont& font) override;
+
+ private:
+  QFont font_;
+};
+
+// A bitmap picture over the engine's bitmap and palette handles; it does not own them.
+class PictureObject final : public RefCounted<IPicture> {
+ public:
+  PictureObject(uint32_t bitmap, uint32_t palette) : bitmap_(bitmap), palette_(palette) {}
+  HRESULT QueryInterface(const Guid& iid, void** out) override;
+  HRESULT get_Handle(uint32_t* handle) override;
+  HRESULT get_hPal(uint32_t* palette) override;
+  HRESULT get_Type(int16_t* type) override;
+
+ private:
+  uint32_t bitmap_;
+  uint32_t palette_;
+};
+
+// The font of a font object, false when obj is none.
+bool fontOf(IUnknown* obj, QFont* font);
+
+// A 32-bit handle naming a widget within the process (0 for none); the same widget keeps its
+// handle while it lives.
+uint32_t windowHandle(QWidget* widget);
+// The widget a handle names: one from windowHandle(), else a native window id of the process.
+QWidget* widgetForHandle(uint32_t handle);
+
+}  // namespace rastrel::impl

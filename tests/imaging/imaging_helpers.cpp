@@ -1,0 +1,92 @@
+#include "imaging_helpers.h"
+
+#include <QHash>
+
+namespace glim::test {
+
+using namespace rastrel;
+
+HRESULT RecordingHost::QueryInterface(const Guid& iid, void** out) {
+  if (iid == IID_IUnknown || iid == IID_IRastrelSite)
+    *out = static_cast<IRastrelSite*>(this);
+  else if (iid == DIID_IRastrelEvents)
+    *out = static_cast<IRastrelEvents*>(this);
+  else if (iid == IID_IPropertyNotifySink)
+    *out = static_cast<IPropertyNotifySink*>(this);
+  else {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  AddRef();
+  return S_OK;
+}
+
+HRESULT RecordingHost::GetAmbientUserMode(bool* runMode) {
+  if (!answersUserMode) return E_NOTIMPL;
+  *runMode = !designMode;
+  return S_OK;
+}
+
+HRESULT RecordingHost::OnPosRectChange(const QRect& rect) {
+  positionRequests << rect;
+  return S_OK;
+}
+
+HRESULT RecordingHost::InvalidateControl() {
+  ++repaints;
+  return S_OK;
+}
+
+HRESULT RecordingHost::Invoke(DISPID id, const Variant* args, int n) {
+  static const QHash<DISPID, QString> names = {
+      {eventid::Click, QStringLiteral("Click")},
+      {eventid::DblClick, QStringLiteral("DblClick")},
+      {eventid::MouseDown, QStringLiteral("MouseDown")},
+      {eventid::MouseMove, QStringLiteral("MouseMove")},
+      {eventid::MouseUp, QStringLiteral("MouseUp")},
+      {eventid::Notify, QStringLiteral("Notify")},
+      {eventid::Progress, QStringLiteral("Progress")},
+      {eventid::AsyncProgress, QStringLiteral("AsyncProgress")}};
+  QString text = names.value(id, QString::number(id));
+  if (n > 0) {
+    QStringList values;
+    for (int i = 0; i < n; ++i) values << QString::number(args[i].whole());
+    text += u'(' + values.join(u',') + u')';
+  }
+  events << text;
+  return S_OK;
+}
+
+HRESULT RecordingHost::OnChanged(DISPID id) {
+  notices << id;
+  return S_OK;
+}
+
+IRastrel* newControl() {
+  void* factory = nullptr;
+  if (failed(DllGetClassObject(&CLSID_Rastrel, &IID_IClassFactory, &factory))) return nullptr;
+  void* control = nullptr;
+  static_cast<IClassFactory*>(factory)->CreateInstance(nullptr, IID_IRastrel, &control);
+  static_cast<IClassFactory*>(factory)->Release();
+  return static_cast<IRastrel*>(control);
+}
+
+IRastrelObject* objectOf(IRastrel* control) {
+  void* object = nullptr;
+  control->QueryInterface(IID_IRastrelObject, &object);
+  return static_cast<IRastrelObject*>(object);
+}
+
+HRESULT getProp(IRastrel* c, DISPID id, Variant* out) {
+  return c->Invoke(id, InvokeKind::Get, nullptr, 0, out, nullptr);
+}
+
+HRESULT putProp(IRastrel* c, DISPID id, const Variant& v, ExcepInfo* excep) {
+  return c->Invoke(id, InvokeKind::Put, &v, 1, nullptr, excep);
+}
+
+HRESULT callMethod(IRastrel* c, DISPID id, std::vector<Variant> args, Variant* result) {
+  return c->Invoke(id, InvokeKind::Method, args.data(), int(args.size()), result, nullptr);
+}
+
+}  // namespace glim::test
