@@ -5,8 +5,7 @@
 //
 // ImageMagick 6.9's own TGA files and 1-bit PCX files disagree with Pillow and with the
 // format (it writes TGA rows top-first under a bottom-first header and reads 1-bit PCX against
-// its palette), so those are checked against Pillow only. Its raw output of partly transparent
-// pixels rounds their colour through its own representation, hence a tolerance of 1 there.
+// its palette), so those are checked against Pillow only.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -175,9 +174,10 @@ INSTANTIATE_TEST_SUITE_P(
         Case{Peer::Magick, "jpg", 24, "-colorspace CMYK", 2, false},
         Case{Peer::Magick, "png", 24, "-interlace PNG", 0, false},
         Case{Peer::Magick, "png", 24, "-depth 16", 0, false},
-        Case{Peer::Magick, "png", 24, "-alpha set -channel A -fx 'floor(i*255/w)/255' +channel", 1,
+        Case{Peer::Magick, "png", 24, "-alpha set -channel A -fx 'floor(i*255/w)/255' +channel", 0,
              false},
-        Case{Peer::Magick, "png", 24, "-colorspace Gray -depth 16", 0, false},
+        // 16-bit grey: ImageMagick's reduction to 8 bits may round the other way.
+        Case{Peer::Magick, "png", 24, "-colorspace Gray -depth 16", 1, false},
         Case{Peer::Magick, "png", 8, "", 0, false},
         Case{Peer::Magick, "tif", 24, "-compress lzw", 0, false},
         Case{Peer::Magick, "tif", 24, "-compress zip -depth 16", 0, false},
@@ -193,7 +193,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{Peer::Magick, "bmp", 8, "-compress RLE", 0, false},
         Case{Peer::Magick, "bmp", 24, "-define bmp:format=bmp2", 0, false},
         Case{Peer::Magick, "bmp", 24, "-define bmp:subtype=RGB565", 0, false},
-        Case{Peer::Magick, "bmp", 24, "-alpha set -channel A -fx 'floor(j*255/h)/255' +channel", 1,
+        Case{Peer::Magick, "bmp", 24, "-alpha set -channel A -fx 'floor(j*255/h)/255' +channel", 0,
              false},
         Case{Peer::Magick, "pcx", 24, "", 0, false}, Case{Peer::Magick, "pcx", 8, "", 0, false},
         Case{Peer::Magick, "ppm", 24, "-compress none", 0, false},

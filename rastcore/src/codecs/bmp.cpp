@@ -1,5 +1,6 @@
 // Windows and OS/2 bitmaps: the 14-byte file header followed by a packed DIB. The packed-DIB
 // reader and writer here also serve picture handles.
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -72,11 +73,15 @@ bool readHeader(ByteReader& in, DibHeader& h) {
 int maskShift(uint32_t mask) {
   return mask ? __builtin_ctz(mask) : 0;
 }
+// Widens a bit-field sample to 8 bits by repeating its bits (5-bit 0x1F gives 0xFF).
 uint8_t maskValue(uint32_t pixel, uint32_t mask) {
   if (!mask) return 0;
   const uint32_t v = (pixel & mask) >> maskShift(mask);
-  const uint32_t max = mask >> maskShift(mask);
-  return uint8_t(max ? v * 255 / max : 0);
+  const int bits = std::popcount(mask >> maskShift(mask));
+  if (bits >= 8) return uint8_t(v >> (bits - 8));
+  uint32_t r = v << (8 - bits);
+  for (int s = bits; s < 8; s += bits) r |= (v << (8 - bits)) >> s;
+  return uint8_t(r);
 }
 
 void readPalette(ByteReader& in, const DibHeader& h, Image& image) {
