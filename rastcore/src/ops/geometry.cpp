@@ -55,30 +55,32 @@ Image mirrorBytes(const Image& src) {
   return out;
 }
 
-// Quarter turns in 64-pixel tiles, so both the reads and the writes stay in cache.
+// Quarter turns in 64-pixel tiles, so both the reads and the writes stay in cache. Along a
+// destination row the source moves by a fixed step (a row down or up, or a pixel left).
 template <int N>
 void turnBytes(const Image& src, Image& out, int turns) {
   const int sw = src.width, sh = src.height, dw = out.width, dh = out.height;
+  const ptrdiff_t stride = ptrdiff_t(src.stride());
   constexpr int kTile = 64;
   parallelRows((dh + kTile - 1) / kTile, int64_t(src.stride()) * sh, [&](int t0, int t1) {
     for (int ty = t0 * kTile; ty < std::min(dh, t1 * kTile); ty += kTile) {
       for (int tx = 0; tx < dw; tx += kTile) {
+        const int xEnd = std::min(dw, tx + kTile);
         for (int y = ty; y < std::min(dh, ty + kTile); ++y) {
-          uint8_t* d = out.row(y);
-          for (int x = tx; x < std::min(dw, tx + kTile); ++x) {
-            int sx, sy;
-            if (turns == 1) {  // counter-clockwise: dst(x, y) = src(W-1-y, x)
-              sx = sw - 1 - y;
-              sy = x;
-            } else if (turns == 3) {  // clockwise: dst(x, y) = src(y, H-1-x)
-              sx = y;
-              sy = sh - 1 - x;
-            } else {
-              sx = sw - 1 - x;
-              sy = sh - 1 - y;
-            }
-            put<N>(d + size_t(x) * N, src.row(sy) + size_t(sx) * N);
+          uint8_t* d = out.row(y) + size_t(tx) * N;
+          const uint8_t* s;
+          ptrdiff_t step;
+          if (turns == 1) {  // counter-clockwise: dst(x, y) = src(W-1-y, x)
+            s = src.row(tx) + size_t(sw - 1 - y) * N;
+            step = stride;
+          } else if (turns == 3) {  // clockwise: dst(x, y) = src(y, H-1-x)
+            s = src.row(sh - 1 - tx) + size_t(y) * N;
+            step = -stride;
+          } else {  // half turn: dst(x, y) = src(W-1-x, H-1-y)
+            s = src.row(sh - 1 - y) + size_t(sw - 1 - tx) * N;
+            step = -N;
           }
+          for (int x = tx; x < xEnd; ++x, d += N, s += step) put<N>(d, s);
         }
       }
     }
@@ -278,21 +280,38 @@ Image rotate(const Image& img, double degrees, Rgbq background) {
   out.xdpi = img.xdpi;
   out.ydpi = img.ydpi;
   const double r = degrees * M_PI / 180.0;
-  const float c = float(std::cos(r)), s = float(std::sin(r));
-  const float scx = src.width / 2.0f, scy = src.height / 2.0f;
-  const float dcx = ow / 2.0f, dcy = oh / 2.0f;
+  const double c = std::cos(r), s = std::sin(r);
+  const double scx = src.width / 2.0, scy = src.height / 2.0;
+  const double dcx = ow / 2.0, dcy = oh / 2.0;
   const Rgbq bq = backgroundFor(img, background);
   const uint8_t bg[4] = {bq.b, bq.g, bq.r, 255};
+  // Source coordinates step by (c, s) along a row, in 16.16 fixed point; inside the picture
+  // the four neighbours are read directly with 8-bit weights, near its edges through the
+  // background-aware sampler.
+  const int64_t stepX = std::llround(double(c) * 65536), stepY = std::llround(double(s) * 65536);
+  const uint32_t limX = uint32_t(src.width - 1), limY = uint32_t(src.height - 1);
+  const size_t stride = src.stride();
   byPixelSize(src.bpp, [&]<int N>() {
     parallelRows(out.height, int64_t(out.stride()) * out.height * 4, [&](int y0, int y1) {
       for (int y = y0; y < y1; ++y) {
         uint8_t* d = out.row(y);
-        const float v = y + 0.5f - dcy;
-        for (int x = 0; x < out.width; ++x, d += N) {
-          const float u = x + 0.5f - dcx;
-          const float sx = u * c - v * s + scx - 0.5f;
-          const float sy = u * s + v * c + scy - 0.5f;
-          sampleBilinear<N>(src, sx, sy, bg, d);
+        const double v = y + 0.5 - dcy, u0 = 0.5 - dcx;
+        int64_t fx = std::llround((u0 * c - v * s + scx - 0.5) * 65536);
+        int64_t fy = std::llround((u0 * s + v * c + scy - 0.5) * 65536);
+        for (int x = 0; x < out.width; ++x, d += N, fx += stepX, fy += stepY) {
+          const int64_t ix = fx >> 16, iy = fy >> 16;
+          if (uint64_t(ix) < limX && uint64_t(iy) < limY) {
+            const uint32_t ax = uint32_t(fx >> 8) & 255, ay = uint32_t(fy >> 8) & 255;
+            const uint8_t* p = src.pixels.data() + size_t(iy) * stride + size_t(ix) * N;
+            const uint8_t* q = p + stride;
+            for (int k = 0; k < N; ++k) {
+              const uint32_t top = p[k] * (256 - ax) + p[k + N] * ax;
+              const uint32_t bottom = q[k] * (256 - ax) + q[k + N] * ax;
+              d[k] = uint8_t((top * (256 - ay) + bottom * ay + 32768) >> 16);
+            }
+          } else {
+            sampleBilinear<N>(src, float(fx) / 65536.f, float(fy) / 65536.f, bg, d);
+          }
         }
       }
     });

@@ -3,6 +3,7 @@
 // serpentine Sierra-3 diffusion with damped error, DI_Corvane).
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
@@ -139,19 +140,78 @@ std::vector<Rgbq> medianCut(const Image& src, int colours) {
   return pal;
 }
 
+// Nearest-entry search over a palette sorted by green: the search walks outwards from the
+// entry nearest in green and stops once green alone is farther than the best match.
+class NearestFinder {
+ public:
+  explicit NearestFinder(const std::vector<Rgbq>& pal) {
+    for (size_t i = 0; i < pal.size(); ++i) order_.push_back({pal[i], int(i)});
+    std::sort(order_.begin(), order_.end(),
+              [](const Entry& a, const Entry& b) { return a.c.g < b.c.g; });
+  }
+  int operator()(int b, int g, int r) const {
+    size_t lo = 0, hi = order_.size();
+    while (lo < hi) {  // first entry with green >= g
+      const size_t mid = (lo + hi) / 2;
+      if (order_[mid].c.g < g)
+        lo = mid + 1;
+      else
+        hi = mid;
+    }
+    int best = order_.empty() ? 0 : order_[std::min(lo, order_.size() - 1)].index;
+    int bestDist = INT32_MAX;
+    auto consider = [&](const Entry& e) {
+      const int dr = e.c.r - r, dg = e.c.g - g, db = e.c.b - b;
+      const int d = 2 * dr * dr + 4 * dg * dg + 3 * db * db;
+      if (d < bestDist || (d == bestDist && e.index < best)) {
+        bestDist = d;
+        best = e.index;
+      }
+    };
+    for (size_t i = lo, j = lo; i < order_.size() || j > 0;) {
+      bool progressed = false;
+      if (i < order_.size()) {
+        const int dg = order_[i].c.g - g;
+        if (4 * dg * dg <= bestDist) {
+          consider(order_[i++]);
+          progressed = true;
+        } else {
+          i = order_.size();
+        }
+      }
+      if (j > 0) {
+        const int dg = order_[j - 1].c.g - g;
+        if (4 * dg * dg <= bestDist) {
+          consider(order_[--j]);
+          progressed = true;
+        } else {
+          j = 0;
+        }
+      }
+      if (!progressed) break;
+    }
+    return best;
+  }
+
+ private:
+  struct Entry {
+    Rgbq c;
+    int index;
+  };
+  std::vector<Entry> order_;
+};
+
 // Nearest palette entry for every colour on a 6-6-6 grid, so mapping a pixel is one lookup.
 struct InverseMap {
   std::vector<uint8_t> table;  // 64^3
-  const std::vector<Rgbq>* pal;
-  explicit InverseMap(const std::vector<Rgbq>& p) : table(size_t(1) << 18), pal(&p) {
-    parallelRows(64, int64_t(1) << 18 << 6, [&](int r0, int r1) {
+  explicit InverseMap(const std::vector<Rgbq>& p) : table(size_t(1) << 18) {
+    const NearestFinder nearest(p);
+    parallelRows(64, int64_t(1) << 18 << 4, [&](int r0, int r1) {
       for (int r = r0; r < r1; ++r)
         for (int g = 0; g < 64; ++g)
-          for (int b = 0; b < 64; ++b) {
-            const Rgbq c{uint8_t(b << 2 | b >> 4), uint8_t(g << 2 | g >> 4),
-                         uint8_t(r << 2 | r >> 4), 0};
-            table[size_t(r << 12 | g << 6 | b)] = uint8_t(nearestIndex(p, c));
-          }
+          for (int b = 0; b < 64; ++b)
+            table[size_t(r << 12 | g << 6 | b)] =
+                uint8_t(nearest(b << 2 | b >> 4, g << 2 | g >> 4, r << 2 | r >> 4));
     });
   }
   uint8_t operator()(int b, int g, int r) const {

@@ -1,0 +1,272 @@
+// Times the engine's processing methods against ImageMagick (convert) and libvips (vips) on the
+// same photographs in the same run. Each tool runs as its own process that reads a PPM, does one
+// operation and writes a PPM; the table shows the best wall time of the runs and the peak
+// resident memory of that process, and our ratios. A second column gives the engine's time for
+// the operation alone (in process, without reading and writing the file).
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "image.h"
+#include "instance.h"
+#include "ops/registry.h"
+#include "rastcore3.h"
+#include "rastcore3_ops.h"
+
+namespace {
+
+struct Run {
+  double seconds = -1;  // < 0: the tool failed or is missing
+  long peakKiB = 0;
+};
+
+// Runs argv as a child process; wall time and the child's peak resident set.
+Run runProcess(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  std::fflush(stdout);
+  const auto start = std::chrono::steady_clock::now();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (!std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "w", stderr))
+      _exit(126);
+    execvp(args[0], args.data());
+    _exit(127);
+  }
+  int status = 0;
+  struct rusage usage {};
+  wait4(pid, &status, 0, &usage);
+  Run r;
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    r.peakKiB = usage.ru_maxrss;
+  }
+  return r;
+}
+
+Run best(const std::vector<std::string>& argv, int runs) {
+  Run b;
+  for (int i = 0; i < runs; ++i) {
+    const Run r = runProcess(argv);
+    if (r.seconds < 0) return r;
+    if (b.seconds < 0 || r.seconds < b.seconds) b.seconds = r.seconds;
+    b.peakKiB = std::max(b.peakKiB, r.peakKiB);
+  }
+  return b;
+}
+
+// A photograph-like test picture: smooth shapes and light falloff, fine texture and sensor
+// grain, so neither flat areas nor pure noise dominate.
+bool writePhoto(const std::string& path, int w, int h) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  std::fprintf(f, "P6\n%d %d\n255\n", w, h);
+  std::mt19937 rng(1234);
+  std::normal_distribution<float> grain(0.f, 4.f);
+  std::vector<uint8_t> row(size_t(w) * 3);
+  for (int y = 0; y < h; ++y) {
+    const float v = float(y) / h;
+    for (int x = 0; x < w; ++x) {
+      const float u = float(x) / w;
+      const float vignette = 1.f - 0.5f * ((u - .5f) * (u - .5f) + (v - .5f) * (v - .5f));
+      const float sky = 160 + 60 * std::sin(3.1f * u + 1.3f * v);
+      const float hills = 90 + 70 * std::sin(11.f * u * u + 5.f * v) * std::cos(7.f * v);
+      const float texture =
+          20 * std::sin(200.f * u + 40 * std::sin(60.f * v)) * std::sin(150.f * v);
+      const float r = (v < .4f ? sky * .7f : hills + texture) * vignette + grain(rng);
+      const float g = (v < .4f ? sky * .85f : hills * 1.1f + texture * .8f) * vignette + grain(rng);
+      const float b = (v < .4f ? sky : hills * .6f + texture * .5f) * vignette + grain(rng);
+      row[3 * size_t(x)] = uint8_t(std::clamp(r, 0.f, 255.f));
+      row[3 * size_t(x) + 1] = uint8_t(std::clamp(g, 0.f, 255.f));
+      row[3 * size_t(x) + 2] = uint8_t(std::clamp(b, 0.f, 255.f));
+    }
+    std::fwrite(row.data(), 1, row.size(), f);
+  }
+  return std::fclose(f) == 0;
+}
+
+struct Case {
+  const char* name;
+  std::string ours;                   // --op argument of rastcore3-cli
+  std::vector<std::string> magick;    // convert arguments between IN and OUT
+  std::vector<std::string> vips;      // vips operation and arguments; IN OUT inserted after [0]
+  std::vector<std::string> vipsTail;  // arguments after OUT
+  const char* vipsOut = ".ppm";
+};
+
+std::vector<Case> cases(int w, int h) {
+  const std::string hw = std::to_string(w / 2), hh = std::to_string(h / 2);
+  return {
+      {"rotate 90", "Rotate:-90", {"-rotate", "90"}, {"rot"}, {"d90"}},
+      {"rotate 45", "Rotate:45", {"-rotate", "45"}, {"rotate"}, {"45"}},
+      {"flip", "Flip", {"-flip"}, {"flip"}, {"vertical"}},
+      {"sharpen", "Sharpen:5", {"-sharpen", "0x1"}, {"sharpen"}, {}},
+      {"soften", "Soften:5", {"-blur", "0x1"}, {"gaussblur"}, {"1"}},
+      {"gamma 2.2", "Gamma:2.2", {"-gamma", "2.2"}, {"gamma"}, {"--exponent", "2.2"}},
+      {"brightness +20",
+       "Brightness:20",
+       {"-evaluate", "add", "8%"},
+       {"linear"},
+       {"1", "20", "--uchar"}},
+      {"auto-contrast", "AutoContrast", {"-normalize"}, {"hist_equal"}, {}},
+      {"FS to 256 colours",
+       "ColorDepth:8,5,1",
+       {"-dither", "FloydSteinberg", "-colors", "256"},
+       {"pngsave"},
+       {"--palette", "--colours", "256", "--dither", "1", "--compression", "0"},
+       ".png"},
+      {"resize 50% nearest",
+       "Resize:" + hw + "," + hh,
+       {"-sample", "50%"},
+       {"resize"},
+       {"0.5", "--kernel", "nearest"}},
+      {"resize 50% bilinear",
+       "Resample:" + hw + "," + hh,
+       {"-filter", "Triangle", "-resize", "50%"},
+       {"resize"},
+       {"0.5", "--kernel", "linear"}},
+      {"resize 50% lanczos",
+       "PICResize:" + hw + "," + hh,
+       {"-filter", "Lanczos", "-resize", "50%"},
+       {"resize"},
+       {"0.5", "--kernel", "lanczos3"}},
+  };
+}
+
+// The engine's time for the operation alone: the picture is loaded once and each run works on
+// a fresh copy.
+// Columns: "op only" our operation in process; per tool the best wall time and peak memory of
+// its whole run; IM/us and vips/us the ratios of whole runs; IMop and vipsop the peers'
+// operation time (run less read-and-write) over ours; "mem x" our peak over the decoded size.
+double opOnly(const rastcore::Image& photo, const std::string& op, int runs) {
+  const size_t colon = op.find(':');
+  const std::string name = op.substr(0, colon);
+  std::vector<std::string> args;
+  if (colon != std::string::npos) {
+    std::string rest = op.substr(colon + 1);
+    size_t p;
+    while ((p = rest.find(',')) != std::string::npos) {
+      args.push_back(rest.substr(0, p));
+      rest = rest.substr(p + 1);
+    }
+    args.push_back(rest);
+  }
+  double bestTime = -1;
+  for (int i = 0; i < runs; ++i) {
+    CV_HANDLE h;
+    CV_CreateInstance(&h);
+    rastcore::instanceFor(h)->image = photo;
+    const auto start = std::chrono::steady_clock::now();
+    const int16_t err = rastcore::applyNamedOp(h, name, args);
+    const double t =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    CV_DestroyInstance(h);
+    if (err) return -1;
+    if (bestTime < 0 || t < bestTime) bestTime = t;
+  }
+  return bestTime;
+}
+
+std::string cell(const Run& r) {
+  char buf[64];
+  if (r.seconds < 0) return "      n/a        ";
+  std::snprintf(buf, sizeof buf, "%7.3f s %5ld MB", r.seconds, r.peakKiB / 1024);
+  return buf;
+}
+
+// The peer's time for the operation alone, estimated as its run less its read-and-write run,
+// over ours measured in process.
+std::string opRatio(const Run& peer, const Run& peerBase, double ours) {
+  char buf[32];
+  if (peer.seconds < 0 || peerBase.seconds < 0 || ours <= 0) return "   n/a";
+  std::snprintf(buf, sizeof buf, "%6.1f", std::max(0.0, peer.seconds - peerBase.seconds) / ours);
+  return buf;
+}
+
+std::string ratio(const Run& peer, const Run& ours) {
+  char buf[32];
+  if (peer.seconds < 0 || ours.seconds <= 0) return "   n/a";
+  std::snprintf(buf, sizeof buf, "%6.2f", peer.seconds / ours.seconds);
+  return buf;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  int runs = 3;
+  bool quick = false;
+  std::string dir = "/tmp/rc3_bench_ops";
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--quick")
+      quick = true;
+    else if (a == "--runs" && i + 1 < argc)
+      runs = std::max(1, std::atoi(argv[++i]));
+    else if (a == "--workdir" && i + 1 < argc)
+      dir = argv[++i];
+    else {
+      std::printf("usage: %s [--quick] [--runs N] [--workdir DIR]\n", argv[0]);
+      return a == "--help" ? 0 : 2;
+    }
+  }
+  runProcess({"mkdir", "-p", dir});
+  const std::string magick = access("/usr/bin/convert", X_OK) == 0 ? "/usr/bin/convert" : "convert";
+  std::vector<std::pair<int, int>> sizes = {{1600, 1200}, {6000, 4000}};
+  if (quick) sizes = {{1600, 1200}};
+  for (auto [w, h] : sizes) {
+    const std::string in = dir + "/photo_" + std::to_string(w) + "x" + std::to_string(h) + ".ppm";
+    if (access(in.c_str(), R_OK) != 0 && !writePhoto(in, w, h)) {
+      std::fprintf(stderr, "cannot write %s\n", in.c_str());
+      return 1;
+    }
+    CV_HANDLE loader;
+    CV_CreateInstance(&loader);
+    CV_SetFileName(loader, in.c_str());
+    if (CV_GetImagError(loader) != 0) {
+      std::fprintf(stderr, "the engine cannot read %s\n", in.c_str());
+      return 1;
+    }
+    const rastcore::Image photo = rastcore::instanceFor(loader)->image;
+    CV_DestroyInstance(loader);
+    const double decodedMB = double(photo.pixels.size()) / (1024 * 1024);
+    std::printf("\n%d x %d photograph, decoded %.0f MB, best of %d runs, %ld cores\n", w, h,
+                decodedMB, runs, sysconf(_SC_NPROCESSORS_ONLN));
+    const Run baseOurs = best({RASTCORE3_CLI, "convert", in, dir + "/copy.ppm"}, runs);
+    const Run baseMagick = best({magick, in, dir + "/copy.ppm"}, runs);
+    const Run baseVips = best({"vips", "copy", in, dir + "/copy.ppm"}, runs);
+    std::printf("read+write only:     ours %s   convert %s   vips %s\n", cell(baseOurs).c_str(),
+                cell(baseMagick).c_str(), cell(baseVips).c_str());
+    std::printf("%-20s %9s | %-17s | %-17s | %-17s | %6s %6s | %6s %6s | %5s\n", "operation",
+                "op only", "rastcore3-cli", "convert", "vips", "IM/us", "vips/us", "IMop", "vipsop",
+                "mem x");
+    for (const Case& c : cases(w, h)) {
+      const Run ours =
+          best({RASTCORE3_CLI, "convert", in, dir + "/ours.ppm", "--op", c.ours}, runs);
+      std::vector<std::string> im = {magick, in};
+      im.insert(im.end(), c.magick.begin(), c.magick.end());
+      im.push_back(dir + "/magick.ppm");
+      const Run theirs = best(im, runs);
+      std::vector<std::string> vv = {"vips", c.vips[0], in, dir + "/vips" + c.vipsOut};
+      vv.insert(vv.end(), c.vipsTail.begin(), c.vipsTail.end());
+      const Run vips = best(vv, runs);
+      const double alone = opOnly(photo, c.ours, runs);
+      std::printf("%-20s %7.3f s | %s | %s | %s | %s %s | %s %s | %5.2f\n", c.name, alone,
+                  cell(ours).c_str(), cell(theirs).c_str(), cell(vips).c_str(),
+                  ratio(theirs, ours).c_str(), ratio(vips, ours).c_str(),
+                  opRatio(theirs, baseMagick, alone).c_str(),
+                  opRatio(vips, baseVips, alone).c_str(), ours.peakKiB / 1024.0 / decodedMB);
+      std::fflush(stdout);
+    }
+  }
+  return 0;
+}
