@@ -52,7 +52,7 @@ Recordset::Recordset(Database db, QString source, QString table, QString keysetS
 
 Recordset::~Recordset() = default;
 
-void Recordset::fail(const QString& message) {
+void Recordset::fail(const QString& message) const {
   error_ = message;
 }
 
@@ -91,14 +91,14 @@ bool Recordset::matching(const QString& criterion, QSet<qint64>* rows) const {
   CachedStatement q(db_.d_.get(), QStringLiteral("SELECT rowid FROM %1 WHERE (%2)")
                                       .arg(quotedName(table_), translateJet(criterion)));
   if (!q.ok()) {
-    const_cast<Recordset*>(this)->fail(QString::fromUtf8(sqlite3_errmsg(h)));
+    fail(QString::fromUtf8(sqlite3_errmsg(h)));
     db_.noteError();
     return false;
   }
   int rc;
   while ((rc = sqlite3_step(q.get())) == SQLITE_ROW) rows->insert(sqlite3_column_int64(q.get(), 0));
   if (rc != SQLITE_DONE) {
-    const_cast<Recordset*>(this)->fail(QString::fromUtf8(sqlite3_errmsg(h)));
+    fail(QString::fromUtf8(sqlite3_errmsg(h)));
     db_.noteError();
     return false;
   }
@@ -124,7 +124,7 @@ bool Recordset::setAbsolutePosition(int position) {
 }
 
 void Recordset::moveFirst() {
-  moveTo(keys_.isEmpty() ? 0 : 0, kMoveFirst);
+  moveTo(0, kMoveFirst);
 }
 void Recordset::moveLast() {
   moveTo(int(keys_.size()) - 1, kMoveLast);

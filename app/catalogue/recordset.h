@@ -117,7 +117,7 @@ class Recordset {
   QVariant storedForm(int column, const QVariant& value, bool* ok) const;
   QVariant shownForm(int column, const QVariant& stored) const;
   bool matching(const QString& criterion, QSet<qint64>* rows) const;
-  void fail(const QString& message);
+  void fail(const QString& message) const;
 
   Database db_;
   QString source_;
@@ -136,7 +136,7 @@ class Recordset {
   Mode mode_ = Mode::None;
   qint64 lastModified_ = 0;
   QString filter_;
-  QString error_;
+  mutable QString error_;
   Observer observer_;
 };
 
