@@ -74,12 +74,18 @@ void setResolution(const jpeg_decompress_struct& cinfo, Decoded& out) {
 }
 
 // The trampoline: returns a CV_* number. `cmykRow` is scratch for one CMYK row.
-int16_t readJpeg(jpeg_decompress_struct* cinfo, JpegError* err, Decoded* out, Progress* progress,
-                 uint8_t** cmykRow) {
+int16_t readJpeg(jpeg_decompress_struct* cinfo, JpegError* err, const LoadRequest* request,
+                 Decoded* out, uint8_t** cmykRow) {
   if (setjmp(err->jump)) {
     if (err->outOfMemory) return CV_ERR_OUT_OF_MEMORY;
     return err->truncated ? CV_ERR_TRUNCATED : CV_ERR_DAMAGED;
   }
+  // The source managers report errors too, so they are set up under the setjmp.
+  if (request->file)
+    jpeg_stdio_src(cinfo, request->file);
+  else
+    jpeg_mem_src(cinfo, request->data, static_cast<unsigned long>(request->size));
+  Progress* progress = request->progress;
   jpeg_read_header(cinfo, TRUE);
   if (!sizeAllowed(cinfo->image_width, cinfo->image_height)) return CV_ERR_TOO_LARGE;
   const J_COLOR_SPACE in = cinfo->jpeg_color_space;
@@ -184,6 +190,8 @@ bool sniffJpeg(const uint8_t* d, size_t n) {
 }
 
 int16_t decodeJpeg(const LoadRequest& request, Decoded& out) {
+  out.format = FT_JPG;
+  if (!request.file && request.size == 0) return CV_ERR_TRUNCATED;
   jpeg_decompress_struct cinfo;
   JpegError err;
   initError(err);
@@ -192,12 +200,8 @@ int16_t decodeJpeg(const LoadRequest& request, Decoded& out) {
   jpeg_progress_mgr monitor{};
   monitor.progress_monitor = onProgress;
   cinfo.progress = &monitor;
-  if (request.file)
-    jpeg_stdio_src(&cinfo, request.file);
-  else
-    jpeg_mem_src(&cinfo, request.data, static_cast<unsigned long>(request.size));
   uint8_t* cmykRow = nullptr;
-  const int16_t rc = readJpeg(&cinfo, &err, &out, request.progress, &cmykRow);
+  const int16_t rc = readJpeg(&cinfo, &err, &request, &out, &cmykRow);
   jpeg_destroy_decompress(&cinfo);
   std::free(cmykRow);
   out.format = FT_JPG;
