@@ -4,7 +4,7 @@
 // another copy of the empty catalogue. Then opening the whole table as a recordset, running a
 // query builder statement with a filter, and repairing and compacting the full catalogue.
 //
-// Run: bench_catalogue [rows]   (default 100000; needs sqlite3 on the PATH for the comparison)
+// Run: build/bench/bench_catalogue [rows]   (default 100000; needs sqlite3 on the PATH for the comparison)
 #include <QCoreApplication>
 #include <QDate>
 #include <QElapsedTimer>
