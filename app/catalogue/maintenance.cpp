@@ -295,8 +295,7 @@ Result removeMissing(const Context& context) {
            db.execute(QStringLiteral("UPDATE tbl1 SET Status = 'Missing' WHERE rowid = ?"), {row});
     ok = ok && db.execute(QStringLiteral("DELETE * FROM tbl1 WHERE Status = 'Missing';"));
     removed = ok ? db.changes() : 0;
-    if (ok && db.commit()) {
-    } else {
+    if (!ok || !db.commit()) {
       db.rollback();
       removed = 0;
     }
