@@ -4,7 +4,8 @@
 // another copy of the empty catalogue. Then opening the whole table as a recordset, running a
 // query builder statement with a filter, and repairing and compacting the full catalogue.
 //
-// Run: build/bench/bench_catalogue [rows]   (default 100000; needs sqlite3 on the PATH for the comparison)
+// Run: build/bench/bench_catalogue [rows]   (default 100000; the comparison needs sqlite3 on
+// the PATH)
 #include <QCoreApplication>
 #include <QDate>
 #include <QElapsedTimer>
