@@ -238,6 +238,7 @@ void frmScanDrive::walkProgress(const QString& folder, const QStringList& found,
 }
 
 void frmScanDrive::walkFinished(const cataloguing::WalkResult& result) {
+  lastResult_ = result;
   folders_ = result.folders;
   files_ = result.files;
   const bool wasFinding = findMode_;

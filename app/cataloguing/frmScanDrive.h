@@ -52,6 +52,8 @@ class frmScanDrive : public QMainWindow {
   catalogue::DataControl& dtaAddListToDB() { return dtaAddListToDB_; }
   qint64 folderCount() const { return folders_; }
   qint64 fileCount() const { return files_; }
+  // The outcome of the last search or count.
+  const cataloguing::WalkResult& lastResult() const { return lastResult_; }
 
  signals:
   // A search or count has ended (stopped or not).
@@ -93,6 +95,7 @@ class frmScanDrive : public QMainWindow {
   bool adding_ = false;
   qint64 folders_ = 0;
   qint64 files_ = 0;
+  cataloguing::WalkResult lastResult_;
 };
 
 }  // namespace glim
