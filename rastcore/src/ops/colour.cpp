@@ -192,7 +192,8 @@ void autoContrastInPlace(Image& img) {
 void equalizeInPlace(Image& img) {
   // One table from the histogram of the brightest channel of each pixel keeps the hues.
   std::array<uint64_t, 256> hist{};
-  const Image probe = toTrueColor(img, false);
+  const TrueColour probeHolder(img, false);
+  const Image& probe = *probeHolder;
   for (int y = 0; y < probe.height; ++y) {
     const uint8_t* p = probe.row(y);
     for (int x = 0; x < probe.width; ++x, p += 3) ++hist[std::max({p[0], p[1], p[2]})];
@@ -248,7 +249,8 @@ void replaceColorsInPlace(Image& img, Rgbq from, Rgbq to, Rgbq replace) {
 
 Image colorSeparation(const Image& img, int type) {
   if (type < 0 || type > 6) fail(RC3_ERR_OPS_BAD_ARGUMENT);
-  const Image src = toTrueColor(img, false);
+  const TrueColour srcHolder(img, false);
+  const Image& src = *srcHolder;
   Image out = makeImage(img.width, img.height, 8);
   out.xdpi = img.xdpi;
   out.ydpi = img.ydpi;

@@ -75,7 +75,8 @@ inline uint8_t med3(uint8_t a, uint8_t b, uint8_t c) {
 
 Image convolve3(const Image& img, const int* kernel, int divisor, int bias) {
   if (divisor == 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
-  return convolveTrue(toTrueColor(img), kernel, divisor, bias);
+  const TrueColour src(img);
+  return convolveTrue(*src, kernel, divisor, bias);
 }
 
 Image sharpen(const Image& img, int amount) {
@@ -105,12 +106,13 @@ Image blur(const Image& img) {
 
 Image emboss(const Image& img) {
   const int k[9] = {-2, -1, 0, -1, 1, 1, 0, 1, 2};
-  Image src = toTrueColor(img);
-  return convolveTrue(src, k, 1, 0);
+  const TrueColour src(img);
+  return convolveTrue(*src, k, 1, 0);
 }
 
 Image outline(const Image& img) {
-  const Image src = toTrueColor(img, false);
+  const TrueColour srcHolder(img, false);
+  const Image& src = *srcHolder;
   Image out = trueColourLike(src);
   auto lum = [](const uint8_t* p) { return (p[0] * 29 + p[1] * 150 + p[2] * 77) >> 8; };
   std::vector<int> rows[3];
@@ -141,7 +143,8 @@ Image outline(const Image& img) {
 }
 
 Image median3(const Image& img, bool onlyOutliers) {
-  const Image src = toTrueColor(img);
+  const TrueColour srcHolder(img);
+  const Image& src = *srcHolder;
   return forRows3(
       src, 30,
       [&](const uint8_t* a, const uint8_t* b, const uint8_t* c, uint8_t* d, size_t bytes, int n) {
@@ -183,7 +186,8 @@ Image median3(const Image& img, bool onlyOutliers) {
 }
 
 Image morph3(const Image& img, bool dilate) {
-  const Image src = toTrueColor(img);
+  const TrueColour srcHolder(img);
+  const Image& src = *srcHolder;
   return forRows3(
       src, 9,
       [&](const uint8_t* a, const uint8_t* b, const uint8_t* c, uint8_t* d, size_t bytes, int n) {
@@ -243,7 +247,8 @@ Image noise(const Image& img, int intensity, bool coloured, uint32_t seed) {
 }
 
 Image diffuse(const Image& img, uint32_t seed) {
-  const Image src = toTrueColor(img);
+  const TrueColour srcHolder(img);
+  const Image& src = *srcHolder;
   Image out = trueColourLike(src);
   const int n = src.bpp / 8;
   std::mt19937 rng(seed);
@@ -263,7 +268,8 @@ Image motionBlur(const Image& img, int length, int dx, int dy) {
   if (length < 1 || length > 100 || dx < -100 || dx > 100 || dy < -100 || dy > 100 ||
       (dx == 0 && dy == 0))
     fail(RC3_ERR_OPS_BAD_ARGUMENT);
-  const Image src = toTrueColor(img);
+  const TrueColour srcHolder(img);
+  const Image& src = *srcHolder;
   Image out = trueColourLike(src);
   const int n = src.bpp / 8;
   const double len = std::hypot(dx, dy);
@@ -291,7 +297,8 @@ Image motionBlur(const Image& img, int length, int dx, int dy) {
 
 Image matrix(const Image& img, const int* kernel, int intensity, int divisor, int bias) {
   if (intensity < 0 || intensity > 100 || divisor == 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
-  const Image src = toTrueColor(img);
+  const TrueColour srcHolder(img);
+  const Image& src = *srcHolder;
   Image conv = convolveTrue(src, kernel, divisor, bias);
   if (intensity == 100) return conv;
   const size_t bytes = conv.pixels.size();

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <random>
 #include <vector>
 
@@ -151,17 +152,17 @@ std::vector<Contrib> contributions(int srcLen, int dstLen, double support,
   return out;
 }
 
-inline uint8_t fixedToByte(int32_t acc) {
-  return clamp8((acc + (1 << 13)) >> 14);
-}
-
+// The horizontal pass keeps 6 fractional bits and the filter's overshoot in 16-bit samples,
+// so the vertical pass works on unrounded, unclipped values.
 template <int N>
-void resampleRows(const Image& src, Image& out, const std::vector<Contrib>& cx) {
-  parallelRows(src.height, int64_t(out.width) * src.height * N * 4, [&](int y0, int y1) {
+void resampleRows(const Image& src, std::vector<int16_t>& mid, int width,
+                  const std::vector<Contrib>& cx) {
+  const size_t rowLen = size_t(width) * N;
+  parallelRows(src.height, int64_t(width) * src.height * N * 4, [&](int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
       const uint8_t* s = src.row(y);
-      uint8_t* d = out.row(y);
-      for (int x = 0; x < out.width; ++x, d += N) {
+      int16_t* d = mid.data() + rowLen * size_t(y);
+      for (int x = 0; x < width; ++x, d += N) {
         const Contrib& c = cx[size_t(x)];
         int32_t acc[N] = {};
         const uint8_t* p = s + size_t(c.first) * N;
@@ -169,28 +170,27 @@ void resampleRows(const Image& src, Image& out, const std::vector<Contrib>& cx) 
           for (int k = 0; k < N; ++k) acc[k] += wgt * p[k];
           p += N;
         }
-        for (int k = 0; k < N; ++k) d[k] = fixedToByte(acc[k]);
+        for (int k = 0; k < N; ++k) d[k] = int16_t(std::clamp((acc[k] + 128) >> 8, -32768, 32767));
       }
     }
   });
 }
 
 template <int N>
-void resampleColumns(const Image& src, Image& out, const std::vector<Contrib>& cy) {
-  const size_t rowBytes = size_t(out.width) * N;
-  const size_t stride = src.stride();
-  parallelRows(out.height, int64_t(rowBytes) * out.height * 4, [&](int y0, int y1) {
-    std::vector<int32_t> acc(rowBytes);
+void resampleColumns(const std::vector<int16_t>& mid, Image& out, const std::vector<Contrib>& cy) {
+  const size_t rowLen = size_t(out.width) * N;
+  parallelRows(out.height, int64_t(rowLen) * out.height * 4, [&](int y0, int y1) {
+    std::vector<int32_t> acc(rowLen);
     for (int y = y0; y < y1; ++y) {
       const Contrib& c = cy[size_t(y)];
       std::fill(acc.begin(), acc.end(), 0);
-      const uint8_t* s = src.row(c.first);
+      const int16_t* s = mid.data() + rowLen * size_t(c.first);
       for (int32_t wgt : c.weights) {
-        for (size_t i = 0; i < rowBytes; ++i) acc[i] += wgt * s[i];
-        s += stride;
+        for (size_t i = 0; i < rowLen; ++i) acc[i] += wgt * s[i];
+        s += rowLen;
       }
       uint8_t* d = out.row(y);
-      for (size_t i = 0; i < rowBytes; ++i) d[i] = fixedToByte(acc[i]);
+      for (size_t i = 0; i < rowLen; ++i) d[i] = clamp8((acc[i] + (1 << 19)) >> 20);
     }
   });
 }
@@ -198,20 +198,27 @@ void resampleColumns(const Image& src, Image& out, const std::vector<Contrib>& c
 Image resampleSeparable(const Image& in, int64_t w, int64_t h, double support,
                         double (*filter)(double)) {
   if (w <= 0 || h <= 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
-  Image src = toTrueColor(in);
-  Image mid = makeImage(w, src.height, src.bpp);
-  mid.palette.clear();
+  const TrueColour srcHolder(in);
+  const Image& src = *srcHolder;
   Image out = makeImage(w, h, src.bpp);
   out.palette.clear();
   out.xdpi = in.xdpi;
   out.ydpi = in.ydpi;
+  const int n = src.bpp / 8;
+  std::vector<int16_t> mid;
+  if (int64_t(w) * src.height * n * 2 > kMaxBytes) fail(RC3_ERR_OPS_TOO_LARGE);
+  try {
+    mid.resize(size_t(w) * size_t(src.height) * size_t(n));
+  } catch (const std::bad_alloc&) {
+    fail(RC3_ERR_OPS_OUT_OF_MEMORY);
+  }
   const auto cx = contributions(src.width, int(w), support, filter);
   const auto cy = contributions(src.height, int(h), support, filter);
-  if (src.bpp == 24) {
-    resampleRows<3>(src, mid, cx);
+  if (n == 3) {
+    resampleRows<3>(src, mid, int(w), cx);
     resampleColumns<3>(mid, out, cy);
   } else {
-    resampleRows<4>(src, mid, cx);
+    resampleRows<4>(src, mid, int(w), cx);
     resampleColumns<4>(mid, out, cy);
   }
   return out;
@@ -274,7 +281,8 @@ Image rotate(const Image& img, double degrees, Rgbq background) {
   }
   int64_t ow, oh;
   rotatedSize(img.width, img.height, degrees, ow, oh);
-  const Image src = toTrueColor(img);
+  const TrueColour srcHolder(img);
+  const Image& src = *srcHolder;
   Image out = makeImage(ow, oh, src.bpp);
   out.palette.clear();
   out.xdpi = img.xdpi;

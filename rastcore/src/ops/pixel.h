@@ -44,6 +44,25 @@ inline int bytesPerPixel(int16_t bpp) {
   return bpp / 8;
 }
 
+// The picture as true colour, converted only when it is not already: kernels read large
+// pictures in place instead of copying them.
+class TrueColour {
+ public:
+  explicit TrueColour(const Image& img, bool keepAlpha = true) : ref_(&img) {
+    if (img.bpp < 24 || (img.bpp == 32 && !keepAlpha)) {
+      own_ = toTrueColor(img, keepAlpha);
+      ref_ = &own_;
+    }
+  }
+  TrueColour(const TrueColour&) = delete;
+  TrueColour& operator=(const TrueColour&) = delete;
+  const Image& operator*() const { return *ref_; }
+
+ private:
+  Image own_;
+  const Image* ref_;
+};
+
 // Colour of pixel (x, y) of any depth, as B, G, R, A (A = 255 below 32 bits).
 Rgbq pixelAt(const Image& img, int x, int y);
 

@@ -324,7 +324,8 @@ std::vector<uint8_t> packedChannels(const Image& src, bool grey) {
 }  // namespace
 
 std::vector<Rgbq> optimizedPalette(const Image& img, int colours) {
-  const Image src = toTrueColor(img);
+  const TrueColour srcHolder(img);
+  const Image& src = *srcHolder;
   std::vector<Rgbq> pal = exactColours(src, colours);
   return pal.empty() ? medianCut(src, colours) : pal;
 }
@@ -359,7 +360,8 @@ Image colorDepth(const Image& img, int bits, int palette, int dither,
       dither > DI_Corvane || !validDepth(int16_t(bits)))
     fail(RC3_ERR_OPS_BAD_ARGUMENT);
   if (bits == 24 || bits == 32) {
-    const Image t = toTrueColor(img, bits == 32);
+    const TrueColour tHolder(img, bits == 32);
+    const Image& t = *tHolder;
     if (t.bpp == bits) return t;
     // 24 to 32 bits: opaque alpha.
     Image out = makeImage(t.width, t.height, 32);
@@ -385,7 +387,8 @@ Image colorDepth(const Image& img, int bits, int palette, int dither,
       dither == DI_Nearest)
     dither = DI_Floyd;  // the dithering palettes dither even when no style is named
   std::vector<Rgbq> pal;
-  const Image src = toTrueColor(img, false);
+  const TrueColour srcHolder(img);
+  const Image& src = *srcHolder;
   bool exact = false;  // the palette holds every colour of the picture
   switch (palette) {
     case IPAL_Optimized:

@@ -13,7 +13,8 @@ namespace {
 
 template <typename Map>
 Image warp(const Image& img, Rgbq background, Map map) {
-  const Image src = toTrueColor(img);
+  const TrueColour srcHolder(img);
+  const Image& src = *srcHolder;
   Image out = makeImage(src.width, src.height, src.bpp);
   out.palette.clear();
   out.xdpi = src.xdpi;
