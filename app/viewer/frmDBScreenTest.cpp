@@ -505,7 +505,8 @@ void frmDBScreenTest::openConfiguredSource() {
   appState().ViewerOpening = false;
   if (opened) {
     dtaTest_.moveFirst();
-  } else {
+  } else if (appState().QueryCaller != QStringLiteral("QueryForm")) {
+    // (A query's hand-over puts a lost catalogue back itself, below.)
     dialogs().message(
         QStringLiteral("The picture catalogue could not be opened:\r") + dtaTest_.lastError(),
         MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
@@ -545,6 +546,11 @@ void frmDBScreenTest::startSlideShowOnOpen() {
                                this) == MsgResult::Yes) {
     start(false);
   }
+}
+
+void frmDBScreenTest::addExtension(std::unique_ptr<ViewerExtension> extension) {
+  extension->attach(*this);
+  extensions_.push_back(std::move(extension));
 }
 
 void frmDBScreenTest::StartShowDefaults_Click() {

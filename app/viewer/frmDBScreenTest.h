@@ -44,6 +44,8 @@ class frmDBScreenTest : public QMainWindow {
   ~frmDBScreenTest() override;
 
   // ---- Public operations used by other windows and by the viewer's command groups.
+  // Joins a command group to an open viewer (the form's own groups join while it is built).
+  void addExtension(std::unique_ptr<viewer::ViewerExtension> extension);
   // Starts a slide show with the stored defaults (the main window's slide-show commands).
   void StartShowDefaults_Click();
   bool slideShowRunning() const { return Timer1.isActive(); }
