@@ -1,0 +1,257 @@
+#include "editing/frmResizeMethods.h"
+
+#include <QButtonGroup>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "editing/editcommands.h"
+#include "editing/edithost.h"
+#include "editing/editrules.h"
+#include "shell/base/appstate.h"
+#include "shell/base/dialogs.h"
+#include "shell/base/help.h"
+#include "shell/base/rastrel/rastrel.h"
+#include "shell/base/textnum.h"
+
+namespace glim {
+
+using namespace editing;
+namespace tn = glim::textnum;
+
+frmResizeMethods::frmResizeMethods(EditHost& host, QWidget* parent) : QDialog(parent), host_(host) {
+  buildControls();
+  Form_Load();
+}
+
+void frmResizeMethods::buildControls() {
+  auto* layout = new QVBoxLayout(this);
+
+  fraPixels = new QGroupBox(QStringLiteral("    Pixels"), this);
+  optPixels = new QRadioButton(fraPixels);
+  auto* pix = new QGridLayout(fraPixels);
+  txtPixelWidth = new QLineEdit(fraPixels);
+  txtPixelHeight = new QLineEdit(fraPixels);
+  pix->addWidget(optPixels, 0, 0);
+  pix->addWidget(new QLabel(QStringLiteral("Width"), fraPixels), 1, 0);
+  pix->addWidget(txtPixelWidth, 1, 1);
+  pix->addWidget(new QLabel(QStringLiteral("Height"), fraPixels), 2, 0);
+  pix->addWidget(txtPixelHeight, 2, 1);
+
+  fraPercentage = new QGroupBox(QStringLiteral("    Percentage of Original Size"), this);
+  optPercentage = new QRadioButton(fraPercentage);
+  auto* pct = new QGridLayout(fraPercentage);
+  txtPercentageWidth = new QLineEdit(fraPercentage);
+  txtPercentageHeight = new QLineEdit(fraPercentage);
+  lblPixWidth = new QLabel(fraPercentage);
+  lblPixHeight = new QLabel(fraPercentage);
+  pct->addWidget(optPercentage, 0, 0);
+  pct->addWidget(new QLabel(QStringLiteral("Width"), fraPercentage), 1, 0);
+  pct->addWidget(txtPercentageWidth, 1, 1);
+  pct->addWidget(new QLabel(QStringLiteral("Pixels:"), fraPercentage), 1, 2);
+  pct->addWidget(lblPixWidth, 1, 3);
+  pct->addWidget(new QLabel(QStringLiteral("Height"), fraPercentage), 2, 0);
+  pct->addWidget(txtPercentageHeight, 2, 1);
+  pct->addWidget(new QLabel(QStringLiteral("Pixels:"), fraPercentage), 2, 2);
+  pct->addWidget(lblPixHeight, 2, 3);
+
+  // The two mode buttons sit in different frames but form one choice.
+  auto* modeGroup = new QButtonGroup(this);
+  modeGroup->addButton(optPixels);
+  modeGroup->addButton(optPercentage);
+
+  auto* aspect = new QHBoxLayout;
+  chkMaintainAspectRatio = new QCheckBox(QStringLiteral("Maintain aspect ratio of"), this);
+  lblAspectRatio = new QLabel(this);
+  aspect->addWidget(chkMaintainAspectRatio);
+  aspect->addWidget(lblAspectRatio);
+  aspect->addWidget(new QLabel(QStringLiteral("to  1"), this));
+  aspect->addStretch();
+
+  fraResizeType = new QGroupBox(QStringLiteral("Resize Method"), this);
+  auto* methods = new QGridLayout(fraResizeType);
+  optResize = new QRadioButton(QStringLiteral("Resize"), fraResizeType);
+  optResample = new QRadioButton(QStringLiteral("Resample"), fraResizeType);
+  optPicResize = new QRadioButton(QStringLiteral("HQ Resample"), fraResizeType);
+  methods->addWidget(optResize, 0, 0);
+  methods->addWidget(new QLabel(QStringLiteral("(fastest)"), fraResizeType), 0, 1);
+  methods->addWidget(optResample, 1, 0);
+  methods->addWidget(new QLabel(QStringLiteral("(Better Qual.)"), fraResizeType), 1, 1);
+  methods->addWidget(optPicResize, 2, 0);
+  methods->addWidget(new QLabel(QStringLiteral("(V. High Qual.)"), fraResizeType), 2, 1);
+
+  auto* buttons = new QHBoxLayout;
+  cmdOK = new QPushButton(QStringLiteral("OK"), this);
+  cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+  cmdHelp = new QPushButton(QStringLiteral("Help"), this);
+  cmdOK->setDefault(true);
+  buttons->addStretch();
+  for (QPushButton* b : {cmdOK, cmdCancel, cmdHelp}) buttons->addWidget(b);
+
+  layout->addWidget(fraPixels);
+  layout->addWidget(fraPercentage);
+  layout->addLayout(aspect);
+  layout->addWidget(fraResizeType);
+  layout->addLayout(buttons);
+
+  for (QLineEdit* box : {txtPixelWidth, txtPixelHeight, txtPercentageWidth, txtPercentageHeight})
+    box->installEventFilter(this);
+  // Only what the user types cascades into the other boxes; values the dialog writes do not.
+  connect(txtPixelWidth, &QLineEdit::textEdited, this, &frmResizeMethods::txtPixelWidth_Change);
+  connect(txtPixelHeight, &QLineEdit::textEdited, this, &frmResizeMethods::txtPixelHeight_Change);
+  connect(txtPercentageWidth, &QLineEdit::textEdited, this,
+          &frmResizeMethods::txtPercentageWidth_Change);
+  connect(txtPercentageHeight, &QLineEdit::textEdited, this,
+          &frmResizeMethods::txtPercentageHeight_Change);
+  connect(optPixels, &QRadioButton::clicked, this, &frmResizeMethods::optPixels_Click);
+  connect(optPercentage, &QRadioButton::clicked, this, &frmResizeMethods::optPercentage_Click);
+  connect(chkMaintainAspectRatio, &QCheckBox::clicked, this,
+          &frmResizeMethods::chkMaintainAspectRatio_Click);
+  connect(cmdOK, &QPushButton::clicked, this, &frmResizeMethods::cmdOK_Click);
+  connect(cmdCancel, &QPushButton::clicked, this, &frmResizeMethods::cmdCancel_Click);
+  connect(cmdHelp, &QPushButton::clicked, this, &frmResizeMethods::cmdHelp_Click);
+}
+
+void frmResizeMethods::Form_Load() {
+  RastrelControl* photo = host_.photo1();
+  width_ = photo ? photo->iWidth() : 0;
+  height_ = photo ? photo->iHeight() : 0;
+  setWindowTitle(
+      QStringLiteral("RESIZE...        Original Size: (%1,%2)").arg(width_).arg(height_));
+  optPixels->setChecked(true);
+  chkMaintainAspectRatio->setChecked(true);
+  optResize->setChecked(true);
+  enableMode(true);
+  resetSizes();
+  ratio_ = height_ > 0 ? static_cast<double>(width_) / height_ : 1.0;
+  lblAspectRatio->setText(ratioText(width_, height_));
+  percentLimit_ = std::min(percentLimit(width_), percentLimit(height_));
+}
+
+void frmResizeMethods::enableMode(bool pixels) {
+  for (QWidget* w : fraPixels->findChildren<QWidget*>())
+    if (w != optPixels) w->setEnabled(pixels);
+  for (QWidget* w : fraPercentage->findChildren<QWidget*>())
+    if (w != optPercentage) w->setEnabled(!pixels);
+}
+
+void frmResizeMethods::resetSizes() {
+  txtPixelWidth->setText(QString::number(width_));
+  txtPixelHeight->setText(QString::number(height_));
+  txtPercentageWidth->setText(QStringLiteral("100"));
+  txtPercentageHeight->setText(QStringLiteral("100"));
+  lblPixWidth->setText(QString::number(width_));
+  lblPixHeight->setText(QString::number(height_));
+}
+
+void frmResizeMethods::optPixels_Click() {
+  enableMode(true);
+  resetSizes();
+}
+
+void frmResizeMethods::optPercentage_Click() {
+  enableMode(false);
+  resetSizes();
+}
+
+void frmResizeMethods::chkMaintainAspectRatio_Click() {
+  resetSizes();
+}
+
+void frmResizeMethods::txtPixelWidth_Change() {
+  const auto width = tn::toInt16(tn::trim(txtPixelWidth->text()));
+  if (!width || !chkMaintainAspectRatio->isChecked()) return;
+  if (auto height = editing::heightForWidth(*width, ratio_))
+    txtPixelHeight->setText(QString::number(*height));
+}
+
+void frmResizeMethods::txtPixelHeight_Change() {
+  const auto height = tn::toInt16(tn::trim(txtPixelHeight->text()));
+  if (!height || !chkMaintainAspectRatio->isChecked()) return;
+  if (auto width = editing::widthForHeight(*height, ratio_))
+    txtPixelWidth->setText(QString::number(*width));
+}
+
+void frmResizeMethods::capPercentage(QLineEdit* box) {
+  const auto value = tn::toInt32(box->text());
+  if (value && *value >= percentLimit_) box->setText(QString::number(percentLimit_ - 1));
+}
+
+void frmResizeMethods::txtPercentageWidth_Change() {
+  if (tn::trim(txtPercentageWidth->text()).isEmpty()) return;
+  capPercentage(txtPercentageWidth);
+  const QString percent = txtPercentageWidth->text();
+  if (auto px = pixelsForPercent(width_, percent)) lblPixWidth->setText(QString::number(*px));
+  if (!chkMaintainAspectRatio->isChecked()) return;
+  txtPercentageHeight->setText(percent);
+  if (auto px = pixelsForPercent(height_, percent)) lblPixHeight->setText(QString::number(*px));
+}
+
+void frmResizeMethods::txtPercentageHeight_Change() {
+  if (tn::trim(txtPercentageHeight->text()).isEmpty()) return;
+  capPercentage(txtPercentageHeight);
+  const QString percent = txtPercentageHeight->text();
+  if (auto px = pixelsForPercent(height_, percent)) lblPixHeight->setText(QString::number(*px));
+  if (!chkMaintainAspectRatio->isChecked()) return;
+  txtPercentageWidth->setText(percent);
+  if (auto px = pixelsForPercent(width_, percent)) lblPixWidth->setText(QString::number(*px));
+}
+
+bool frmResizeMethods::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    const int ch = key->key() == Qt::Key_Backspace ? 8
+                   : key->key() == Qt::Key_Tab     ? 9
+                   : key->text().isEmpty()         ? -1
+                                                   : key->text().at(0).unicode();
+    // Navigation keys carry no text; let them through so the box stays usable.
+    if (ch == -1) return false;
+    if (!acceptsSizeKey(ch)) return true;
+  } else if (event->type() == QEvent::FocusIn) {
+    if (auto* box = qobject_cast<QLineEdit*>(watched)) box->selectAll();
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void frmResizeMethods::cmdOK_Click() {
+  const bool pixels = optPixels->isChecked();
+  const auto width = tn::toDouble(pixels ? txtPixelWidth->text() : lblPixWidth->text());
+  const auto height = tn::toDouble(pixels ? txtPixelHeight->text() : lblPixHeight->text());
+  if (!width || !height || tn::roundHalfEven(*width) < 1 || tn::roundHalfEven(*height) < 1) {
+    dialogs().message(QStringLiteral("The new width and height must be at least 1 pixel."),
+                      MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
+    return;
+  }
+  // A side beyond 16 bits is as much too large as a product beyond the guard.
+  const auto w16 = tn::toInt16(*width);
+  const auto h16 = tn::toInt16(*height);
+  if (!w16 || !h16 || exceedsMemoryGuard(*w16, *h16)) {
+    dialogs().message(QStringLiteral("Your image would be to large for available memory."),
+                      MsgButtons::OK, MsgIcon::None, kProgramTitle, this);
+    resetSizes();
+    return;
+  }
+  if (RastrelControl* photo = host_.photo1()) {
+    if (optResize->isChecked())
+      photo->resizeImage(*w16, *h16);
+    else if (optResample->isChecked())
+      photo->resample(*w16, *h16);
+    else
+      photo->picResize(*w16, *h16);
+  }
+  accept();
+}
+
+void frmResizeMethods::cmdCancel_Click() {
+  if (RastrelControl* photo = host_.photo1()) photo->setUndoEnabled(false);
+  host_.setUndoCommand(editing::kNoUndoCaption, false);
+  reject();
+}
+
+void frmResizeMethods::cmdHelp_Click() {
+  help::showContents(appState().HelpFile);
+}
+
+}  // namespace glim
