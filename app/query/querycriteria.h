@@ -85,10 +85,10 @@ struct QueryCriteria {
 
   bool pictureSizeInclude = false;
   bool widthInclude = false;
-  QString widthText;
+  QString widthText = QStringLiteral("640");
   DimOp widthOp = DimOp::LargerThan;
   bool heightInclude = false;
-  QString heightText;
+  QString heightText = QStringLiteral("480");
   DimOp heightOp = DimOp::LargerThan;
 
   bool omitSpam = false;

@@ -1,0 +1,85 @@
+#include "query/querystart.h"
+
+#include <QTextStream>
+
+#include "catalogue/database.h"
+#include "query/frmPicPasswordqry.h"
+#include "query/frmQuery.h"
+#include "query/pictureset.h"
+#include "query/queryfile.h"
+#include "shell/base/appstate.h"
+#include "shell/base/forms.h"
+#include "shell/base/settings.h"
+
+#if __has_include("viewer/extension.h") && !defined(GLIMMORA_QUERY_WITHOUT_VIEWER)
+#include "viewer/extension.h"
+#define GLIMMORA_HAS_VIEWER_EXTENSION 1
+#endif
+
+namespace glim::query {
+
+void install() {
+#ifdef GLIMMORA_HAS_VIEWER_EXTENSION
+  viewer::setQueryBuilderOpener([] { showQueryBuilder(); });
+#endif
+}
+
+frmQuery* showQueryBuilder() {
+  frmQuery* form = forms::get<frmQuery>();
+  form->show();
+  form->raise();
+  form->activateWindow();
+  return form;
+}
+
+frmPicPasswordqry* showPicturePasswordPrompt() {
+  appState().QueryPasswordPending = true;
+  auto* dialog = forms::get<frmPicPasswordqry>();
+  dialog->show();
+  dialog->raise();
+  return dialog;
+}
+
+frmQuery* startFromQueryFile() {
+  return showQueryBuilder();
+}
+
+int printSet(const QString& file, QTextStream& out, QTextStream& err) {
+  const QStringList names = themeNamesFromSettings();
+  const LoadedQuery loaded =
+      loadQueryFile(file, initialCriteria(names, QDate::currentDate()), names);
+  if (!loaded.ok) {
+    err << loaded.message << Qt::endl;
+    return 1;
+  }
+  QueryCriteria c = loaded.criteria;
+  const QueryTexts texts = runQueryTexts(c);
+  out << texts.sql << '\n' << texts.filter1 << '\n' << texts.filter2 << '\n';
+
+  const QString databasePath =
+      settings::read(settings::kSettings, QStringLiteral("Database"),
+                     appState().ProgramFolder + QStringLiteral("all1.mdb"));
+  catalogue::Database db = catalogue::Database::open(databasePath);
+  if (!db.isOpen()) {
+    out.flush();
+    err << QStringLiteral("Database ") << databasePath << QStringLiteral(" does not exist.")
+        << Qt::endl;
+    return 2;
+  }
+  PictureSet set = openPictureSet(db, texts);
+  if (!set.records) {
+    out.flush();
+    err << set.error << Qt::endl;
+    return 3;
+  }
+  for (const QString& path : pathnames(*set.records)) out << path << '\n';
+  out.flush();
+  return 0;
+}
+
+int printSet(const QString& file, QTextStream& out) {
+  QTextStream err(stderr);
+  return printSet(file, out, err);
+}
+
+}  // namespace glim::query
