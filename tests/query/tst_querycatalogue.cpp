@@ -5,7 +5,10 @@
 #include "catalogue/database.h"
 #include "query/pictureset.h"
 #include "query/querycriteria.h"
+#include "query/queryfile.h"
+#include "query/querystart.h"
 #include "query_helpers.h"
+#include "shell/base/settings.h"
 #include "support/testenv.h"
 
 using namespace glim::query;
@@ -372,6 +375,82 @@ class TestQueryCatalogue : public QObject {
     const QueryTexts texts{buildNewFilesStatement(QDate::currentDate()), themeFilter,
                            buildFileTypeFilter(c)};
     QCOMPARE(run(texts), QStringList{"b.png"});
+  }
+
+  void printSetLists_data() {
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("spam left out, every type")
+        << Setup([](QueryCriteria& c) {
+             allTypes(c);
+             c.omitSpam = true;
+           })
+        << QStringList{"SELECT * FROM tbl1 WHERE SPAM <> 1",
+                       "",
+                       "Extension = 'jpg' OR Extension = 'pic' OR Extension = 'gif' OR "
+                       "Extension = 'png' OR Extension = 'tif' OR Extension = 'bmp' OR "
+                       "Extension = 'wmf' OR Extension = 'pcx' OR Extension = 'wpg' OR "
+                       "Extension = 'tga'",
+                       "a.jpg",
+                       "b.png",
+                       "c.gif",
+                       "e.pic",
+                       "f.tga"};
+    QTest::newRow("theme 3 anywhere, no type box")
+        << Setup([](QueryCriteria& c) {
+             c.fileTypes.fill(false);
+             anyOrderThemes(c, 3, {}, true);
+           })
+        << QStringList{"SELECT * FROM tbl1 WHERE FileERROR = 0",
+                       themeMatchClause(3) + u' ',
+                       "",
+                       "a.jpg",
+                       "b.png",
+                       "e.pic"};
+    QTest::newRow("nothing matches") << Setup([](QueryCriteria& c) {
+      c.ratings[5] = {true, QStringLiteral("5"), 5, RatingOp::EqualTo};
+    })
+                                     << QStringList{"SELECT * FROM tbl1 WHERE UserRating5 = 5", "",
+                                                    buildFileTypeFilter(test::initial())};
+  }
+  void printSetLists() {
+    QFETCH(Setup, setup);
+    QFETCH(QStringList, lines);
+    QueryCriteria c = initialCriteria(themeNamesFromSettings(), QDate::currentDate());
+    setup(c);
+    QueryRecord r;
+    captureQueryRecord(c, r);
+    const QString file = env_->folder(QStringLiteral("sets")) + QStringLiteral("/set.qry");
+    QVERIFY(writeQueryFile(file, r));
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    QCOMPARE(printSet(file, outStream, errStream), 0);
+    QCOMPARE(err, QString());
+    QStringList printed = out.split(u'\n');
+    QCOMPARE(printed.takeLast(), QString());  // every line ends in a line break
+    for (int i = 3; i < printed.size(); ++i) printed[i] = printed[i].section(u'/', -1);
+    QCOMPARE(printed, lines);
+  }
+
+  void printSetFailures() {
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    const QString missing = env_->folder(QStringLiteral("none")) + QStringLiteral("/x.qry");
+    QCOMPARE(printSet(missing, outStream, errStream), 1);
+    QCOMPARE(err.trimmed(), kLoadErrorText);
+    QCOMPARE(out, QString());
+
+    QueryRecord r;
+    captureQueryRecord(test::initial(), r);
+    const QString file = env_->folder(QStringLiteral("sets")) + QStringLiteral("/ok.qry");
+    QVERIFY(writeQueryFile(file, r));
+    glim::settings::write(glim::settings::kSettings, QStringLiteral("Database"),
+                          env_->folder(QStringLiteral("gone")) + QStringLiteral("/all1.mdb"));
+    err.clear();
+    QCOMPARE(printSet(file, outStream, errStream), 2);
+    QVERIFY(err.contains(QStringLiteral("does not exist")));
+    glim::settings::remove(glim::settings::kApp, glim::settings::kSettings,
+                           QStringLiteral("Database"));
   }
 };
 
