@@ -6,6 +6,7 @@
 #include "controlwindow.h"
 #include "members.h"
 #include "objects.h"
+#include "propertypages.h"
 
 namespace rastrel::impl {
 
@@ -460,29 +461,19 @@ void Control::engineMessage(uint32_t message) {
   }
 }
 
-// ---- verbs and persistence (the property pages and stores) ----
+// ---- verbs ----
 
+// Verb 0 ("&Properties") and the standard properties verb (-7) open the property pages as
+// tabs of one modal dialog.
 HRESULT Control::DoVerb(int32_t verb, QWidget* parent) {
-  return E_NOTIMPL;
-}
-HRESULT Control::InitNew() {
-  dirty_ = true;
+  if (verb != 0 && verb != -7) return E_NOTIMPL;
+  AddRef();
+  {
+    auto dialog = createPropertyDialog(this, parent);
+    dialog->exec();
+  }
+  Release();
   return S_OK;
-}
-HRESULT Control::Load(IPropertyBag*) {
-  return E_NOTIMPL;
-}
-HRESULT Control::Save(IPropertyBag*, bool, bool) {
-  return E_NOTIMPL;
-}
-HRESULT Control::Load(IStream*) {
-  return E_NOTIMPL;
-}
-HRESULT Control::Save(IStream*, bool) {
-  return E_NOTIMPL;
-}
-HRESULT Control::GetSizeMax(uint64_t*) {
-  return E_NOTIMPL;
 }
 
 // ---- object count ----

@@ -19,6 +19,7 @@ namespace rastrel::impl {
 
 class ControlWindow;
 struct Member;
+struct MapEntry;
 
 class Control final : public IRastrel,
                       public IRastrelObject,
@@ -113,6 +114,9 @@ class Control final : public IRastrel,
   void releaseAll();
   static void postFromEngine(void* context, CV_HANDLE handle, uint32_t message);
   void engineMessage(uint32_t message);
+  // Puts a stored value through the dispatch interface; an enumeration value out of its range
+  // is refused with control error 380 (invalid property value).
+  HRESULT putStored(const MapEntry& entry, const Variant& value);
 
   std::atomic<uint32_t> refs_{1};
   CV_HANDLE engine_ = 0;

@@ -17,28 +17,31 @@
 
 extern "C" {
 // Boolean properties
-#define RASTREL_ENGINE_BOOL(X)                                                      \
-  X(Persistence)                                                                    \
-  X(PictureEnabled) X(Notify) X(ShowHourglass) X(Multitask) X(Update) X(CancelLoad) \
-      X(CancelRemove) X(PICCropEnabled) X(SaveToBuffer) X(RgnEnabled) X(PrinterBanding)
+#define RASTREL_ENGINE_BOOL(X)                                                    \
+  X(Persistence)                                                                  \
+  X(PictureEnabled)                                                               \
+  X(Notify) X(ShowHourglass) X(Multitask) X(Update) X(CancelLoad) X(CancelRemove) \
+      X(PICCropEnabled) X(SaveToBuffer) X(RgnEnabled) X(PrinterBanding)
 // 16-bit properties
-#define RASTREL_ENGINE_I2(X)                                                          \
-  X(MousePointer)                                                                     \
-  X(BorderType) X(CancelMode) X(PICThumbnail) X(PICCropX) X(PICCropY) X(PICCropWidth) \
-      X(PICCropHeight)
+#define RASTREL_ENGINE_I2(X) \
+  X(MousePointer)            \
+  X(BorderType)              \
+  X(CancelMode) X(PICThumbnail) X(PICCropX) X(PICCropY) X(PICCropWidth) X(PICCropHeight)
 // 32-bit properties
 #define RASTREL_ENGINE_I4(X) \
   X(NotifyDelay) X(PrinterhDC) X(PrinterLeft) X(PrinterTop) X(PrinterWidth) X(PrinterHeight)
 // String properties
-#define RASTREL_ENGINE_STR(X)                                                     \
-  X(LZWPassword)                                                                  \
-  X(PFileName) X(FTPUserName) X(FTPPassword) X(ProxyServer) X(TwainProductFamily) \
-      X(TwainManufacturer) X(TwainProductName) X(TwainVersionInfo)
+#define RASTREL_ENGINE_STR(X)                                                             \
+  X(LZWPassword)                                                                          \
+  X(PFileName)                                                                            \
+  X(FTPUserName) X(FTPPassword) X(ProxyServer) X(TwainProductFamily) X(TwainManufacturer) \
+      X(TwainProductName) X(TwainVersionInfo)
 // Read-only 32-bit values
-#define RASTREL_ENGINE_RO_I4(X)                                                                 \
-  X(ImagWidth)                                                                                  \
-  X(ImagHeight) X(FXWidth) X(FXHeight) X(Xpos) X(Ypos) X(RGBColorCount) X(IPPixelX) X(IPPixelY) \
-      X(RgnX) X(RgnY) X(RgnWidth) X(RgnHeight) X(RgnSpriteX) X(RgnSpriteY)
+#define RASTREL_ENGINE_RO_I4(X)                                                                   \
+  X(ImagWidth)                                                                                    \
+  X(ImagHeight)                                                                                   \
+  X(FXWidth) X(FXHeight) X(Xpos) X(Ypos) X(RGBColorCount) X(IPPixelX) X(IPPixelY) X(RgnX) X(RgnY) \
+      X(RgnWidth) X(RgnHeight) X(RgnSpriteX) X(RgnSpriteY)
 #define RASTREL_ENGINE_RO_U4(X) X(PixelColor) X(SaveBufferHandle) X(HBmp) X(HPal) X(PRGBColors)
 #define RASTREL_ENGINE_RO_I2(X) X(IPPalIndex) X(IPColorPlane)
 

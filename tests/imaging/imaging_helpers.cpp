@@ -90,3 +90,39 @@ HRESULT callMethod(IRastrel* c, DISPID id, std::vector<Variant> args, Variant* r
 }
 
 }  // namespace glim::test
+
+namespace glim::test {
+
+using namespace rastrel;
+
+HRESULT MemoryBag::Read(const QString& name, Variant* value) {
+  auto it = values.constFind(name);
+  if (it == values.constEnd()) return E_INVALIDARG;
+  if (value->isEmpty()) {
+    *value = *it;
+    return S_OK;
+  }
+  return it->changeType(value->type(), value);
+}
+
+HRESULT MemoryBag::Write(const QString& name, const Variant& value) {
+  values.insert(name, value);
+  written << name;
+  return S_OK;
+}
+
+HRESULT MemoryStream::Read(void* data, uint32_t size, uint32_t* done) {
+  const qsizetype n = std::min<qsizetype>(size, bytes.size() - position);
+  memcpy(data, bytes.constData() + position, size_t(n));
+  position += n;
+  *done = uint32_t(n);
+  return S_OK;
+}
+
+HRESULT MemoryStream::Write(const void* data, uint32_t size, uint32_t* done) {
+  bytes.append(static_cast<const char*>(data), size);
+  *done = size;
+  return S_OK;
+}
+
+}  // namespace glim::test

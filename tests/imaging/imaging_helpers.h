@@ -3,9 +3,11 @@
 #pragma once
 
 #include <QList>
+#include <QMap>
 #include <QPair>
 #include <QRect>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 #include "rastrel3.h"
@@ -48,5 +50,40 @@ rastrel::HRESULT putProp(rastrel::IRastrel* c, rastrel::DISPID id, const rastrel
 rastrel::HRESULT callMethod(rastrel::IRastrel* c, rastrel::DISPID id,
                             std::vector<rastrel::Variant> args = {},
                             rastrel::Variant* result = nullptr);
+
+}  // namespace glim::test
+
+namespace glim::test {
+
+// A property bag in memory. Read of an absent name fails with E_INVALIDARG, as bags do.
+class MemoryBag final : public rastrel::IPropertyBag {
+ public:
+  rastrel::HRESULT QueryInterface(const rastrel::Guid&, void** out) override {
+    *out = nullptr;
+    return rastrel::E_NOINTERFACE;
+  }
+  uint32_t AddRef() override { return 2; }
+  uint32_t Release() override { return 1; }
+  rastrel::HRESULT Read(const QString& name, rastrel::Variant* value) override;
+  rastrel::HRESULT Write(const QString& name, const rastrel::Variant& value) override;
+
+  QMap<QString, rastrel::Variant> values;
+  QStringList written;  // names in writing order
+};
+
+class MemoryStream final : public rastrel::IStream {
+ public:
+  rastrel::HRESULT QueryInterface(const rastrel::Guid&, void** out) override {
+    *out = nullptr;
+    return rastrel::E_NOINTERFACE;
+  }
+  uint32_t AddRef() override { return 2; }
+  uint32_t Release() override { return 1; }
+  rastrel::HRESULT Read(void* data, uint32_t size, uint32_t* done) override;
+  rastrel::HRESULT Write(const void* data, uint32_t size, uint32_t* done) override;
+
+  QByteArray bytes;
+  qsizetype position = 0;
+};
 
 }  // namespace glim::test

@@ -1,0 +1,429 @@
+#include "propertypages.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace rastrel::impl {
+
+namespace {
+
+namespace d = dispid;
+
+enum class Kind { Check, List, Edit, File, Note, Group, Unbound };
+
+struct FieldSpec {
+  Kind kind;
+  QString caption;
+  DISPID id = 0;
+};
+
+struct PageSpec {
+  QString className;
+  QString title;
+  std::vector<FieldSpec> fields;
+};
+
+QStringList numbered(const QString& stem, int count) {
+  QStringList out;
+  for (int i = 1; i <= count; ++i) out << QStringLiteral("%1 #%2").arg(stem).arg(i);
+  return out;
+}
+
+const std::vector<PageSpec>& pageSpecs() {
+  static const std::vector<PageSpec> specs = {
+      {QStringLiteral("GenProps"),
+       QStringLiteral("&General"),
+       {{Kind::File, QStringLiteral("FileName:"), d::FileName},
+        {Kind::List, QStringLiteral("AutoSize:"), d::AutoSize}}},
+      {QStringLiteral("MiscPpg"),
+       QStringLiteral("&Misc"),
+       {{Kind::Check, QStringLiteral("Show Hourglass"), d::ShowHourglass},
+        {Kind::Check, QStringLiteral("Undo Enabled"), d::UndoEnabled},
+        {Kind::Check, QStringLiteral("Multitask"), d::Multitask},
+        {Kind::Check, QStringLiteral("Printer Banding"), d::PrinterBanding},
+        {Kind::Check, QStringLiteral("Progress"), d::ProgressEnabled},
+        {Kind::Check, QStringLiteral("Notify"), d::Notify},
+        {Kind::Check, QStringLiteral("Cancel Remove"), d::CancelRemove},
+        {Kind::Check, QStringLiteral("Cancel Load"), d::CancelLoad},
+        {Kind::Check, QStringLiteral("Persistence"), d::Persistence},
+        {Kind::Check, QStringLiteral("PictureEnabled"), d::PictureEnabled},
+        {Kind::List, QStringLiteral("Mouse Pointer"), d::MousePointer},
+        {Kind::List, QStringLiteral("Cancel Mode"), d::CancelMode},
+        {Kind::Edit, QStringLiteral("Notify Delay"), d::NotifyDelay}}},
+      {QStringLiteral("PICViewPpg"),
+       QStringLiteral("&PICView"),
+       {{Kind::Note, QStringLiteral("Properties apply to loading JPEG adn ePIC files only.")},
+        {Kind::Check, QStringLiteral("PICCropEnabled"), d::PICCropEnabled},
+        {Kind::Edit, QStringLiteral("PICCropX"), d::PICCropX},
+        {Kind::Edit, QStringLiteral("PICCropY"), d::PICCropY},
+        {Kind::Edit, QStringLiteral("PICCropWidth"), d::PICCropWidth},
+        {Kind::Edit, QStringLiteral("PICCropHeight"), d::PICCropHeight},
+        {Kind::List, QStringLiteral("PICThumbnail"), d::PICThumbnail}}},
+      {QStringLiteral("SavePpg"),
+       QStringLiteral("&Save"),
+       {{Kind::Group, QStringLiteral("GIF")},
+        {Kind::List, QStringLiteral("Type"), d::SaveGIFType},
+        {Kind::Check, QStringLiteral("Interlaced"), d::SaveGIFInterlaced},
+        {Kind::Check, QStringLiteral("Transparent"), d::SaveGIFTransparent},
+        {Kind::Note, QStringLiteral("(See Colors Tab for GIF Transparent Color)")},
+        {Kind::Group, QStringLiteral("PNG")},
+        {Kind::Check, QStringLiteral("Interlaced"), d::SavePNGInterlaced},
+        {Kind::Group, QStringLiteral("JPEG/ePIC")},
+        {Kind::Check, QStringLiteral("Progressive"), d::SaveJPGProgressive},
+        {Kind::Check, QStringLiteral("Grayscale"), d::SaveJPGGrayscale},
+        {Kind::Edit, QStringLiteral("Lum Factor"), d::SaveJPGLumFactor},
+        {Kind::Edit, QStringLiteral("Chrom Factor"), d::SaveJPGChromFactor},
+        {Kind::Edit, QStringLiteral("Password"), d::PICPassword},
+        {Kind::Note, QStringLiteral("(Optional, ePIC Only)")},
+        {Kind::Group, QStringLiteral("TIF")},
+        {Kind::List, QStringLiteral("Type"), d::SaveTIFCompression}}},
+      {QStringLiteral("ViewPpg"),
+       QStringLiteral("&View"),
+       {{Kind::File, QStringLiteral("PFileName"), d::PFileName},
+        {Kind::List, QStringLiteral("BorderType"), d::BorderType},
+        {Kind::List, QStringLiteral("Palette"), d::Palette},
+        {Kind::List, QStringLiteral("ShowDithered"), d::ShowDithered},
+        {Kind::List, QStringLiteral("DisplayMode"), d::DisplayMode},
+        {Kind::List, QStringLiteral("Antialias"), d::Antialias},
+        {Kind::Unbound, QStringLiteral("PNumColors")},
+        {Kind::Edit, QStringLiteral("CropX"), d::CropX},
+        {Kind::Edit, QStringLiteral("CropY"), d::CropY},
+        {Kind::Group, QStringLiteral("Scroll Bars")},
+        {Kind::List, QString(), d::ScrollBars},
+        {Kind::Edit, QStringLiteral("Large Change"), d::ScrollBarLargeChange},
+        {Kind::Edit, QStringLiteral("Small Change"), d::ScrollBarSmallChange}}},
+      {QStringLiteral("DrawPpg"),
+       QStringLiteral("&Draw"),
+       {{Kind::List, QStringLiteral("DrawStyle"), d::DrawStyle},
+        {Kind::List, QStringLiteral("DrawMode"), d::DrawMode},
+        {Kind::List, QStringLiteral("DrawFillStyle"), d::DrawFillStyle},
+        {Kind::Edit, QStringLiteral("DrawWidth"), d::DrawWidth}}},
+  };
+  return specs;
+}
+
+OpenFileHook& openFileHook() {
+  static OpenFileHook hook;
+  return hook;
+}
+
+QString chooseFile(QWidget* parent, const QString& start) {
+  if (openFileHook()) return openFileHook()(start, pictureFileFilter());
+  QFileDialog dialog(parent, QString(), start, pictureFileFilter());
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setDefaultSuffix(QStringLiteral("jpg"));
+  if (!start.isEmpty()) dialog.selectFile(start);
+  return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+             ? dialog.selectedFiles().first()
+             : QString();
+}
+
+}  // namespace
+
+QStringList enumTexts(DISPID id) {
+  switch (id) {
+    case d::AutoSize:
+      return {"Crop Image To Control", "Resize Control To Image",        "Resize Image To Control",
+              "Tile Image To Control", "Resize Image Preserving Aspect", "Crop"};
+    case d::MousePointer:
+      return QStringList{"Default",  "Arrow",       "Cross",       "I-Beam",     "Icon",
+                         "Size",     "Size NE SW",  "Size N S",    "Size NW SE", "Size W E",
+                         "Up Arrow", "Hourglass",   "Boy",         "Brush",      "Button Push",
+                         "Clock",    "Cup Hand #1", "Cup Hand #2", "Girl"} +
+             numbered(QStringLiteral("Hand"), 7) +
+             QStringList{"Help #1", "Help #2", "Key", "Lightning", "Magnify", "Mouse"} +
+             numbered(QStringLiteral("No Drop"), 3) + QStringList{"Pencil #1",
+                                                                  "Pencil #2",
+                                                                  "Phone",
+                                                                  "Question #1",
+                                                                  "Question #2",
+                                                                  "Wand",
+                                                                  "Arrow and Hourglass",
+                                                                  "Arrow and Question",
+                                                                  "Size All",
+                                                                  "Custom"};
+    case d::CancelMode:
+      return {"None",
+              "ESC Key",
+              "Enter Key",
+              "Space Key",
+              "Key Press",
+              "Mouse Left",
+              "Mouse Right",
+              "Mouse Move",
+              "Key Press or Mouse Button",
+              "Key Press or Mouse Move"};
+    case d::PICThumbnail:
+      return {"None", "1/4", "1/16", "1/64"};
+    case d::SaveGIFType:
+      return {"GIF89a", "GIF87a"};
+    case d::SaveTIFCompression:
+      return {
+          "Uncompressed", "CCITT RLE", "CCITT Group 3 Fax", "CCITT Group 4 Fax", "LZW", "Pack Bits",
+          "JPEG",         "Deflate"};
+    case d::BorderType:
+      return {"None", "Inset", "Raised", "Flat"};
+    case d::Palette:
+      return {"Optimized",        "Fixed",
+              "Grayscale",        "Palette File",
+              "User Defined",     "Optimized with Dither",
+              "Gray with Dither", "Palette File with Dither"};
+    case d::ShowDithered:
+      return {"None", "Floyd-Steinberg", "Ordered", "Corvane"};
+    case d::DisplayMode:
+      return {"True Color (24-bit)", "256 Color (8-bit)", "16 Color VGA"};
+    case d::Antialias:
+      return {"None", "Scale to Gray", "Favor Black", "Favor White"};
+    case d::ScrollBars:
+      return {"None", "Horizontal", "Vertical", "Both"};
+    case d::DrawStyle:
+      return {"Transparent", "Solid", "Dash", "Dot", "Dash Dot", "Dash Dot Dot"};
+    case d::DrawMode:
+      return {"None",         "Blackness", "NOT Merge Pen", "Mask NOT Pen", "NOT Copy Pen",
+              "Mask Pen NOT", "Invert",    "XOR Pen",       "NOT Mask Pen", "Mask Pen",
+              "NOT XOR Pen",  "NOP",       "Merge NOT Pen", "Copy Pen",     "Merge Pen NOT",
+              "Merge Pen",    "Whiteness"};
+    case d::DrawFillStyle:
+      return {"Solid",         "Transparent",       "Horizontal Line",
+              "Vertical Line", "Downward Diagonal", "Upward Diagonal",
+              "Cross",         "Diagonal Cross"};
+    default:
+      return {};
+  }
+}
+
+QString pictureFileFilter() {
+  static const char* const kFilters[][2] = {
+      {"All Supported Formats",
+       "*.bmp;*.dib;*.dcx;*.gif;*.ico;*.jif;*.jpg;*.kqp;*.pbm;*.pcx;*.pgm;*.pic;*.png;*.ppm;*.rle;"
+       "*.tga;*.tif;*.wmf;*.wpg"},
+      {"BMP - OS/2 or Windows Bitmap", "*.bmp"},
+      {"DCX - ZSoft Multiple Page", "*.dcx"},
+      {"DIB - OS/2 or Windows DIB", "*.dib"},
+      {"GIF - CompuServe", "*.gif"},
+      {"ICO - Windows Icon", "*.ico"},
+      {"JIF - JFIF Compliant JPEG", "*.jif"},
+      {"JPG - JFIF Compliant JPEG", "*.jpg"},
+      {"KQP - Konica Quality Photo", "*.kqp"},
+      {"PCX - Zsoft", "*.pcx"},
+      {"PBM - Portable Bitmap", "*.pbm"},
+      {"PGM - Portable Graymap", "*.pgm"},
+      {"PIC - Corvane PIC and ePIC", "*.pic"},
+      {"PNG - Portable Network Graphics", "*.png"},
+      {"PPM - Portable Pixmap", "*.ppm"},
+      {"RLE - Run Length Encoded", "*.rle"},
+      {"TGA - Truevision Targa", "*.tga"},
+      {"TIF - Tagged Image File Format", "*.tif"},
+      {"WMF - Windows Metafile", "*.wmf"},
+      {"WPG - Word Perfect Bitmap", "*.wpg"},
+  };
+  QStringList parts;
+  for (const auto& f : kFilters)
+    parts << QStringLiteral("%1 (%2)").arg(QLatin1String(f[0]),
+                                           QString::fromLatin1(f[1]).replace(u';', u' '));
+  return parts.join(QStringLiteral(";;"));
+}
+
+void setOpenFileHook(OpenFileHook hook) {
+  openFileHook() = std::move(hook);
+}
+
+// One bound control of a page.
+struct PropertyPage::Field {
+  Kind kind;
+  DISPID id;
+  QCheckBox* check = nullptr;
+  QComboBox* list = nullptr;
+  QLineEdit* edit = nullptr;
+  Variant loaded;
+  bool dirty = false;
+
+  Variant value() const {
+    if (check) return Variant::boolean(check->isChecked());
+    if (list) return Variant::i2(int16_t(list->currentData().toInt()));
+    return Variant::str(edit->text());
+  }
+  void show(const Variant& v) {
+    loaded = v;
+    if (check) check->setChecked(v.toBool());
+    if (list) {
+      Variant n;
+      const int value = succeeded(v.changeType(VT_I4, &n)) ? int(n.whole()) : 0;
+      const int index = list->findData(value);
+      list->setCurrentIndex(index);
+    }
+    if (edit) {
+      Variant text;
+      edit->setText(succeeded(v.changeType(VT_BSTR, &text)) ? text.string() : QString());
+    }
+    dirty = false;
+  }
+};
+
+PropertyPage::PropertyPage(const QString& className, const QString& title, IRastrel* control,
+                           QWidget* parent)
+    : QWidget(parent), className_(className), title_(title), control_(control) {
+  setObjectName(className);
+  build();
+  load();
+}
+
+PropertyPage::~PropertyPage() = default;
+
+void PropertyPage::build() {
+  auto* outer = new QVBoxLayout(this);
+  auto* form = new QFormLayout;
+  outer->addLayout(form);
+  const PageSpec* spec = nullptr;
+  for (const PageSpec& s : pageSpecs())
+    if (s.className == className_) spec = &s;
+  if (!spec) return;
+  for (const FieldSpec& f : spec->fields) {
+    auto field = std::make_unique<Field>();
+    field->kind = f.kind;
+    field->id = f.id;
+    Field* raw = field.get();
+    auto markDirty = [raw] { raw->dirty = true; };
+    switch (f.kind) {
+      case Kind::Group: {
+        auto* group = new QGroupBox(f.caption, this);
+        form = new QFormLayout(group);
+        outer->addWidget(group);
+        continue;
+      }
+      case Kind::Note:
+        form->addRow(new QLabel(f.caption, this));
+        continue;
+      case Kind::Unbound: {
+        // No member of the interface carries this value: shown, not editable.
+        auto* edit = new QLineEdit(this);
+        edit->setEnabled(false);
+        form->addRow(f.caption, edit);
+        continue;
+      }
+      case Kind::Check:
+        raw->check = new QCheckBox(f.caption, this);
+        connect(raw->check, &QCheckBox::toggled, this, markDirty);
+        form->addRow(raw->check);
+        break;
+      case Kind::List: {
+        raw->list = new QComboBox(this);
+        const QStringList texts = enumTexts(f.id);
+        for (int i = 0; i < texts.size(); ++i)
+          raw->list->addItem(texts[i], f.id == d::MousePointer && i == texts.size() - 1 ? 99 : i);
+        connect(raw->list, &QComboBox::activated, this, markDirty);
+        connect(raw->list, &QComboBox::currentIndexChanged, this, markDirty);
+        form->addRow(f.caption, raw->list);
+        break;
+      }
+      case Kind::Edit:
+      case Kind::File: {
+        raw->edit = new QLineEdit(this);
+        raw->edit->setObjectName(f.caption);
+        connect(raw->edit, &QLineEdit::textEdited, this, markDirty);
+        connect(raw->edit, &QLineEdit::textChanged, this, markDirty);
+        if (f.kind == Kind::Edit) {
+          form->addRow(f.caption, raw->edit);
+          break;
+        }
+        auto* row = new QHBoxLayout;
+        auto* browse = new QPushButton(QStringLiteral("..."), this);
+        browse->setObjectName(f.caption + QStringLiteral("..."));
+        connect(browse, &QPushButton::clicked, this, [this, raw] {
+          const QString chosen = chooseFile(this, raw->edit->text());
+          if (!chosen.isEmpty()) raw->edit->setText(chosen);
+        });
+        row->addWidget(raw->edit);
+        row->addWidget(browse);
+        form->addRow(f.caption, row);
+        break;
+      }
+    }
+    fields_.push_back(std::move(field));
+  }
+  outer->addStretch();
+}
+
+void PropertyPage::load() {
+  for (auto& f : fields_) {
+    Variant v;
+    control_->Invoke(f->id, InvokeKind::Get, nullptr, 0, &v, nullptr);
+    f->show(v);
+  }
+}
+
+bool PropertyPage::isDirty() const {
+  for (const auto& f : fields_)
+    if (f->dirty) return true;
+  return false;
+}
+
+HRESULT PropertyPage::apply() {
+  for (auto& f : fields_) {
+    if (!f->dirty) continue;
+    const Variant v = f->value();
+    const HRESULT hr = control_->Invoke(f->id, InvokeKind::Put, &v, 1, nullptr, nullptr);
+    if (failed(hr)) return hr;
+    f->dirty = false;
+  }
+  return S_OK;
+}
+
+PropertyDialog::PropertyDialog(IRastrel* control, QWidget* parent)
+    : QDialog(parent), control_(control), tabs_(new QTabWidget(this)) {
+  control_->AddRef();
+  setWindowTitle(QStringLiteral("Rastrel Properties"));
+  for (const PageSpec& spec : pageSpecs())
+    tabs_->addTab(new PropertyPage(spec.className, spec.title, control_, tabs_), spec.title);
+  auto* buttons = new QDialogButtonBox(
+      QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
+  connect(buttons, &QDialogButtonBox::accepted, this, [this] {
+    if (succeeded(applyAll())) accept();
+  });
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, this,
+          [this] { applyAll(); });
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(tabs_);
+  layout->addWidget(buttons);
+}
+
+PropertyDialog::~PropertyDialog() {
+  control_->Release();
+}
+
+PropertyPage* PropertyDialog::page(int index) const {
+  return qobject_cast<PropertyPage*>(tabs_->widget(index));
+}
+
+HRESULT PropertyDialog::applyAll() {
+  for (int i = 0; i < tabs_->count(); ++i) {
+    const HRESULT hr = page(i)->apply();
+    if (failed(hr)) {
+      tabs_->setCurrentIndex(i);
+      QMessageBox::warning(this, windowTitle(),
+                           QStringLiteral("A value on this page cannot be set (error 0x%1).")
+                               .arg(quint32(hr), 8, 16, QLatin1Char('0')));
+      return hr;
+    }
+  }
+  return S_OK;
+}
+
+std::unique_ptr<PropertyDialog> createPropertyDialog(IRastrel* control, QWidget* parent) {
+  return std::make_unique<PropertyDialog>(control, parent);
+}
+
+}  // namespace rastrel::impl
