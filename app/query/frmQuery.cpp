@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "query/frmQuerySave.h"
+#include "query/querystart.h"
 #include "shell/base/appstate.h"
 #include "shell/base/dialogs.h"
 #include "shell/base/forms.h"
@@ -42,6 +43,12 @@ namespace glim {
 using namespace query;
 
 namespace {
+
+// The viewer's "Change Picture Set" opens the builder from the moment the program starts.
+[[maybe_unused]] const bool kRegisteredWithViewer = [] {
+  query::install();
+  return true;
+}();
 
 frmQuery::ViewerOpener& viewerOpener() {
   static frmQuery::ViewerOpener opener;

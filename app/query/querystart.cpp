@@ -82,4 +82,14 @@ int printSet(const QString& file, QTextStream& out) {
   return printSet(file, out, err);
 }
 
+int printSet(const QStringList& arguments) {
+  QTextStream out(stdout);
+  QTextStream err(stderr);
+  if (arguments.size() != 1) {
+    err << QStringLiteral("Usage: glimmora --print-set FILE.qry") << Qt::endl;
+    return 1;
+  }
+  return printSet(arguments.first(), out, err);
+}
+
 }  // namespace glim::query

@@ -1,11 +1,10 @@
-// The query module's entries for start-up and the main window: the builder itself, the
-// start from a picture-set file on the command line, and printing a picture set without
-// windows ("glimmora --print-set FILE.qry").
+// The query module's entries for start-up and the main window: the builder itself and the
+// start from a picture-set file on the command line (printing a set is in printset.h).
 #pragma once
 
 #include <QString>
 
-class QTextStream;
+#include "query/printset.h"
 
 namespace glim {
 class frmQuery;
@@ -30,15 +29,5 @@ frmPicPasswordqry* showPicturePasswordPrompt();
 // by the trimmed command line (AppState::CommandLine) and runs it; a file that cannot be
 // loaded leaves the builder open with the load message shown and QueryFileStart cleared.
 frmQuery* startFromQueryFile();
-
-// Loads the query file as the builder does, builds its statement and filters and opens the
-// set on the catalogue of the normal start (setting "Database"), as the viewer does. Writes
-// the statement, the theme filter and the file-type filter (one a line, empty when there is
-// none), then every matching Pathname in the viewer's order. Returns 0 on success; non-zero
-// with the message on `err`: 1 the file cannot be loaded, 2 the catalogue cannot be opened,
-// 3 the catalogue refused the statement or a filter.
-int printSet(const QString& file, QTextStream& out, QTextStream& err);
-// The same with errors on standard error.
-int printSet(const QString& file, QTextStream& out);
 
 }  // namespace glim::query
