@@ -1,13 +1,20 @@
-// rastrel_demo [picture]: hosts one imaging control in a window and loads the picture given
-// on the command line. The status line shows the picture's measurements or the engine's error;
-// File > Open chooses another picture.
+// rastrel_demo [--page N] [picture]: hosts one imaging control in a window and loads the
+// picture given on the command line. The status line shows the picture's measurements or the
+// engine's error; File > Open chooses another picture. Control > Properties opens the
+// control's property pages (--page N opens them at tab N at start); Control > Save stores the
+// control's properties in the user's data folder and Control > Reload makes the control anew
+// from them.
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
 
 #include "shell/base/appstate.h"
 #include "shell/base/rastrel/rastrel.h"
@@ -30,9 +37,24 @@ void showPicture(glim::RastrelControl* photo, QStatusBar* status, const QString&
                           .arg(photo->uniqueColors()));
 }
 
-}  // namespace
+QString propertyFile() {
+  const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+  QDir().mkpath(folder);
+  return folder + QStringLiteral("/rastrel_demo.ctl");
+}
 
-int main(int argc, char** argv) {
+// Opens the property pages once the event loop runs, at the given tab.
+void openPagesAt(glim::RastrelControl* photo, int tab) {
+  QTimer::singleShot(300, photo, [photo, tab] {
+    QTimer::singleShot(200, [tab] {
+      if (QWidget* dialog = QApplication::activeModalWidget())
+        if (auto* tabs = dialog->findChild<QTabWidget*>()) tabs->setCurrentIndex(tab);
+    });
+    photo->showPropertyPages();
+  });
+}
+
+int run(int argc, char** argv) {
   QApplication app(argc, argv);
   glim::appState().ProgramFolder = QCoreApplication::applicationDirPath() + u'/';
 
@@ -47,6 +69,14 @@ int main(int argc, char** argv) {
   window.setCentralWidget(photo);
   photo->setScrollBars(rastrel::SB_Both);
   photo->setBackColor(0x00404040);
+  auto connectStatus = [&window](glim::RastrelControl* p) {
+    QObject::connect(p, &glim::RastrelControl::MouseMove, &window,
+                     [&window](qint16, qint16, qint32 x, qint32 y) {
+                       window.statusBar()->showMessage(QStringLiteral("%1, %2").arg(x).arg(y),
+                                                       1000);
+                     });
+  };
+  connectStatus(photo);
 
   QMenu* file = window.menuBar()->addMenu(QStringLiteral("&File"));
   file->addAction(QStringLiteral("&Open..."), &window, [&] {
@@ -61,14 +91,44 @@ int main(int argc, char** argv) {
     photo->zoom(1.0f);
     photo->setAutoSize(rastrel::ISIZE_ResizePreserveAspect);
   });
-  QObject::connect(photo, &glim::RastrelControl::MouseMove, &window,
-                   [&](qint16, qint16, qint32 x, qint32 y) {
-                     window.statusBar()->showMessage(QStringLiteral("%1, %2").arg(x).arg(y), 1000);
-                   });
+  QMenu* control = window.menuBar()->addMenu(QStringLiteral("&Control"));
+  control->addAction(QStringLiteral("&Properties..."), &window,
+                     [&] { photo->showPropertyPages(); });
+  control->addAction(QStringLiteral("&Save"), &window, [&] {
+    QString error;
+    if (!photo->saveProperties(propertyFile(), &error))
+      QMessageBox::warning(&window, window.windowTitle(), error);
+    else
+      window.statusBar()->showMessage(QStringLiteral("Saved to %1").arg(propertyFile()));
+  });
+  control->addAction(QStringLiteral("&Reload"), &window, [&] {
+    QString error;
+    glim::RastrelControl* fresh = glim::createRastrel(&window, propertyFile(), &error);
+    if (!fresh) {
+      QMessageBox::warning(&window, window.windowTitle(), error);
+      return;
+    }
+    if (!error.isEmpty()) QMessageBox::warning(&window, window.windowTitle(), error);
+    delete window.takeCentralWidget();
+    photo = fresh;
+    window.setCentralWidget(photo);
+    connectStatus(photo);
+    window.statusBar()->showMessage(QStringLiteral("Reloaded from %1").arg(propertyFile()));
+  });
 
   window.resize(640, 480);
   window.show();
-  const QStringList args = app.arguments();
-  if (args.size() > 1) showPicture(photo, window.statusBar(), args.at(1));
+  QStringList args = app.arguments().mid(1);
+  if (args.size() >= 2 && args.first() == QLatin1String("--page")) {
+    openPagesAt(photo, args.at(1).toInt());
+    args = args.mid(2);
+  }
+  if (!args.isEmpty()) showPicture(photo, window.statusBar(), args.first());
   return app.exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  return run(argc, argv);
 }

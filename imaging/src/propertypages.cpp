@@ -385,6 +385,7 @@ PropertyDialog::PropertyDialog(IRastrel* control, QWidget* parent)
     : QDialog(parent), control_(control), tabs_(new QTabWidget(this)) {
   control_->AddRef();
   setWindowTitle(QStringLiteral("Rastrel Properties"));
+  setMinimumWidth(520);  // every tab caption visible
   for (const PageSpec& spec : pageSpecs())
     tabs_->addTab(new PropertyPage(spec.className, spec.title, control_, tabs_), spec.title);
   auto* buttons = new QDialogButtonBox(

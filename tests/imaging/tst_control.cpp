@@ -229,6 +229,33 @@ class TstControl : public QObject {
     QVERIFY(shown.pixelColor(100, 100) != expected.pixelColor(39, 29));  // back colour beyond
   }
 
+  // The values stored with a form come back when its control is created from them.
+  void propertyFileRestoresTheControl() {
+    const QString file = env_->folder(QStringLiteral("form")) + QStringLiteral("/Photo1.ctl");
+    const QString pic = picture(QStringLiteral("kept.png"), 12, 10, "PNG");
+    photo1_->setFileName(pic);
+    photo1_->setAutoSize(ISIZE_TileImage);
+    photo1_->setScrollBars(SB_Vertical);
+    photo1_->setSaveJPGChromFactor(77);
+    QString error;
+    QVERIFY2(photo1_->saveProperties(file, &error), qPrintable(error));
+    std::unique_ptr<glim::RastrelControl> copy(glim::createRastrel(form_.get(), file, &error));
+    QVERIFY2(copy, qPrintable(error));
+    QCOMPARE(copy->fileName(), pic);
+    QCOMPARE(copy->iWidth(), qint16(12));
+    QCOMPARE(copy->autoSize(), qint16(ISIZE_TileImage));
+    QCOMPARE(copy->scrollBars(), qint16(SB_Vertical));
+    QCOMPARE(copy->saveJPGChromFactor(), qint16(77));
+
+    QVERIFY(glim::test::writeBytes(file, "{\"AutoSize\": {\"type\": 2, \"value\": 12}}"));
+    std::unique_ptr<glim::RastrelControl> refused(glim::createRastrel(form_.get(), file, &error));
+    QVERIFY(refused);  // the control is still made
+    QVERIFY2(error.contains(QStringLiteral("refused")), qPrintable(error));
+    QVERIFY(glim::test::writeBytes(file, "not json"));
+    QVERIFY(!copy->loadProperties(file, &error));
+    QCOMPARE(copy->autoSize(), qint16(ISIZE_TileImage));
+  }
+
   void notifyFollowsALoad() {
     QSignalSpy notify(photo1_, &glim::RastrelControl::Notify);
     QVERIFY(photo1_->put(dispid::NotifyDelay, Variant::i4(5)));

@@ -3,10 +3,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QFont>
 #include <QHash>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLibrary>
 #include <QMoveEvent>
 #include <QResizeEvent>
+#include <QSaveFile>
 #include <vector>
 
 #include "shell/base/appstate.h"
@@ -161,6 +165,212 @@ RastrelControl* createRastrel(QWidget* parent, QString* error) {
     delete control;
     return nullptr;
   }
+  return control;
+}
+
+// ---- property files ----
+
+namespace {
+
+// A font object of the application's own, for fonts read back from a property file.
+class StoredFont final : public IFont {
+ public:
+  explicit StoredFont(const QFont& font) : font_(font) {}
+  HRESULT QueryInterface(const Guid& iid, void** out) override {
+    if (!(iid == IID_IUnknown || iid == IID_IFont)) {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    *out = static_cast<IFont*>(this);
+    AddRef();
+    return S_OK;
+  }
+  uint32_t AddRef() override { return ++refs_; }
+  uint32_t Release() override {
+    const uint32_t left = --refs_;
+    if (left == 0) delete this;
+    return left;
+  }
+  HRESULT get_Font(QFont* font) override {
+    *font = font_;
+    return S_OK;
+  }
+  HRESULT put_Font(const QFont& font) override {
+    font_ = font;
+    return S_OK;
+  }
+
+ private:
+  ~StoredFont() = default;
+  QFont font_;
+  uint32_t refs_ = 1;
+};
+
+// A property bag over a JSON object: name -> {"type": VarType, "value": ...}; fonts as
+// {"type": 13, "font": "<description>"}. Other objects are not stored.
+class JsonBag final : public IPropertyBag {
+ public:
+  explicit JsonBag(QJsonObject values = {}) : values_(std::move(values)) {}
+  HRESULT QueryInterface(const Guid&, void** out) override {
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  uint32_t AddRef() override { return 2; }
+  uint32_t Release() override { return 1; }
+
+  HRESULT Read(const QString& name, Variant* value) override {
+    if (!values_.contains(name)) return E_INVALIDARG;
+    const QJsonObject item = values_.value(name).toObject();
+    const int type = item.value(QStringLiteral("type")).toInt(-1);
+    const QJsonValue v = item.value(QStringLiteral("value"));
+    Variant read;
+    switch (type) {
+      case VT_I2:
+        read = Variant::i2(qint16(v.toInt()));
+        break;
+      case VT_I4:
+        read = Variant::i4(qint32(v.toInteger()));
+        break;
+      case VT_UI4:
+        read = Variant::ui4(quint32(v.toInteger()));
+        break;
+      case VT_BOOL:
+        read = Variant::boolean(v.toBool());
+        break;
+      case VT_R4:
+        read = Variant::r4(float(v.toDouble()));
+        break;
+      case VT_R8:
+        read = Variant::r8(v.toDouble());
+        break;
+      case VT_BSTR:
+        read = Variant::str(v.isNull() ? QString() : v.toString());
+        break;
+      case VT_UNKNOWN: {
+        QFont font;
+        if (!font.fromString(item.value(QStringLiteral("font")).toString())) return E_FAIL;
+        auto* stored = new StoredFont(font);
+        read = Variant::object(stored);
+        stored->Release();
+        break;
+      }
+      default:
+        return DISP_E_TYPEMISMATCH;
+    }
+    if (value->isEmpty()) {
+      *value = read;
+      return S_OK;
+    }
+    return read.changeType(value->type(), value);
+  }
+
+  HRESULT Write(const QString& name, const Variant& value) override {
+    QJsonObject item{{QStringLiteral("type"), int(value.type())}};
+    switch (value.type()) {
+      case VT_I2:
+      case VT_I4:
+      case VT_UI4:
+        item.insert(QStringLiteral("value"), qint64(value.whole()));
+        break;
+      case VT_BOOL:
+        item.insert(QStringLiteral("value"), value.toBool());
+        break;
+      case VT_R4:
+      case VT_R8:
+        item.insert(QStringLiteral("value"), value.real());
+        break;
+      case VT_BSTR:
+        item.insert(QStringLiteral("value"),
+                    value.string().isNull() ? QJsonValue() : QJsonValue(value.string()));
+        break;
+      case VT_UNKNOWN:
+      case VT_DISPATCH: {
+        IFont* font = nullptr;
+        if (!value.object() ||
+            failed(value.object()->QueryInterface(IID_IFont, reinterpret_cast<void**>(&font))))
+          return S_OK;  // pictures are not kept in files
+        QFont f;
+        font->get_Font(&f);
+        font->Release();
+        item.insert(QStringLiteral("type"), int(VT_UNKNOWN));
+        item.insert(QStringLiteral("font"), f.toString());
+        break;
+      }
+      default:
+        return DISP_E_TYPEMISMATCH;
+    }
+    values_.insert(name, item);
+    return S_OK;
+  }
+  const QJsonObject& values() const { return values_; }
+
+ private:
+  QJsonObject values_;
+};
+
+IPersistPropertyBag* persistOf(IRastrel* dispatch) {
+  void* out = nullptr;
+  if (!dispatch || failed(dispatch->QueryInterface(IID_IPersistPropertyBag, &out))) return nullptr;
+  return static_cast<IPersistPropertyBag*>(out);
+}
+
+QString hex(HRESULT hr) {
+  return QStringLiteral("0x%1").arg(quint32(hr), 8, 16, QLatin1Char('0'));
+}
+
+}  // namespace
+
+bool RastrelControl::saveProperties(const QString& path, QString* error) {
+  IPersistPropertyBag* persist = persistOf(dispatch_);
+  if (!persist) return false;
+  JsonBag bag;
+  const HRESULT hr = persist->Save(&bag, true, true);
+  persist->Release();
+  if (failed(hr)) {
+    if (error)
+      *error = QStringLiteral("The control's properties cannot be saved (error %1).").arg(hex(hr));
+    return false;
+  }
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(bag.values()).toJson()) < 0 ||
+      !file.commit()) {
+    if (error) *error = QStringLiteral("%1 cannot be written: %2").arg(path, file.errorString());
+    return false;
+  }
+  return true;
+}
+
+bool RastrelControl::loadProperties(const QString& path, QString* error) {
+  QFile file(path);
+  if (!file.exists()) return true;
+  QJsonParseError parse{};
+  const QJsonDocument doc = file.open(QIODevice::ReadOnly)
+                                ? QJsonDocument::fromJson(file.readAll(), &parse)
+                                : QJsonDocument();
+  if (!doc.isObject()) {
+    if (error) *error = QStringLiteral("%1 holds no stored control properties.").arg(path);
+    return false;
+  }
+  IPersistPropertyBag* persist = persistOf(dispatch_);
+  if (!persist) return false;
+  JsonBag bag(doc.object());
+  const HRESULT hr = persist->Load(&bag);
+  persist->Release();
+  if (failed(hr)) {
+    if (error)
+      *error = QStringLiteral("A property stored in %1 was refused (error %2).").arg(path, hex(hr));
+    return false;
+  }
+  return true;
+}
+
+void RastrelControl::showPropertyPages() {
+  if (object_) object_->DoVerb(0, window());
+}
+
+RastrelControl* createRastrel(QWidget* parent, const QString& propertyFile, QString* error) {
+  RastrelControl* control = createRastrel(parent, error);
+  if (control) control->loadProperties(propertyFile, error);
   return control;
 }
 

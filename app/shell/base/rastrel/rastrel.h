@@ -47,6 +47,16 @@ class RastrelControl : public QWidget {
   rastrel::IRastrel* dispatch() const { return dispatch_; }
   rastrel::IRastrelObject* object() const { return object_; }
 
+  // The design-time properties stored in a property file (a JSON property bag: the extent,
+  // "Persistence" and the property map, as the control's property-bag save writes them).
+  // Saving writes the file through a temporary beside it; loading a missing file changes
+  // nothing and succeeds. False with *error when the file cannot be read or written, or the
+  // control refuses a stored value (the values put before it stay).
+  bool saveProperties(const QString& path, QString* error = nullptr);
+  bool loadProperties(const QString& path, QString* error = nullptr);
+  // The control's "&Properties" verb: its property pages as tabs of one modal dialog.
+  void showPropertyPages();
+
   // The container's ambient user mode (run mode by default; design mode for designers/tests).
   void setDesignMode(bool design);
   bool designMode() const { return designMode_; }
@@ -183,6 +193,10 @@ class RastrelControl : public QWidget {
 // ProgramFolder, else the running program's folder). Returns nullptr with the reason in
 // *error when the library cannot be loaded or refuses to create the control.
 RastrelControl* createRastrel(QWidget* parent, QString* error = nullptr);
+// The same, then restores the properties stored in propertyFile (see loadProperties); a
+// missing file leaves the control's initial values. A stored value the control refuses does
+// not cost the control: it is returned with the values put before, and *error says why.
+RastrelControl* createRastrel(QWidget* parent, const QString& propertyFile, QString* error);
 
 // The loaded library's class object for a CLSID (AddRef'ed), or nullptr with *error.
 rastrel::IClassFactory* rastrelClassFactory(const rastrel::Guid& clsid, QString* error = nullptr);
