@@ -96,7 +96,7 @@ class TstDispatch : public QObject {
     QTest::newRow("ImagError") << int(dispid::ImagError);
     QTest::newRow("IPBitsPixel") << int(dispid::IPBitsPixel);
     QTest::newRow("RubberBandW") << int(dispid::RubberBandW);
-    QTest::newRow("hBmp") << int(dispid::hBmp);
+    QTest::newRow("IFileSize") << int(dispid::IFileSize);
     QTest::newRow("IPSharpenI") << int(dispid::IPSharpenI);
   }
   void readOnlyPutRefused() {
