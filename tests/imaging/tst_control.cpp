@@ -256,6 +256,17 @@ class TstControl : public QObject {
     QCOMPARE(copy->autoSize(), qint16(ISIZE_TileImage));
   }
 
+  // The engine's posted progress arrives as events on this thread after the load.
+  void progressEventsFollowALoad() {
+    QSignalSpy async(photo1_, &glim::RastrelControl::AsyncProgress);
+    const QString file = picture(QStringLiteral("big.png"), 400, 300, "PNG");
+    photo1_->setFileName(file);
+    QCOMPARE(async.count(), 0);  // queued, not fired inside the put
+    QTRY_VERIFY(!async.isEmpty() && async.last().at(3).toBool());
+    QCOMPARE(async.last().at(2).toInt(), int(QFileInfo(file).size()));
+    QCOMPARE(async.last().at(4).toInt(), 0);
+  }
+
   void notifyFollowsALoad() {
     QSignalSpy notify(photo1_, &glim::RastrelControl::Notify);
     QVERIFY(photo1_->put(dispid::NotifyDelay, Variant::i4(5)));
