@@ -134,6 +134,39 @@ CV_API int16_t CV_GetPageNbr(CV_HANDLE handle);
    when the file cannot be read. */
 CV_API void CV_NumPages(CV_HANDLE handle, const char* fileName, int16_t* pages);
 
+/* Loading options. PICThumbnail (0 none, 1 a quarter, 2 a sixteenth, 3 a sixty-fourth of the
+   area) and PICCropEnabled with PICCropX/Y/Width/Height (the rectangle kept, in pixels of the
+   possibly reduced picture) apply to JPEG and ePIC files. CancelLoad, CancelRemove and
+   CancelMode are kept for the control: a load runs to its end without waiting for input.
+   LZWPassword is kept and not needed (LZW needs no licence). FTPUserName, FTPPassword and
+   ProxyServer are kept; a FileName naming a network address gives CV_ERR_NOT_AVAILABLE. */
+CV_API void CV_SetPICThumbnail(CV_HANDLE handle, int16_t v);
+CV_API int16_t CV_GetPICThumbnail(CV_HANDLE handle);
+CV_API void CV_SetPICCropEnabled(CV_HANDLE handle, int16_t on);
+CV_API int16_t CV_GetPICCropEnabled(CV_HANDLE handle);
+CV_API void CV_SetPICCropX(CV_HANDLE handle, int16_t v);
+CV_API int16_t CV_GetPICCropX(CV_HANDLE handle);
+CV_API void CV_SetPICCropY(CV_HANDLE handle, int16_t v);
+CV_API int16_t CV_GetPICCropY(CV_HANDLE handle);
+CV_API void CV_SetPICCropWidth(CV_HANDLE handle, int16_t v);
+CV_API int16_t CV_GetPICCropWidth(CV_HANDLE handle);
+CV_API void CV_SetPICCropHeight(CV_HANDLE handle, int16_t v);
+CV_API int16_t CV_GetPICCropHeight(CV_HANDLE handle);
+CV_API void CV_SetCancelLoad(CV_HANDLE handle, int16_t on);
+CV_API int16_t CV_GetCancelLoad(CV_HANDLE handle);
+CV_API void CV_SetCancelRemove(CV_HANDLE handle, int16_t on);
+CV_API int16_t CV_GetCancelRemove(CV_HANDLE handle);
+CV_API void CV_SetCancelMode(CV_HANDLE handle, int16_t v);
+CV_API int16_t CV_GetCancelMode(CV_HANDLE handle);
+CV_API void CV_SetLZWPassword(CV_HANDLE handle, const char* value);
+CV_API int32_t CV_GetLZWPassword(CV_HANDLE handle, char* buf, int32_t size);
+CV_API void CV_SetFTPUserName(CV_HANDLE handle, const char* value);
+CV_API int32_t CV_GetFTPUserName(CV_HANDLE handle, char* buf, int32_t size);
+CV_API void CV_SetFTPPassword(CV_HANDLE handle, const char* value);
+CV_API int32_t CV_GetFTPPassword(CV_HANDLE handle, char* buf, int32_t size);
+CV_API void CV_SetProxyServer(CV_HANDLE handle, const char* value);
+CV_API int32_t CV_GetProxyServer(CV_HANDLE handle, char* buf, int32_t size);
+
 /* ---- image information (read-only) ---- */
 CV_API int32_t CV_GetIWidth(CV_HANDLE handle);
 CV_API int32_t CV_GetIHeight(CV_HANDLE handle);
@@ -145,6 +178,11 @@ CV_API int32_t CV_GetIResX(CV_HANDLE handle);       /* dots per IResUnits, round
 CV_API int32_t CV_GetIResY(CV_HANDLE handle);
 CV_API int16_t CV_GetIResUnits(CV_HANDLE handle); /* RES_* */
 CV_API int16_t CV_GetNumPages(CV_HANDLE handle);  /* pages of the loaded file */
+CV_API int32_t CV_GetImagWidth(CV_HANDLE handle); /* the picture's size, as IWidth/IHeight */
+CV_API int32_t CV_GetImagHeight(CV_HANDLE handle);
+CV_API int32_t CV_GetFXWidth(CV_HANDLE handle);
+CV_API int32_t CV_GetFXHeight(CV_HANDLE handle);
+CV_API int32_t CV_GetRGBColorCount(CV_HANDLE handle); /* as UniqueColors */
 /* The exact number of distinct colours of the current picture (alpha ignored). */
 CV_API void CV_UniqueColors(CV_HANDLE handle, int32_t* count);
 
@@ -156,6 +194,13 @@ CV_API int16_t CV_GetSaveFileType(CV_HANDLE handle);
 /* Writes the picture to SaveFileName through a temporary file beside it that is renamed into
    place, so a failed save leaves any existing file untouched. */
 CV_API void CV_SaveFile(CV_HANDLE handle);
+/* SaveToBuffer true: SaveFile writes the file's bytes into a block of the handle table instead
+   of a file (SaveFileName still chooses the format unless SaveFileType does); SaveBufferHandle
+   names it (read with CV_DibLock/CV_DibSize) until DeleteSaveBuffer or the next buffer save. */
+CV_API void CV_SetSaveToBuffer(CV_HANDLE handle, int16_t on);
+CV_API int16_t CV_GetSaveToBuffer(CV_HANDLE handle);
+CV_API uint32_t CV_GetSaveBufferHandle(CV_HANDLE handle);
+CV_API void CV_DeleteSaveBuffer(CV_HANDLE handle);
 /* TIFF only: true appends the picture as a new page when the target already exists. */
 CV_API void CV_SetSaveMultiPage(CV_HANDLE handle, int16_t on);
 CV_API int16_t CV_GetSaveMultiPage(CV_HANDLE handle);
@@ -221,6 +266,25 @@ CV_API int32_t CV_GetIPCreateWidth(CV_HANDLE handle);
 CV_API int32_t CV_GetIPCreateHeight(CV_HANDLE handle);
 CV_API int16_t CV_GetIPCreateBits(CV_HANDLE handle);
 CV_API uint32_t CV_GetIPCreateColor(CV_HANDLE handle);
+
+/* hBmp is on this platform the picture's packed DIB (the same handle as CV_GetHDib gives);
+   hPal and PRGBColors a block of the palette's B, G, R, 0 entries (0 for true colour), valid
+   until the next call of either. BitmapToDib copies a bitmap handle (with an optional palette
+   block) into a new DIB owned by the caller. DibUpdate makes the picture take over changes the
+   caller made in the bytes of the engine's hDib. Pixel calls use picture pixels, top row 0;
+   colours are OLE colours; a set on an indexed picture takes the nearest palette entry. */
+CV_API uint32_t CV_GetHBmp(CV_HANDLE handle);
+CV_API uint32_t CV_GetHPal(CV_HANDLE handle);
+CV_API uint32_t CV_GetPRGBColors(CV_HANDLE handle);
+CV_API void CV_BitmapToDib(CV_HANDLE handle, uint32_t bitmap, uint32_t palette, CV_HDIB* dib);
+CV_API void CV_DibUpdate(CV_HANDLE handle);
+CV_API void CV_DibGetPixel(CV_HANDLE handle, int32_t x, int32_t y, uint32_t* color);
+CV_API void CV_DibSetPixel(CV_HANDLE handle, int32_t x, int32_t y, uint32_t color);
+CV_API void CV_DibGetPalIndex(CV_HANDLE handle, int32_t x, int32_t y, int16_t* index);
+CV_API void CV_DibSetPalIndex(CV_HANDLE handle, int32_t x, int32_t y, int16_t index);
+CV_API int32_t CV_GetIPPixelX(CV_HANDLE handle); /* last x and y of the pixel calls */
+CV_API int32_t CV_GetIPPixelY(CV_HANDLE handle);
+CV_API int16_t CV_GetIPPalIndex(CV_HANDLE handle);
 
 /* The handle table: allocate a zeroed block, reach its bytes, its size, free it. */
 CV_API CV_HDIB CV_DibAlloc(uint32_t size);

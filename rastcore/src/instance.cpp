@@ -37,6 +37,8 @@ void CV_DestroyInstance(CV_HANDLE handle) {
   // Handles the engine gave out for this instance die with it.
   rastcore::dibFree(it->second->dibHandle);
   rastcore::dibFree(it->second->undoDibHandle);
+  rastcore::dibFree(it->second->save.bufferHandle);
+  rastcore::dibFree(it->second->file.paletteHandle);
   rastcore::g_instances.erase(it);
 }
 

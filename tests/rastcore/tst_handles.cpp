@@ -260,3 +260,92 @@ TEST(Errors, EveryNumberHasItsOwnText) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LoadOptions, ThumbnailAndCropOfJpeg) {
+  Instance src;
+  CV_SetHDib(src, makeDib(160, 96, 24));
+  const std::string path = tempDir() + "/big.jpg";
+  CV_SetSaveFileName(src, path.c_str());
+  CV_SaveFile(src);
+  struct Case {
+    int16_t thumbnail;
+    int32_t width, height;
+  } cases[] = {{0, 160, 96}, {1, 80, 48}, {2, 40, 24}, {3, 20, 12}};
+  for (const Case& c : cases) {
+    Instance h;
+    CV_SetPICThumbnail(h, c.thumbnail);
+    CV_SetFileName(h, path.c_str());
+    ASSERT_EQ(CV_GetImagError(h), 0);
+    EXPECT_EQ(CV_GetIWidth(h), c.width);
+    EXPECT_EQ(CV_GetIHeight(h), c.height);
+  }
+  Instance crop;
+  CV_SetPICCropEnabled(crop, -1);
+  CV_SetPICCropX(crop, 10), CV_SetPICCropY(crop, 20), CV_SetPICCropWidth(crop, 30),
+      CV_SetPICCropHeight(crop, 500);
+  CV_SetFileName(crop, path.c_str());
+  ASSERT_EQ(CV_GetImagError(crop), 0);
+  EXPECT_EQ(CV_GetIWidth(crop), 30);
+  EXPECT_EQ(CV_GetIHeight(crop), 76);  // clipped to the picture
+  CV_SetPICCropX(crop, 1000);
+  CV_SetFileName(crop, path.c_str());
+  EXPECT_EQ(CV_GetImagError(crop), CV_ERR_BAD_ARGUMENT);
+  EXPECT_EQ(CV_GetIWidth(crop), 0);
+}
+
+TEST(SaveToBuffer, HoldsTheFileBytes) {
+  Instance a;
+  CV_SetHDib(a, makeDib(30, 20, 8));
+  CV_SetSaveToBuffer(a, -1);
+  CV_SetSaveFileName(a, "in-memory.png");
+  CV_SaveFile(a);
+  ASSERT_EQ(CV_GetImagError(a), 0);
+  const uint32_t block = CV_GetSaveBufferHandle(a);
+  ASSERT_NE(block, 0u);
+  EXPECT_FALSE(readFile("in-memory.png").size());  // nothing written to disk
+  Instance b;
+  CV_LoadBuffer(b, CV_DibLock(block), int32_t(CV_DibSize(block)));
+  ASSERT_EQ(CV_GetImagError(b), 0);
+  EXPECT_EQ(CV_GetIFormat(b), FT_PNG);
+  EXPECT_EQ(maxDifference(pixelsOf(a), pixelsOf(b), true), 0);
+  CV_DeleteSaveBuffer(a);
+  EXPECT_EQ(CV_GetSaveBufferHandle(a), 0u);
+  EXPECT_EQ(CV_DibSize(block), 0u);
+}
+
+TEST(PixelAccess, GetSetAndDibUpdate) {
+  Instance a;
+  CV_CreateDib(a, 4, 3, 24, 0x000000);
+  CV_DibSetPixel(a, 2, 1, 0x00123456);
+  uint32_t color = 0;
+  CV_DibGetPixel(a, 2, 1, &color);
+  EXPECT_EQ(color, 0x00123456u);
+  EXPECT_EQ(CV_GetIPPixelX(a), 2);
+  CV_DibGetPixel(a, 4, 0, &color);
+  EXPECT_EQ(CV_GetImagError(a), CV_ERR_BAD_ARGUMENT);
+  // Change the engine's DIB bytes directly, then let the picture take them over.
+  const CV_HDIB dib = CV_GetHDib(a);
+  auto* bytes = static_cast<uint8_t*>(CV_DibLock(dib));
+  bytes[40 + 2 * 12 + 0] = 0xFF;  // bottom-up: the last stored row is picture row 0; B of x 0
+  CV_DibUpdate(a);
+  ASSERT_EQ(CV_GetImagError(a), 0);
+  CV_DibGetPixel(a, 0, 0, &color);
+  EXPECT_EQ(color, 0x00FF0000u);
+
+  Instance p;
+  CV_CreateDib(p, 4, 4, 4, 0xFFFFFF);
+  CV_DibSetPalIndex(p, 1, 1, 9);
+  int16_t index = 0;
+  CV_DibGetPalIndex(p, 1, 1, &index);
+  EXPECT_EQ(index, 9);
+  CV_DibSetPalIndex(p, 1, 1, 16);
+  EXPECT_EQ(CV_GetImagError(p), CV_ERR_BAD_ARGUMENT);
+  const uint32_t pal = CV_GetHPal(p);
+  ASSERT_EQ(CV_DibSize(pal), 16u * 4);
+  EXPECT_EQ(static_cast<const uint8_t*>(CV_DibLock(pal))[15 * 4], 255);  // entry 15 is white
+  EXPECT_EQ(CV_GetHPal(a), 0u);
+}
+
+}  // namespace

@@ -111,11 +111,14 @@ int16_t decodeEpic(const LoadRequest& request, Decoded& out) {
     plain.resize(size_t(plainLength));
     payload = plain.data();
   }
-  LoadRequest inner{payload, isProtected ? plain.size() : length, nullptr, 0, "", request.progress};
+  LoadRequest inner{payload,          isProtected ? plain.size() : length,         nullptr, 0, "",
+                    request.progress, kind == kJpeg ? request.scaleDenominator : 1};
   Decoded picture;
   const int16_t rc = kind == kJpeg ? decodeJpeg(inner, picture) : decodePng(inner, picture);
   if (rc != CV_OK) return rc;
-  if (uint32_t(picture.image.width) != width || uint32_t(picture.image.height) != height)
+  const uint32_t d = uint32_t(inner.scaleDenominator > 1 ? inner.scaleDenominator : 1);
+  if (uint32_t(picture.image.width) != (width + d - 1) / d ||
+      uint32_t(picture.image.height) != (height + d - 1) / d)
     return CV_ERR_DAMAGED;
   out.image = std::move(picture.image);
   out.resUnits = picture.resUnits;

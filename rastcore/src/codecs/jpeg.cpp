@@ -92,6 +92,11 @@ int16_t readJpeg(jpeg_decompress_struct* cinfo, JpegError* err, const LoadReques
   const bool cmyk = in == JCS_CMYK || in == JCS_YCCK;
   const bool grey = in == JCS_GRAYSCALE;
   cinfo->out_color_space = grey ? JCS_GRAYSCALE : cmyk ? JCS_CMYK : JCS_EXT_BGR;
+  const int denominator = request->scaleDenominator;
+  if (denominator == 2 || denominator == 4 || denominator == 8) {  // thumbnails decode smaller
+    cinfo->scale_num = 1;
+    cinfo->scale_denom = unsigned(denominator);
+  }
   out->fileBpp = int16_t(cinfo->num_components * 8);
   jpeg_start_decompress(cinfo);
   const int16_t rc =

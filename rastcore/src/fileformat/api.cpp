@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "fileformat/api_more.h"
 #include "fileformat/checked.h"
 #include "fileformat/colors.h"
 #include "fileformat/dib.h"
@@ -88,6 +89,7 @@ LoadOptions loadOptionsFor(const Instance& inst, Progress* progress) {
   o.page = inst.file.pageNbr > 0 ? inst.file.pageNbr - 1 : 0;
   o.password = inst.file.password;
   o.progress = progress;
+  o.scaleDenominator = thumbnailDenominator(inst.file);
   return o;
 }
 
@@ -152,7 +154,10 @@ void CV_SetFileName(CV_HANDLE handle, const char* fileName) {
   poster.begin(kProgressLoad);
   Decoded decoded;
   int64_t fileSize = 0;
-  const int16_t rc = loadPictureFile(name, loadOptionsFor(*inst, &progress), decoded, fileSize);
+  int16_t rc = name.find("://") != std::string::npos
+                   ? CV_ERR_NOT_AVAILABLE  // no network loading on this platform
+                   : loadPictureFile(name, loadOptionsFor(*inst, &progress), decoded, fileSize);
+  if (rc == CV_OK) rc = applyLoadCrop(inst->file, decoded.format, decoded.image);
   poster.totalBytes = fileSize;
   if (rc == CV_OK)
     adoptLoaded(*inst, decoded, fileSize);
@@ -170,9 +175,10 @@ void CV_LoadBuffer(CV_HANDLE handle, const void* data, int32_t size) {
   Progress progress(&ProgressPoster::report, &poster);
   poster.begin(kProgressLoad);
   Decoded decoded;
-  const int16_t rc = size < 0 ? CV_ERR_BAD_ARGUMENT
-                              : loadPictureMemory(static_cast<const uint8_t*>(data), size_t(size),
-                                                  loadOptionsFor(*inst, &progress), decoded);
+  int16_t rc = size < 0 ? CV_ERR_BAD_ARGUMENT
+                        : loadPictureMemory(static_cast<const uint8_t*>(data), size_t(size),
+                                            loadOptionsFor(*inst, &progress), decoded);
+  if (rc == CV_OK) rc = applyLoadCrop(inst->file, decoded.format, decoded.image);
   inst->file.fileName.clear();
   if (rc == CV_OK)
     adoptLoaded(*inst, decoded, size);
@@ -277,7 +283,10 @@ void CV_SaveFile(CV_HANDLE handle) {
   poster.begin(kProgressSave);
   SaveOptions options = inst->save;
   options.password = inst->file.password;
-  inst->error = savePicture(inst->image, options, &progress);
+  if (inst->save.toBuffer)
+    saveToBuffer(*inst, &progress);
+  else
+    inst->error = savePicture(inst->image, options, &progress);
   poster.end(inst->error);
 }
 

@@ -41,6 +41,7 @@ struct LoadRequest {
   int page = 0;          // page to decode, from 0
   std::string password;  // ePIC password
   Progress* progress = nullptr;
+  int scaleDenominator = 1;  // JPEG and ePIC: decode at 1/1, 1/2, 1/4 or 1/8 of the size
 };
 
 struct Decoded {

@@ -71,7 +71,13 @@ int16_t loadPictureMemory(const uint8_t* data, size_t size, const LoadOptions& o
   if (!data || size == 0) return CV_ERR_TRUNCATED;
   const Codec* codec = chooseCodec(data, size, "");
   if (!codec) return CV_ERR_UNKNOWN_FORMAT;
-  LoadRequest request{data, size, nullptr, options.page, options.password, options.progress};
+  LoadRequest request{data,
+                      size,
+                      nullptr,
+                      options.page,
+                      options.password,
+                      options.progress,
+                      options.scaleDenominator};
   return decodeWith(*codec, request, out);
 }
 
@@ -92,7 +98,13 @@ int16_t loadPictureFile(const std::string& path, const LoadOptions& options, Dec
   const size_t headSize = std::fread(head, 1, sizeof head, file.get());
   const Codec* codec = chooseCodec(head, headSize, lowerExtension(path));
   if (!codec) return CV_ERR_UNKNOWN_FORMAT;
-  LoadRequest request{head, headSize, nullptr, options.page, options.password, options.progress};
+  LoadRequest request{head,
+                      headSize,
+                      nullptr,
+                      options.page,
+                      options.password,
+                      options.progress,
+                      options.scaleDenominator};
   std::vector<uint8_t> bytes;
   if (codec->streams) {
     std::rewind(file.get());
@@ -167,13 +179,13 @@ int16_t writeFileAtomically(const std::string& path, const std::vector<uint8_t>&
   return CV_OK;
 }
 
-int16_t savePicture(const Image& image, const SaveOptions& options, Progress* progress) {
+int16_t encodePicture(const Image& image, const SaveOptions& options, Progress* progress,
+                      std::vector<uint8_t>& bytes) {
   if (image.empty()) return CV_ERR_NO_IMAGE;
-  if (options.fileName.empty()) return CV_ERR_NO_FILENAME;
   const Codec* codec = nullptr;
   if (options.fileType == FT_DEFAULT) {
     codec = codecForExtension(lowerExtension(options.fileName));
-    if (!codec) return CV_ERR_SAVE_FORMAT;
+    if (!codec) return options.fileName.empty() ? CV_ERR_NO_FILENAME : CV_ERR_SAVE_FORMAT;
   } else {
     codec = codecForFormat(options.fileType);
     if (!codec)
@@ -182,7 +194,7 @@ int16_t savePicture(const Image& image, const SaveOptions& options, Progress* pr
   }
   if (!codec->encode) return CV_ERR_SAVE_FORMAT;
   std::vector<uint8_t> existing;
-  if (codec->format == FT_TIF && options.multiPage) {
+  if (codec->format == FT_TIF && options.multiPage && !options.toBuffer) {
     if (FilePtr f{std::fopen(options.fileName.c_str(), "rb")}) {
       struct stat st {};
       if (::fstat(fileno(f.get()), &st) == 0 && st.st_size > 0 && st.st_size <= kMaxFileBytes) {
@@ -191,15 +203,20 @@ int16_t savePicture(const Image& image, const SaveOptions& options, Progress* pr
       }
     }
   }
-  std::vector<uint8_t> bytes;
   EncodeRequest request{&image, codec->format, &options, existing.empty() ? nullptr : &existing,
                         progress};
-  int16_t rc;
   try {
-    rc = codec->encode(request, bytes);
+    return codec->encode(request, bytes);
   } catch (const std::bad_alloc&) {
-    rc = CV_ERR_OUT_OF_MEMORY;
+    return CV_ERR_OUT_OF_MEMORY;
   }
+}
+
+int16_t savePicture(const Image& image, const SaveOptions& options, Progress* progress) {
+  if (image.empty()) return CV_ERR_NO_IMAGE;
+  if (options.fileName.empty()) return CV_ERR_NO_FILENAME;
+  std::vector<uint8_t> bytes;
+  const int16_t rc = encodePicture(image, options, progress, bytes);
   if (rc != CV_OK) return rc;
   return writeFileAtomically(options.fileName, bytes);
 }

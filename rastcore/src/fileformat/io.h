@@ -15,6 +15,7 @@ struct LoadOptions {
   int page = 0;  // from 0
   std::string password;
   Progress* progress = nullptr;
+  int scaleDenominator = 1;
 };
 
 // Loads a picture file; on failure `out.image` is empty. fileSize receives the file's size.
@@ -32,6 +33,10 @@ std::string lowerExtension(const std::string& path);
 // Encodes the picture in the format chosen by options (type, else the extension) and writes
 // it to options.fileName through a temporary file beside it, renamed into place.
 int16_t savePicture(const Image& image, const SaveOptions& options, Progress* progress);
+
+// Encodes the picture as savePicture does, into memory.
+int16_t encodePicture(const Image& image, const SaveOptions& options, Progress* progress,
+                      std::vector<uint8_t>& bytes);
 
 // Writes bytes to `path` atomically (temporary file, flush, rename).
 int16_t writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -17,6 +17,18 @@ struct FileState {
   int32_t fileSize = 0;  // IFileSize
   int16_t numPages = 0;  // NumPages of the loaded file
   int16_t resUnits = RES_Inch;
+  // Loading options kept for the control; cancellation needs an event loop that a synchronous
+  // load does not run, so CancelLoad, CancelMode and CancelRemove are stored only.
+  bool cancelLoad = false, cancelRemove = false;
+  int16_t cancelMode = 0;
+  std::string lzwPassword, ftpUserName, ftpPassword, proxyServer;
+  int16_t thumbnail = 0;  // PICThumbnail: 0 none, 1 = 1/4, 2 = 1/16, 3 = 1/64 of the area
+  bool cropEnabled = false;
+  int16_t cropX = 0, cropY = 0, cropWidth = 0, cropHeight = 0;
+  // Last arguments of DibGetPixel/DibSetPixel/DibGetPalIndex/DibSetPalIndex.
+  int32_t pixelX = 0, pixelY = 0;
+  int16_t palIndex = 0;
+  uint32_t paletteHandle = 0;  // engine-owned block given out by HPal and PRGBColors
 };
 
 struct SaveOptions {
@@ -36,7 +48,9 @@ struct SaveOptions {
   int16_t tifCompression = TIF_Uncompressed;
   int16_t pbmType = PNM_Binary, pgmType = PNM_Binary, ppmType = PNM_Binary;
   int16_t ljpCompType = 0, ljpPrediction = 1, ljpCompOrder = 0, ljpCompMethod = 0;
-  std::string password;  // copied from FileState::password when saving ePIC
+  std::string password;       // copied from FileState::password when saving ePIC
+  bool toBuffer = false;      // SaveToBuffer: SaveFile fills an engine-held buffer
+  uint32_t bufferHandle = 0;  // SaveBufferHandle: the file's bytes in the handle table
 };
 
 enum ProgressId : int16_t { kProgressLoad = 1, kProgressSave = 2 };
