@@ -13,32 +13,8 @@
 #include "shell/base/keys.h"
 #include "shell/frmAbout.h"
 #include "shell/frmFormsRunStatus.h"
+#include "shell/screens.h"
 #include "shell/shutdown.h"
-
-#if __has_include("viewer/frmDBScreenTest.h")
-#include "viewer/frmDBScreenTest.h"
-#define GLIMMORA_HAVE_VIEWER 1
-#endif
-#if __has_include("query/frmQuery.h")
-#include "query/frmQuery.h"
-#define GLIMMORA_HAVE_QUERY 1
-#endif
-#if __has_include("cataloguing/frmAddDirsToDB.h")
-#include "cataloguing/frmAddDirsToDB.h"
-#define GLIMMORA_HAVE_ADDDIRS 1
-#endif
-#if __has_include("cataloguing/frmScanDrive.h")
-#include "cataloguing/frmScanDrive.h"
-#define GLIMMORA_HAVE_SCANDRIVE 1
-#endif
-#if __has_include("cataloguing/frmSetupNew.h")
-#include "cataloguing/frmSetupNew.h"
-#define GLIMMORA_HAVE_SETUPNEW 1
-#endif
-#if __has_include("shell/frmOptions.h")
-#include "shell/frmOptions.h"
-#define GLIMMORA_HAVE_OPTIONS 1
-#endif
 
 namespace glim {
 

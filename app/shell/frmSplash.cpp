@@ -12,11 +12,7 @@
 #include "shell/base/appstate.h"
 #include "shell/base/keys.h"
 #include "shell/credentials.h"
-
-#if __has_include("shell/frmTutorial.h")
-#include "shell/frmTutorial.h"
-#define GLIMMORA_HAVE_TUTORIAL 1
-#endif
+#include "shell/screens.h"
 
 namespace glim {
 
@@ -26,7 +22,10 @@ namespace {
 constexpr int kCreatedSide = 322;
 constexpr int kResizedMargin = 10;
 
+bool g_offerTutorial = true;
+
 void showTutorialOffer() {
+  if (!g_offerTutorial) return;
 #ifdef GLIMMORA_HAVE_TUTORIAL
   // Shown modally: the splash's load waits until the offer has been answered.
   QPointer<frmTutorial> tutorial = new frmTutorial();
@@ -73,6 +72,10 @@ void frmSplash::Form_Load() {
 
   appState().LoginRequired = UseLogin();
   ready_ = true;
+}
+
+void frmSplash::setTutorialOfferEnabled(bool enabled) {
+  g_offerTutorial = enabled;
 }
 
 bool frmSplash::UseLogin() const {

@@ -24,6 +24,9 @@ class frmSplash : public QWidget {
   // The credential store's "LOG" flag.
   bool UseLogin() const;
   bool isReady() const { return ready_; }
+  // The first-run tutorial offer is modal; a program run without a user (a test that quits as
+  // soon as the main window shows) turns it off.
+  static void setTutorialOfferEnabled(bool enabled);
 
   catalogue::DataControl& Data1() { return data1_; }
 

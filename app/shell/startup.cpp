@@ -18,28 +18,8 @@
 #include "shell/credentials.h"
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
+#include "shell/screens.h"
 #include "shell/shutdown.h"
-
-#if __has_include("shell/frmLogin.h")
-#include "shell/frmLogin.h"
-#define GLIMMORA_HAVE_LOGIN 1
-#endif
-#if __has_include("query/frmQuery.h")
-#include "query/frmQuery.h"
-#define GLIMMORA_HAVE_QUERY 1
-#endif
-#if __has_include("viewer/frmPicPasswordqry.h")
-#include "viewer/frmPicPasswordqry.h"
-#define GLIMMORA_HAVE_PICPASSWORDQRY 1
-#endif
-#if __has_include("query/printset.h")
-#include "query/printset.h"
-#define GLIMMORA_HAVE_PRINTSET 1
-#endif
-#if __has_include("cataloguing/commandline.h")
-#include "cataloguing/commandline.h"
-#define GLIMMORA_HAVE_CATALOGUING_CLI 1
-#endif
 
 namespace glim {
 
@@ -272,9 +252,12 @@ int runProgram(QApplication& app) {
   // The main window ends the program itself, after closing the others in order.
   app.setQuitOnLastWindowClosed(false);
   app.setApplicationName(QStringLiteral("Glimmora"));
+  const bool quitWhenShown = qEnvironmentVariableIsSet("GLIMMORA_QUIT_WHEN_SHOWN");
+  if (quitWhenShown) frmSplash::setTutorialOfferEnabled(false);
   Startup startup(StartupConfig::forRunningProgram(app.arguments()));
   switch (startup.run()) {
     case StartOutcome::SecondInstance:
+      return 1;
     case StartOutcome::LoginFailed:
       return 0;
     case StartOutcome::Windowless:
@@ -282,8 +265,7 @@ int runProgram(QApplication& app) {
     case StartOutcome::Running:
       break;
   }
-  if (qEnvironmentVariableIsSet("GLIMMORA_QUIT_WHEN_SHOWN"))
-    QTimer::singleShot(0, &app, [] { shutdown::exitProgram(); });
+  if (quitWhenShown) QTimer::singleShot(0, &app, [] { shutdown::exitProgram(); });
   return app.exec();
 }
 

@@ -8,12 +8,12 @@
 #include <QStringList>
 #include <memory>
 
+#include "shell/frmMain.h"
+#include "shell/frmSplash.h"
+
 class QApplication;
 
 namespace glim {
-
-class frmMain;
-class frmSplash;
 
 struct StartupConfig {
   QString programFolder;  // the running program's folder
