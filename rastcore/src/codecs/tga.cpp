@@ -21,6 +21,10 @@ struct TgaHeader {
   bool isValid() const {
     const int t = baseType();
     if ((imageType & ~0x0B) != 0 || t < 1 || t > 3 || width == 0 || height == 0) return false;
+    // A colour map may come with any picture type, but its entries must be a known size.
+    const bool entryOk =
+        mapEntryBits == 15 || mapEntryBits == 16 || mapEntryBits == 24 || mapEntryBits == 32;
+    if (mapType > 1 || (mapType == 1 && !entryOk)) return false;
     if (t == 1)
       return mapType == 1 && pixelBits == 8 && mapLength > 0 &&
              (mapEntryBits == 15 || mapEntryBits == 16 || mapEntryBits == 24 || mapEntryBits == 32);
