@@ -1,5 +1,7 @@
 #include "viewer/extension.h"
 
+#include "viewer/fileops_group.h"
+
 namespace glim::viewer {
 
 namespace {
@@ -13,6 +15,7 @@ std::vector<std::unique_ptr<ViewerExtension>> makeViewerExtensions() {
   // Each command group of the viewer adds its maker here as it is built:
   // list.push_back(std::make_unique<...>());
   std::vector<std::unique_ptr<ViewerExtension>> list;
+  list.push_back(std::make_unique<FileOperations>());
   return list;
 }
 

@@ -420,12 +420,13 @@ void frmDBScreenTest::Form_Initialize() {
   QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
   const QRect available = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
   resize(std::min(1280, available.width()), std::min(900, available.height()));
+  // Measured before the window shows, as its resize handling reads it.
+  ScreenHeightPixels = screen ? screen->geometry().height() : 0;
   show();
   QCoreApplication::processEvents();
 
   lblFileNameNoPath_->clear();
   RClickMenu_->hide();
-  ScreenHeightPixels = screen ? screen->geometry().height() : 0;
   if (ScreenHeightPixels < 750) {
     fraPicInfo_->hide();
     fraPictureOptions_->hide();

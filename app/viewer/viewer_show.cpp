@@ -200,8 +200,10 @@ void frmDBScreenTest::refreshInfoLabels() {
 }
 
 void frmDBScreenTest::mnuToggleImageInformation_Click() {
+  // The command's check mark follows ShowImageInfo; the menu toggles the mark itself before
+  // this runs, so the flag, not the mark, says which way to switch.
   AppState& state = appState();
-  if (mnuToggleImageInformation_->isChecked()) {
+  if (state.ShowImageInfo) {
     settings::write(settings::kSettings, QStringLiteral("showfraPIC"), QStringLiteral("False"));
     state.ShowImageInfo = false;
     fraPicInfo_->hide();

@@ -94,6 +94,7 @@ class tst_Viewer : public QObject {
   void emptyQueryFallsBackToTheWholeTable();
   void spareCatalogueNeverReplacesAnExistingOne();
   void rubberBandFollowsTheMouse();
+  void resizedWindowLaysTheAreaOutAgain();
 
  private:
   std::unique_ptr<TestEnv> env_;
@@ -354,7 +355,11 @@ void tst_Viewer::fullScreenAndBackRestoresExactly() {
   const QString a = picture(QStringLiteral("a.png"), 120, 90);
   frmDBScreenTest* viewer = openViewer({{a}});
   // The information frames are switched off; coming back from full screen shows them.
-  if (viewer->mnuToggleImageInformation()->isChecked()) viewer->mnuToggleImageInformation_Click();
+  if (appState().ShowImageInfo) viewer->mnuToggleImageInformation()->trigger();
+  QVERIFY(!appState().ShowImageInfo);
+  QVERIFY(!viewer->mnuToggleImageInformation()->isChecked());
+  QCOMPARE(settings::read(settings::kSettings, QStringLiteral("showfraPIC")),
+           QStringLiteral("False"));
   const PictureArea before = viewer::areaFromState();
   const QRect photoBefore = photo1()->widget()->geometry();
   QCOMPARE(viewer->FScreen()->text(), QStringLiteral("Full Screen"));
@@ -614,6 +619,16 @@ void tst_Viewer::rubberBandFollowsTheMouse() {
   QVERIFY(!viewer->Selecting);
   viewer->Photo1_MouseMove(Qt::NoButton, QPoint(70, 70));
   QCOMPARE(photo1()->bandCorner, QPoint(50, 40));
+}
+
+void tst_Viewer::resizedWindowLaysTheAreaOutAgain() {
+  const QString a = picture(QStringLiteral("a.png"), 120, 90);
+  frmDBScreenTest* viewer = openViewer({{a}});
+  const qint16 width = viewer::areaFromState().width;
+  viewer->resize(viewer->width() - 100, viewer->height());
+  QTRY_COMPARE(viewer::areaFromState().width, qint16(width - 100));
+  QCOMPARE(photo1()->widget()->geometry(),
+           viewer::centredGeometry(viewer::areaFromState(), 120, 90).toRect());
 }
 
 QTEST_MAIN(tst_Viewer)
