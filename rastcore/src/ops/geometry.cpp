@@ -154,23 +154,47 @@ std::vector<Contrib> contributions(int srcLen, int dstLen, double support,
 
 // The horizontal pass keeps 6 fractional bits and the filter's overshoot in 16-bit samples,
 // so the vertical pass works on unrounded, unclipped values.
+// The horizontal taps laid out flat with one count for every output pixel (shorter lists padded
+// with zero weights, shifted to stay inside the row), so the inner loop has no indirection.
+struct FlatTaps {
+  int count = 0;
+  std::vector<int32_t> first;
+  std::vector<int16_t> weights;  // count per output pixel; each weight fits 16 bits
+};
+
+FlatTaps flatten(const std::vector<Contrib>& cs, int srcLen) {
+  FlatTaps t;
+  for (const Contrib& c : cs) t.count = std::max(t.count, int(c.weights.size()));
+  t.count = std::min(t.count, srcLen);
+  t.first.resize(cs.size());
+  t.weights.assign(cs.size() * size_t(t.count), 0);
+  for (size_t i = 0; i < cs.size(); ++i) {
+    const int first = std::min(cs[i].first, srcLen - t.count);
+    t.first[i] = first;
+    for (size_t k = 0; k < cs[i].weights.size(); ++k)
+      t.weights[i * size_t(t.count) + size_t(cs[i].first - first) + k] =
+          int16_t(std::clamp(cs[i].weights[k], -32768, 32767));
+  }
+  return t;
+}
+
+// The horizontal pass keeps 6 fractional bits and the filter's overshoot in 16-bit samples,
+// so the vertical pass works on unrounded, unclipped values.
 template <int N>
-void resampleRows(const Image& src, std::vector<int16_t>& mid, int width,
-                  const std::vector<Contrib>& cx) {
+void resampleRows(const Image& src, std::vector<int16_t>& mid, int width, const FlatTaps& taps) {
   const size_t rowLen = size_t(width) * N;
-  parallelRows(src.height, int64_t(width) * src.height * N * 4, [&](int y0, int y1) {
+  const int count = taps.count;
+  parallelRows(src.height, int64_t(width) * src.height * N * count, [&](int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
       const uint8_t* s = src.row(y);
       int16_t* d = mid.data() + rowLen * size_t(y);
-      for (int x = 0; x < width; ++x, d += N) {
-        const Contrib& c = cx[size_t(x)];
+      const int16_t* w = taps.weights.data();
+      for (int x = 0; x < width; ++x, d += N, w += count) {
         int32_t acc[N] = {};
-        const uint8_t* p = s + size_t(c.first) * N;
-        for (int32_t wgt : c.weights) {
-          for (int k = 0; k < N; ++k) acc[k] += wgt * p[k];
-          p += N;
-        }
-        for (int k = 0; k < N; ++k) d[k] = int16_t(std::clamp((acc[k] + 128) >> 8, -32768, 32767));
+        const uint8_t* p = s + size_t(taps.first[size_t(x)]) * N;
+        for (int k = 0; k < count; ++k, p += N)
+          for (int c = 0; c < N; ++c) acc[c] += w[k] * p[c];
+        for (int c = 0; c < N; ++c) d[c] = int16_t(std::clamp((acc[c] + 128) >> 8, -32768, 32767));
       }
     }
   });
@@ -212,7 +236,7 @@ Image resampleSeparable(const Image& in, int64_t w, int64_t h, double support,
   } catch (const std::bad_alloc&) {
     fail(RC3_ERR_OPS_OUT_OF_MEMORY);
   }
-  const auto cx = contributions(src.width, int(w), support, filter);
+  const FlatTaps cx = flatten(contributions(src.width, int(w), support, filter), src.width);
   const auto cy = contributions(src.height, int(h), support, filter);
   if (n == 3) {
     resampleRows<3>(src, mid, int(w), cx);
