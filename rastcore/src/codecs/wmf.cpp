@@ -49,11 +49,17 @@ struct Player {
   std::vector<GdiObject> objects;
   GdiObject pen{GdiObject::Pen, true, 0}, brush{GdiObject::Brush, true, 0xFFFFFF};
   int curX = 0, curY = 0;
+  // Pixel writes left before playing stops: a small hostile file of many large fills must not
+  // keep a load busy for minutes.
+  int64_t budget = 0;
 
-  int px(double x) const { return int(std::lround((x - orgX) * scaleX)); }
-  int py(double y) const { return int(std::lround((y - orgY) * scaleY)); }
+  // Picture coordinates, kept within int range whatever the mapping.
+  static int toInt(double v) { return int(std::lround(std::clamp(v, -268435456.0, 268435456.0))); }
+  int px(double x) const { return toInt((x - orgX) * scaleX); }
+  int py(double y) const { return toInt((y - orgY) * scaleY); }
 
   void plot(int x, int y, uint32_t c) {
+    --budget;
     if (x < 0 || y < 0 || x >= img.width || y >= img.height) return;
     uint8_t* p = img.row(y) + x * 3;
     p[0] = uint8_t(c >> 16), p[1] = uint8_t(c >> 8), p[2] = uint8_t(c);
@@ -133,19 +139,23 @@ struct Player {
     const Image src = toTrueColor(decoded.image, false);
     if (src.empty()) return;
     const int x0 = px(dx), y0 = py(dy);
-    int w = int(std::lround(dw * scaleX)), h = int(std::lround(dh * scaleY));
+    int w = toInt(dw * scaleX), h = toInt(dh * scaleY);
     const bool flipX = w < 0, flipY = h < 0;
     w = std::abs(w), h = std::abs(h);
     if (w == 0 || h == 0) return;
-    for (int y = 0; y < h; ++y) {
-      const int ty = flipY ? y0 - y : y0 + y;
-      if (ty < 0 || ty >= img.height) continue;
+    // Only the destination pixels inside the picture are visited.
+    const int yFirst = std::max(flipY ? y0 - h + 1 : y0, 0);
+    const int yLast = std::min(flipY ? y0 : y0 + h - 1, img.height - 1);
+    const int xFirst = std::max(flipX ? x0 - w + 1 : x0, 0);
+    const int xLast = std::min(flipX ? x0 : x0 + w - 1, img.width - 1);
+    for (int ty = yFirst; ty <= yLast; ++ty) {
+      const int y = flipY ? y0 - ty : ty - y0;
       const uint8_t* srow = src.row(int(int64_t(y) * src.height / h));
-      for (int x = 0; x < w; ++x) {
-        const int tx = flipX ? x0 - x : x0 + x;
-        if (tx < 0 || tx >= img.width) continue;
+      for (int tx = xFirst; tx <= xLast; ++tx) {
+        const int x = flipX ? x0 - tx : tx - x0;
         std::memcpy(img.row(ty) + tx * 3, srow + int64_t(x) * src.width / w * 3, 3);
       }
+      budget -= xLast - xFirst + 1;
     }
   }
 };
@@ -280,6 +290,7 @@ int16_t decodeWmf(const LoadRequest& request, Decoded& out) {
                 0,
                 0};
   player.orgX = std::min(left, right), player.orgY = std::min(top, bottom);
+  player.budget = 64 * width * height + (int64_t(1) << 24);
   player.scaleX = double(width) / std::max(1, std::abs(right - left));
   player.scaleY = double(height) / std::max(1, std::abs(bottom - top));
   while (in.left() >= 6) {
@@ -291,6 +302,7 @@ int16_t decodeWmf(const LoadRequest& request, Decoded& out) {
     const size_t end = start + size_t(words) * 2;
     if (end > in.size()) return CV_ERR_TRUNCATED;
     playRecord(player, function, ByteReader(in.data() + in.pos(), end - in.pos()));
+    if (player.budget < 0) return CV_ERR_TOO_LARGE;
     in.seek(end);
     if (request.progress) request.progress->rows(int64_t(end), int64_t(in.size()));
   }
