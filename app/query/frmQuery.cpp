@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QCalendarWidget>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -910,7 +911,21 @@ void frmQuery::cmdDeleteQueryFile_Click() {
   refreshSavedQueries();
 }
 
+void frmQuery::closeEvent(QCloseEvent* event) {
+  // Unloaded (by the viewer, or cancelled): a pending command-line query no longer runs here.
+  Timer1->stop();
+  QWidget::closeEvent(event);
+}
+
 void frmQuery::LoadAndRunQuery() {
+  if (runningFile_) return;
+  QPointer<frmQuery> self(this);
+  runningFile_ = true;
+  runFile();
+  if (self) runningFile_ = false;
+}
+
+void frmQuery::runFile() {
   AppState& state = appState();
   const QString path = textnum::trim(state.CommandLine);
   // A file that cannot be read or applied is not run: its message has been shown, and a

@@ -178,6 +178,9 @@ class frmQuery : public QWidget {
 
   QTimer* Timer1 = nullptr;
 
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   QWidget* buildSizeAndDatesTab();
   QWidget* buildRatingsTab();
@@ -194,8 +197,10 @@ class frmQuery : public QWidget {
   bool showViewer();
   // Builds the texts, hands them over and shows the viewer; false when none could be shown.
   bool runQuery();
+  void runFile();
 
   query::QueryRecord record_;
+  bool runningFile_ = false;  // LoadAndRunQuery is under way (its dialogs turn the loop)
   QStringList themeNames_;
 };
 
