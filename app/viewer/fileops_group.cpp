@@ -83,7 +83,11 @@ void FileOperations::attach(frmDBScreenTest& viewer) {
   DeleteMissingPics_->setObjectName(QStringLiteral("DeleteMissingPics"));
   QObject::connect(DeleteMissingPics_, &QAction::triggered, &viewer,
                    [this] { DeleteMissingPics_Click(); });
-  captionMoveMenus();
+}
+
+// The catalogue is open once the first picture is shown: the captions are read then.
+void FileOperations::afterMove(frmDBScreenTest&) {
+  if (!captioned_) captionMoveMenus();
 }
 
 bool FileOperations::hotKey(frmDBScreenTest& viewer, int code) {
@@ -118,6 +122,7 @@ void FileOperations::captionMoveMenus() {
   const auto read = db.isOpen() ? fileops::readFolderSlots(db) : std::nullopt;
   if (!read) return;  // the design captions stay; a move then finds no folder set up
   slots_ = *read;
+  captioned_ = true;
   for (int k = 1; k <= 7; ++k) {
     mainMenus_[size_t(k - 1)]->setTitle(slots_.mainCaption[size_t(k - 1)]);
     for (int j = 1; j <= 9; ++j)
@@ -231,6 +236,7 @@ void FileOperations::mnuRenameImage_Click() {
 }
 
 void FileOperations::RCMenuMoveSubDir_Click(int k, int index) {
+  if (!captioned_) captionMoveMenus();
   const int slot = fileops::slotOf(k, index + 1);
   const QString path = currentPath();
   const auto destination =

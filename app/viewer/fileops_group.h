@@ -20,6 +20,7 @@ class FileOperations : public ViewerExtension {
  public:
   void attach(frmDBScreenTest& viewer) override;
   bool hotKey(frmDBScreenTest& viewer, int code) override;
+  void afterMove(frmDBScreenTest& viewer) override;
 
   QPushButton* cmdDelete() const { return cmdDelete_; }
   QPushButton* cmdRecycle() const { return cmdRecycle_; }
@@ -67,6 +68,7 @@ class FileOperations : public ViewerExtension {
   std::array<QMenu*, 7> mainMenus_{};
   std::array<QAction*, 63> subItems_{};
   fileops::FolderSlots slots_;
+  bool captioned_ = false;
 };
 
 }  // namespace glim::viewer
