@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QVBoxLayout>
 
 #include "cataloguing/treewalk.h"
@@ -29,6 +30,9 @@ FolderPicker::FolderPicker(QWidget* parent) : QWidget(parent) {
   connect(Drive1_, &QComboBox::activated, this, &FolderPicker::Drive1_Change);
   connect(Dir1_, &QTreeView::clicked, this, &FolderPicker::folderActivated);
   connect(Dir1_, &QTreeView::activated, this, &FolderPicker::folderActivated);
+  // Moving through the list with the keyboard chooses folders too.
+  connect(Dir1_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& current) { folderActivated(current); });
 }
 
 QString FolderPicker::volumeOf(const QString& folder) const {
