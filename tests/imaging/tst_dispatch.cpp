@@ -228,12 +228,14 @@ class TstDispatch : public QObject {
     QCOMPARE(getProp(control_, dispid::hWnd, &hwnd), S_OK);
     QCOMPARE(hwnd.whole(), 0);
     const Variant parent = Variant::i4(int32_t(RastrelWindowHandle(&host)));
-    QCOMPARE(callMethod(control_, dispid::CreateCtlWindow,
-                        {parent, Variant::i4(10), Variant::i4(20), Variant::i4(64), Variant::i4(48)}),
-             S_OK);
+    QCOMPARE(
+        callMethod(control_, dispid::CreateCtlWindow,
+                   {parent, Variant::i4(10), Variant::i4(20), Variant::i4(64), Variant::i4(48)}),
+        S_OK);
     QCOMPARE(getProp(control_, dispid::hWnd, &hwnd), S_OK);
     QVERIFY(hwnd.whole() != 0);
-    const QList<QWidget*> windows = host.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+    const QList<QWidget*> windows =
+        host.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
     QCOMPARE(windows.size(), 1);
     QCOMPARE(windows.first()->geometry(), QRect(10, 20, 64, 48));
     QCOMPARE(callMethod(control_, dispid::CreateCtlWindow,

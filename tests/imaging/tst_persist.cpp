@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTabWidget>
 #include <QtEndian>
 #include <QtTest>
@@ -230,6 +231,24 @@ class TstPersist : public QObject {
     bad.bytes = cut >= 0 ? good.bytes.left(cut) : good.bytes.left(head) + QByteArray("\x63\x00", 2);
     QCOMPARE(b.stream->Load(&bad), HRESULT(expected));
     if (cut == 200) QCOMPARE(b.get(dispid::FileName).string(), picture_);
+  }
+
+  // Damaged streams: every load ends with a code, never a crash.
+  void garbageStreamsAreRefused() {
+    Control a;
+    MemoryStream good;
+    QCOMPARE(a.stream->Save(&good, true), S_OK);
+    QRandomGenerator random(20261208);
+    for (int round = 0; round < 300; ++round) {
+      MemoryStream bad;
+      bad.bytes = good.bytes;
+      for (int flips = 1 + int(random.bounded(8)); flips > 0; --flips)
+        bad.bytes[qsizetype(random.bounded(int(bad.bytes.size())))] = char(random.bounded(256));
+      bad.bytes.truncate(qsizetype(random.bounded(int(bad.bytes.size()) + 1)));
+      Control b;
+      const HRESULT hr = b.stream->Load(&bad);
+      QVERIFY(hr == S_OK || failed(hr));
+    }
   }
 
   void dirtyFlag() {
