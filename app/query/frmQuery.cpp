@@ -189,6 +189,7 @@ frmQuery::frmQuery() {
     chkRatingInclude[i]->setText(QStringLiteral("Inc. ") + ratingName(i) +
                                  QStringLiteral(" rating"));
   FillThemeLists();
+  showRatio(ratioRule(txtAspectRatio->text()));
   updateEnabling();
   SSTab1->setCurrentIndex(0);
 
