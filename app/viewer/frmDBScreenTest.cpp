@@ -97,6 +97,12 @@ void frmDBScreenTest::buildControls() {
   auto* panel = new QWidget;
   buildLeftPanel(panel);
   leftPanel_->setWidget(panel);
+  // The panel keeps to its column: labels give up width before the boxes do, and a tall panel
+  // scrolls rather than pushing its right edge under the picture.
+  leftPanel_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  panel->setFixedWidth(kPanelWidth - 4 - leftPanel_->verticalScrollBar()->sizeHint().width());
+  for (QLabel* label : panel->findChildren<QLabel*>())
+    label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
 
   pictureHost_ = central;
   ShapeBackground_ = new QFrame(central);
@@ -177,6 +183,8 @@ void frmDBScreenTest::buildLeftPanel(QWidget* panel) {
   txtDeleteStatus_ = makeBox(fraPictureOptions_, "txtDeleteStatus");
   txtIDNumber_ = makeBox(fraPictureOptions_, "txtIDNumber");
   txtIDNumber_->setReadOnly(true);
+  txtDeleteStatus_->setPlaceholderText(QStringLiteral("Delete status"));
+  txtIDNumber_->setToolTip(QStringLiteral("ID"));
   chkSafeguard_ = makeCheck(fraPictureOptions_, "chkSafeguard", QStringLiteral("Safeguard?"));
   options->addWidget(new QLabel(QStringLiteral("Delete status"), fraPictureOptions_), 0, 0);
   options->addWidget(txtDeleteStatus_, 0, 1);
@@ -232,7 +240,7 @@ void frmDBScreenTest::buildRatings() {
     box->setMaxLength(1);
     bar->setRange(0, 5);
     bar->setPageStep(1);
-    bar->setMinimumWidth(50);
+    bar->setMinimumWidth(36);
     grid->addWidget(label, row, 0);
     grid->addWidget(box, row, 1);
     grid->addWidget(bar, row, 2);

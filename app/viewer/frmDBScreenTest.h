@@ -287,6 +287,7 @@ class frmDBScreenTest : public QMainWindow {
   bool closing_ = false;
   bool barFromBox_ = false;
   QSize laidOutClientSize_;
+  QRect normalWindowGeometry_;
 };
 
 }  // namespace glim

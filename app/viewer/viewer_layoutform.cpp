@@ -114,7 +114,11 @@ void frmDBScreenTest::FScreen_Click() {
     menuBar()->hide();
     RClickMenu_->hide();
     fullScreen_ = true;
+    normalWindowGeometry_ = geometry();
     showFullScreen();
+    // Without a window manager that honours the full-screen state the window is placed over
+    // the screen itself.
+    if (screen() && geometry() != screen()->geometry()) setGeometry(screen()->geometry());
     const QSize screenSize = screen() ? screen()->geometry().size() : size();
     const QRect whole(QPoint(0, 0), screenSize);
     if (photo) photo->setGeometry(whole);
@@ -131,6 +135,7 @@ void frmDBScreenTest::FScreen_Click() {
   FScreen_->setText(QStringLiteral("Full Screen"));
   fullScreen_ = false;
   showNormal();
+  if (normalWindowGeometry_.isValid()) setGeometry(normalWindowGeometry_);
   menuBar()->show();
   ShapeBackground_->setGeometry(savedNormal_.background);
   if (photo) photo->setGeometry(savedNormal_.photo);
