@@ -915,7 +915,13 @@ void frmQuery::cmdDeleteQueryFile_Click() {
 void frmQuery::closeEvent(QCloseEvent* event) {
   // Unloaded (by the viewer, or cancelled): a pending command-line query no longer runs here.
   Timer1->stop();
+  unloaded_ = true;
   QWidget::closeEvent(event);
+}
+
+void frmQuery::showEvent(QShowEvent* event) {
+  unloaded_ = false;
+  QWidget::showEvent(event);
 }
 
 void frmQuery::LoadAndRunQuery() {
@@ -951,7 +957,7 @@ bool frmQuery::timerActive() const {
 void frmQuery::finishLoad() {
   const AppState& state = appState();
   if (state.QueryFileStart && state.CommandLine.size() > 7) LoadAndRunQuery();
-  Timer1->start();
+  if (!unloaded_) Timer1->start();
 }
 
 void frmQuery::Timer1_Timer() {

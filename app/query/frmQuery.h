@@ -180,6 +180,7 @@ class frmQuery : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   QWidget* buildSizeAndDatesTab();
@@ -200,7 +201,9 @@ class frmQuery : public QWidget {
   void runFile();
 
   query::QueryRecord record_;
-  bool runningFile_ = false;  // LoadAndRunQuery is under way (its dialogs turn the loop)
+  bool runningFile_ = false;
+  bool unloaded_ = false;  // closed and not shown again since  // LoadAndRunQuery is under way (its
+                           // dialogs turn the loop)
   QStringList themeNames_;
 };
 
