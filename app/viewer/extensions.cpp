@@ -1,6 +1,7 @@
 #include "viewer/extension.h"
 
 #include "viewer/fileops_group.h"
+#include "viewer/slideshow_group.h"
 
 namespace glim::viewer {
 
@@ -16,6 +17,7 @@ std::vector<std::unique_ptr<ViewerExtension>> makeViewerExtensions() {
   // list.push_back(std::make_unique<...>());
   std::vector<std::unique_ptr<ViewerExtension>> list;
   list.push_back(std::make_unique<FileOperations>());
+  list.push_back(std::make_unique<SlideShowGroup>());
   return list;
 }
 
