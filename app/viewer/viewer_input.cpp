@@ -35,6 +35,12 @@ int keyAscii(const QKeyEvent* event) {
 
 bool frmDBScreenTest::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  // The client area also changes size when the menus hide or show (full screen), without the
+  // window itself resizing; the position bar follows it.
+  if (type == QEvent::Resize && watched == centralWidget()) {
+    Form_Resize();
+    return false;
+  }
   if (type != QEvent::KeyPress && type != QEvent::FocusIn && type != QEvent::FocusOut)
     return QMainWindow::eventFilter(watched, event);
   auto* widget = qobject_cast<QWidget*>(watched);
