@@ -1,0 +1,88 @@
+// The real program prints a picture set without windows: "glimmora --print-set FILE.qry".
+#include <QProcess>
+#include <QtTest>
+
+#include "catalogue/database.h"
+#include "query/queryfile.h"
+#include "query/querystart.h"
+#include "query_helpers.h"
+#include "shell/base/settings.h"
+#include "support/testenv.h"
+
+using namespace glim;
+using namespace glim::query;
+
+namespace {
+
+// Three real pictures; the query below (overall rating above 2, theme 4 anywhere, JPG and
+// PNG) matches a.jpg and c.png but not b.jpg (rating) or d.bmp (type).
+struct Picture {
+  const char* name;
+  const char* format;
+  int rating;
+  int theme;
+};
+const Picture kPictures[] = {
+    {"a.jpg", "JPG", 3, 4}, {"b.jpg", "JPG", 1, 4}, {"c.png", "PNG", 5, 4}, {"d.bmp", "BMP", 5, 4}};
+
+QString fillCatalogue(const glim::test::TestEnv& env) {
+  catalogue::Database db = catalogue::Database::open(env.catalogue());
+  const QString folder = env.folder(QStringLiteral("pictures")) + u'/';
+  for (const Picture& p : kPictures) {
+    const QString path = folder + QLatin1String(p.name);
+    glim::test::writePicture(path, 64, 48, p.format);
+    db.execute(QStringLiteral("INSERT INTO tbl1 (Pathname, Extension, OverallRating, Class2) "
+                              "VALUES (?, ?, ?, ?)"),
+               {path, QString::fromLatin1(p.name).right(3), p.rating, p.theme});
+  }
+  return folder;
+}
+
+QString writeSet(const glim::test::TestEnv& env) {
+  QStringList names;
+  for (int k = 1; k <= kThemeCount; ++k) names << QStringLiteral("Class%1").arg(k);
+  QueryCriteria c = initialCriteria(names, QDate::currentDate());
+  c.ratings[0] = {true, QStringLiteral("2"), 2, RatingOp::MoreThan};
+  setThemesAnyOrder(c, true);
+  selectIncludesTheme(c.includes[0], 3, names);
+  c.fileTypes.fill(false);
+  c.fileTypes[JPG] = c.fileTypes[PNG] = true;
+  QueryRecord r;
+  captureQueryRecord(c, r);
+  const QString file = env.folder(QStringLiteral("my sets")) + QStringLiteral("/good ones.qry");
+  writeQueryFile(file, r);
+  return file;
+}
+
+}  // namespace
+
+class TestProgramQuery : public QObject {
+  Q_OBJECT
+ private slots:
+  void printSetThroughTheProgram() {
+    glim::test::TestEnv env;
+    const QString program = env.installProgram();
+    const QString folder = fillCatalogue(env);
+    const QString file = writeSet(env);
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.start(program, {QStringLiteral("--print-set"), file});
+    QVERIFY(process.waitForFinished(-1));
+    QCOMPARE(process.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(u'\n');
+    QCOMPARE(lines.value(0), QStringLiteral("SELECT * FROM tbl1 WHERE OverallRating > 2"));
+    QCOMPARE(lines.value(1), themeMatchClause(4) + u' ');
+    QCOMPARE(lines.value(2), QStringLiteral("Extension = 'jpg' OR Extension = 'png'"));
+    QCOMPARE(lines.mid(3), (QStringList{folder + "a.jpg", folder + "c.png", QString()}));
+
+    process.start(program, {QStringLiteral("--print-set"), file + QStringLiteral(".missing")});
+    QVERIFY(process.waitForFinished(-1));
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY(process.readAllStandardError().contains(kLoadErrorText.toUtf8()));
+  }
+};
+
+QTEST_MAIN(TestProgramQuery)
+#include "tst_program_query.moc"
