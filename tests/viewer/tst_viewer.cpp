@@ -95,6 +95,7 @@ class tst_Viewer : public QObject {
   void spareCatalogueNeverReplacesAnExistingOne();
   void rubberBandFollowsTheMouse();
   void resizedWindowLaysTheAreaOutAgain();
+  void catalogueVanishingWhileOpen();
 
  private:
   std::unique_ptr<TestEnv> env_;
@@ -629,6 +630,19 @@ void tst_Viewer::resizedWindowLaysTheAreaOutAgain() {
   QTRY_COMPARE(viewer::areaFromState().width, qint16(width - 100));
   QCOMPARE(photo1()->widget()->geometry(),
            viewer::centredGeometry(viewer::areaFromState(), 120, 90).toRect());
+}
+
+void tst_Viewer::catalogueVanishingWhileOpen() {
+  const QString a = picture(QStringLiteral("a.png"), 40, 30);
+  const QString b = picture(QStringLiteral("b.png"), 50, 30);
+  frmDBScreenTest* viewer = openViewer({{a}, {b}});
+  QVERIFY(QFile::remove(env_->catalogue()));
+  viewer->navigate(viewer::NavCommand::Next);
+  QCOMPARE(photo1()->fileName(), b);
+  viewer->navigate(viewer::NavCommand::Previous);
+  QCOMPARE(photo1()->fileName(), a);
+  closeViewer(viewer);
+  QVERIFY(!appState().ViewerOpen);
 }
 
 QTEST_MAIN(tst_Viewer)
