@@ -22,8 +22,9 @@ struct Picture {
   int rating;
   int theme;
 };
+// b.jpg comes first, so that the whole table would start with a picture the query leaves out.
 const Picture kPictures[] = {
-    {"a.jpg", "JPG", 3, 4}, {"b.jpg", "JPG", 1, 4}, {"c.png", "PNG", 5, 4}, {"d.bmp", "BMP", 5, 4}};
+    {"b.jpg", "JPG", 1, 4}, {"a.jpg", "JPG", 3, 4}, {"c.png", "PNG", 5, 4}, {"d.bmp", "BMP", 5, 4}};
 
 QString fillCatalogue(const glim::test::TestEnv& env) {
   catalogue::Database db = catalogue::Database::open(env.catalogue());
@@ -59,6 +60,42 @@ QString writeSet(const glim::test::TestEnv& env) {
 class TestProgramQuery : public QObject {
   Q_OBJECT
  private slots:
+  void queryFileStartShowsTheFirstMatch() {
+    glim::test::TestEnv env;
+    const QString program = env.installProgram();
+    const QString folder = fillCatalogue(env);
+    const QString file = writeSet(env);
+    // Start the set's slide show at once instead of asking; no prompt for a picture password.
+    glim::settings::write(glim::settings::kSettings, QStringLiteral("HasRunBefore"),
+                          QStringLiteral("Yes"));
+    glim::settings::write(glim::settings::kSettings, QStringLiteral("Database"), env.catalogue());
+    glim::settings::write(glim::settings::kSettings, QStringLiteral("AutoStartQRY"),
+                          QStringLiteral("True"));
+    glim::settings::write(glim::settings::kSettings, QStringLiteral("QRYPasswordPrompt"),
+                          QStringLiteral("False"));
+    glim::settings::write(glim::settings::kSettings, QStringLiteral("FormsRunStat"),
+                          QStringLiteral("2"));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("GLIMMORA_QUIT_WHEN_SHOWN"), QStringLiteral("1"));
+    process.setProcessEnvironment(environment);
+    process.start(program, {file});
+    QVERIFY(process.waitForFinished(-1));
+    QCOMPARE(process.exitCode(), 0);
+    // The viewer opened on the set and showed its first picture, which it marks as viewed.
+    catalogue::Database db = catalogue::Database::open(env.catalogue());
+    auto newFile = [&](const char* name) {
+      return db
+          .scalar(QStringLiteral("SELECT NewFile FROM tbl1 WHERE Pathname = ?"),
+                  {folder + QLatin1String(name)})
+          .toInt();
+    };
+    QCOMPARE(newFile("a.jpg"), 0);
+    QCOMPARE(newFile("b.jpg"), 1);
+    QCOMPARE(newFile("d.bmp"), 1);
+  }
+
   void printSetThroughTheProgram() {
     glim::test::TestEnv env;
     const QString program = env.installProgram();

@@ -28,8 +28,9 @@ struct Picture {
   int rating;
   int theme;
 };
+// b.jpg comes first, so that the whole table would start with a picture the query leaves out.
 const Picture kPictures[] = {
-    {"a.jpg", "JPG", 3, 4}, {"b.jpg", "JPG", 1, 4}, {"c.png", "PNG", 5, 4}, {"d.bmp", "BMP", 5, 4}};
+    {"b.jpg", "JPG", 1, 4}, {"a.jpg", "JPG", 3, 4}, {"c.png", "PNG", 5, 4}, {"d.bmp", "BMP", 5, 4}};
 
 QString fillCatalogue(const glim::test::TestEnv& env) {
   catalogue::Database db = catalogue::Database::open(env.catalogue());
