@@ -131,11 +131,14 @@ void tst_Security::cancelledLoginEndsStartUp() {
   config.programFolder = env.programFolder();
   config.splashMs = config.mainLoadMs = config.splashMsQueryFile = 0;
   Startup startup(config);
-  // Cancel the login as soon as it shows.
-  QTimer::singleShot(0, [] {
+  // Cancel the login once it shows (checked at every turn of the event loop).
+  QTimer watcher;
+  connect(&watcher, &QTimer::timeout, [] {
     for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* login = qobject_cast<frmLogin*>(w)) login->cmdCancel->click();
+      if (auto* login = qobject_cast<frmLogin*>(w); login && login->isVisible())
+        login->cmdCancel->click();
   });
+  watcher.start(0);
   QCOMPARE(startup.run(), StartOutcome::LoginFailed);
   QVERIFY(!startup.mainWindow());
   QVERIFY(!forms::find<frmMain>());
