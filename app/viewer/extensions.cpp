@@ -1,6 +1,7 @@
 #include "viewer/extension.h"
 
 #include "viewer/fileops_group.h"
+#include "viewer/protection_group.h"
 #include "viewer/slideshow_group.h"
 
 namespace glim::viewer {
@@ -18,6 +19,7 @@ std::vector<std::unique_ptr<ViewerExtension>> makeViewerExtensions() {
   std::vector<std::unique_ptr<ViewerExtension>> list;
   list.push_back(std::make_unique<FileOperations>());
   list.push_back(std::make_unique<SlideShowGroup>());
+  list.push_back(std::make_unique<ProtectionGroup>());
   return list;
 }
 

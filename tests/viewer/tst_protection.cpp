@@ -1,0 +1,327 @@
+// Picture protection on a viewer of real files: the protected name, the wipe only after the
+// protected file reads back, re-protecting in place, un-protecting, the 8-character rule and
+// the wrong-password prompt. The picture display stands in for the imaging control: it writes
+// ".pic" files holding their password, and opens them only with that password.
+#include <QtTest>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "shell/base/appstate.h"
+#include "shell/base/dialogs.h"
+#include "shell/base/forms.h"
+#include "shell/base/keys.h"
+#include "support/testenv.h"
+#include "viewer/fileops.h"
+#include "viewer/frmDBScreenTest.h"
+#include "viewer/protection.h"
+#include "viewer_helpers.h"
+
+using namespace glim;
+using namespace glim::test;
+namespace protection = glim::viewer::protection;
+
+namespace {
+
+// QtPhoto that also reads and writes protected pictures, whatever the case of ".pic": a save
+// stores the password it was given, and a load needs the same password.
+class PicPhoto : public QtPhoto {
+ public:
+  using QtPhoto::QtPhoto;
+  void setPicPassword(const QString& password) override {
+    password_ = password;
+    QtPhoto::setPicPassword(password);
+  }
+  void setSaveFileName(const QString& path) override {
+    save_ = path;
+    QtPhoto::setSaveFileName(path);
+  }
+  void saveFile() override {
+    pic_ = false;
+    if (!isPic(save_)) return QtPhoto::saveFile();
+    pic_ = true;
+    error_ = (failSaves || !writeProtectedPicture(save_, password_)) ? -13 : 0;
+  }
+  QString fileName() const override {
+    return pic_ && !name_.isEmpty() ? name_ : QtPhoto::fileName();
+  }
+  int imagError() const override { return pic_ ? error_ : QtPhoto::imagError(); }
+  void setFileName(const QString& path) override {
+    pic_ = isPic(path);
+    if (!pic_) return QtPhoto::setFileName(path);
+    name_ = path;
+    const QByteArray bytes = readBytes(path);
+    error_ = bytes.isEmpty() ? -3 : (QString::fromUtf8(bytes.mid(9)) == password_ ? 0 : -22);
+  }
+  bool failSaves = false;
+
+ private:
+  static bool isPic(const QString& path) {
+    return path.endsWith(QStringLiteral(".pic"), Qt::CaseInsensitive);
+  }
+  QString password_;
+  QString save_;
+  QString name_;
+  bool pic_ = false;
+  int error_ = 0;
+};
+
+QList<PicPhoto*>& picPhotos() {
+  static QList<PicPhoto*> made;
+  return made;
+}
+
+}  // namespace
+
+class tst_Protection : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void init();
+  void cleanup();
+
+  void protectedPath_data();
+  void protectedPath();
+  void passwordAlphabet();
+  void protectWithAndWithoutWipe_data();
+  void protectWithAndWithoutWipe();
+  void failedSaveKeepsTheSource();
+  void reprotectRewritesInPlace();
+  void tenCharacterPasswordOpensWithItsFirstEight();
+  void removeProtectionFromCapitalPic();
+  void passwordDialogWhenTheBoxIsEmpty();
+  void wrongPasswordDuringASlideShowStaysBlank();
+  void promptSwitch();
+
+ private:
+  std::unique_ptr<TestEnv> env_;
+  std::unique_ptr<ScriptedDialogs> dialogs_;
+  QString picture(const QString& name);
+  frmDBScreenTest* openViewer(const QList<PictureRow>& rows);
+  PicPhoto* photo1() const { return picPhotos().value(0); }
+  static void click(frmDBScreenTest* viewer, const char* name) {
+    viewer->armedButtons().armAndClick(viewer->findChild<QPushButton*>(QLatin1String(name)));
+  }
+};
+
+void tst_Protection::init() {
+  env_ = std::make_unique<TestEnv>();
+  dialogs_ = std::make_unique<ScriptedDialogs>();
+  picPhotos().clear();
+  viewer::setPhotoFactory([](QWidget* parent, QString*) {
+    auto photo = std::make_unique<PicPhoto>(parent);
+    picPhotos().append(photo.get());
+    return std::unique_ptr<viewer::PhotoDisplay>(std::move(photo));
+  });
+}
+
+void tst_Protection::cleanup() {
+  while (auto* viewer = forms::find<frmDBScreenTest>()) {
+    viewer->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+  viewer::setPhotoFactory({});
+  dialogs_.reset();
+  env_.reset();
+}
+
+QString tst_Protection::picture(const QString& name) {
+  const QString path = env_->folder(QStringLiteral("pics")) + u'/' + name;
+  writePicture(path, 40, 30, "PNG");
+  return path;
+}
+
+frmDBScreenTest* tst_Protection::openViewer(const QList<PictureRow>& rows) {
+  if (!writeCatalogue(env_->catalogue(), rows)) qWarning("cannot write the catalogue");
+  return forms::get<frmDBScreenTest>();
+}
+
+void tst_Protection::protectedPath_data() {
+  QTest::addColumn<QString>("path");
+  QTest::addColumn<QString>("expected");  // empty: refused
+  QTest::newRow("jpeg") << "/p/photo.jpeg"
+                        << "/p/photo.pic";
+  QTest::newRow("trimmed") << " /p/a.png "
+                           << "/p/a.pic";
+  QTest::newRow("two dots") << "/p/a.b.jpg"
+                            << "/p/a.b.pic";
+  QTest::newRow("short") << "a.jp"
+                         << "";
+  QTest::newRow("no dot") << "/p/photo"
+                          << "";
+  QTest::newRow("dot in folder only") << "/p.d/photo"
+                                      << "";
+}
+
+void tst_Protection::protectedPath() {
+  QFETCH(QString, path);
+  QFETCH(QString, expected);
+  QCOMPARE(protection::protectedPath(path).value_or(QString()), expected);
+}
+
+void tst_Protection::passwordAlphabet() {
+  for (QChar c : QStringLiteral("azAZ09ÀÿÉ"))
+    QVERIFY2(protection::isPasswordChar(c), qPrintable(QString(c)));
+  for (QChar c : QStringLiteral(" .-_'\"!é€"))
+    QVERIFY2(!protection::isPasswordChar(c) || c.unicode() >= 192, qPrintable(QString(c)));
+  QVERIFY(!protection::isPasswordChar(QChar(0x20AC)));
+  QCOMPARE(protection::loadingPassword(QStringLiteral(" abcdefghij ")), QStringLiteral("abcdefgh"));
+}
+
+void tst_Protection::protectWithAndWithoutWipe_data() {
+  QTest::addColumn<bool>("wipe");
+  QTest::newRow("wipe") << true;
+  QTest::newRow("keep") << false;
+}
+
+void tst_Protection::protectWithAndWithoutWipe() {
+  QFETCH(bool, wipe);
+  const QString a = picture(QStringLiteral("photo.png"));
+  const QString b = picture(QStringLiteral("b.png"));
+  const QString pic = env_->folder(QStringLiteral("pics")) + QStringLiteral("/photo.pic");
+  frmDBScreenTest* viewer = openViewer({{a, QStringLiteral("png")}, {b, QStringLiteral("png")}});
+  viewer->txtPicPassword()->setText(QStringLiteral("secret"));
+  viewer->findChild<QCheckBox*>(QStringLiteral("chkWipeOldImages"))->setChecked(wipe);
+  click(viewer, "cmdEncryptCurrentPic");
+  QCOMPARE(readBytes(pic), QByteArray("PASSWORD:secret"));
+  QCOMPARE(QFileInfo::exists(a), !wipe);
+  QCOMPARE(viewer->txtImagePath()->text(), wipe ? pic : a);
+  QVERIFY(dialogs_->lastText().startsWith(QStringLiteral("The encrypted file ") + pic));
+  QVERIFY(!viewer->findChild<QPushButton*>(QStringLiteral("cmdEncryptCurrentPic"))->isEnabled());
+  viewer->navigate(viewer::NavCommand::Next);
+  QCOMPARE(storedValue(env_->catalogue(), wipe ? pic : a, QStringLiteral("Pathname")).toString(),
+           wipe ? pic : a);
+}
+
+void tst_Protection::failedSaveKeepsTheSource() {
+  const QString a = picture(QStringLiteral("photo.png"));
+  const QString b = picture(QStringLiteral("b.png"));
+  frmDBScreenTest* viewer = openViewer({{a, QStringLiteral("png")}, {b, QStringLiteral("png")}});
+  photo1()->failSaves = true;
+  viewer->txtPicPassword()->setText(QStringLiteral("secret"));
+  viewer->findChild<QCheckBox*>(QStringLiteral("chkWipeOldImages"))->setChecked(true);
+  const QByteArray bytes = readBytes(a);
+  click(viewer, "cmdEncryptCurrentPic");
+  QCOMPARE(dialogs_->lastText(), QStringLiteral("There was an error encrypting this image!"));
+  QCOMPARE(readBytes(a), bytes);
+  QCOMPARE(viewer->txtImagePath()->text(), a);
+  QVERIFY(!QFileInfo::exists(env_->folder(QStringLiteral("pics")) + QStringLiteral("/photo.pic")));
+}
+
+void tst_Protection::reprotectRewritesInPlace() {
+  const QString pic = env_->folder(QStringLiteral("pics")) + QStringLiteral("/x.pic");
+  QVERIFY(writeProtectedPicture(pic, QStringLiteral("old")));
+  const QString b = picture(QStringLiteral("b.png"));
+  dialogs_->answer(MsgResult::OK);
+  appState().PicturePassword = QStringLiteral("old");
+  frmDBScreenTest* viewer = openViewer({{pic, QStringLiteral("pic")}, {b, QStringLiteral("png")}});
+  QCOMPARE(photo1()->fileName(), pic);
+  QCOMPARE(photo1()->imagError(), 0);
+  viewer->txtPicPassword()->setText(QStringLiteral("new"));
+  click(viewer, "cmdEncryptCurrentPic");
+  QCOMPARE(dialogs_->lastText(), QStringLiteral("The file has been encrypted."));
+  QCOMPARE(readBytes(pic), QByteArray("PASSWORD:new"));
+  QCOMPARE(viewer->txtImagePath()->text(), pic);
+}
+
+void tst_Protection::tenCharacterPasswordOpensWithItsFirstEight() {
+  const QString a = picture(QStringLiteral("ten.png"));
+  const QString b = picture(QStringLiteral("b.png"));
+  const QString pic = env_->folder(QStringLiteral("pics")) + QStringLiteral("/ten.pic");
+  frmDBScreenTest* viewer = openViewer({{a, QStringLiteral("png")}, {b, QStringLiteral("png")}});
+  viewer->txtPicPassword()->setText(QStringLiteral("abcdefghij"));
+  viewer->findChild<QCheckBox*>(QStringLiteral("chkWipeOldImages"))->setChecked(true);
+  click(viewer, "cmdEncryptCurrentPic");
+  // The whole password went to the protect step.
+  QCOMPARE(readBytes(pic), QByteArray("PASSWORD:abcdefghij"));
+  // The loader hands over only 8 characters (an engine that keys on the first 8 opens it).
+  viewer->navigate(viewer::NavCommand::Next);
+  viewer->txtPicPassword()->setText(QStringLiteral("abcdefghij"));
+  QVERIFY(writeProtectedPicture(pic, QStringLiteral("abcdefgh")));
+  viewer->navigate(viewer::NavCommand::Previous);
+  QCOMPARE(photo1()->fileName(), pic);
+  QCOMPARE(photo1()->imagError(), 0);
+}
+
+void tst_Protection::removeProtectionFromCapitalPic() {
+  const QString pic = env_->folder(QStringLiteral("pics")) + QStringLiteral("/X.PIC");
+  QVERIFY(writeProtectedPicture(pic, QStringLiteral("pw")));
+  const QString b = picture(QStringLiteral("b.png"));
+  appState().PicturePassword = QStringLiteral("pw");
+  frmDBScreenTest* viewer = openViewer({{b, QStringLiteral("png")}, {pic, QStringLiteral("pic")}});
+  click(viewer, "cmdUnencryptCurrentPic");
+  QCOMPARE(dialogs_->lastText(), QStringLiteral("This is not an encrypted image!"));
+  viewer->navigate(viewer::NavCommand::Next);
+  QCOMPARE(photo1()->imagError(), 0);
+  click(viewer, "cmdUnencryptCurrentPic");
+  QCOMPARE(dialogs_->lastText(), QStringLiteral("The file has been decrypted."));
+  QCOMPARE(readBytes(pic), QByteArray("PASSWORD:"));  // written without a password
+  QVERIFY(viewer->findChild<QPushButton*>(QStringLiteral("cmdEncryptCurrentPic"))->isEnabled());
+  QVERIFY(!viewer->findChild<QPushButton*>(QStringLiteral("cmdUnencryptCurrentPic"))->isEnabled());
+}
+
+void tst_Protection::passwordDialogWhenTheBoxIsEmpty() {
+  const QString a = picture(QStringLiteral("photo.png"));
+  const QString b = picture(QStringLiteral("b.png"));
+  const QString pic = env_->folder(QStringLiteral("pics")) + QStringLiteral("/photo.pic");
+  frmDBScreenTest* viewer = openViewer({{a, QStringLiteral("png")}, {b, QStringLiteral("png")}});
+  auto answerDialog = [](const QString& first, const QString& second, bool cancel) {
+    QTimer::singleShot(0, [=] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() != QStringLiteral("frmPassword") || !w->isVisible()) continue;
+        if (cancel) {
+          w->findChild<QPushButton*>(QStringLiteral("cmdCancel"))->click();
+          return;
+        }
+        w->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(first);
+        w->findChild<QLineEdit*>(QStringLiteral("txtConfirm"))->setText(second);
+        w->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+      }
+    });
+  };
+  answerDialog(QString(), QString(), true);
+  click(viewer, "cmdEncryptCurrentPic");
+  QVERIFY(!QFileInfo::exists(pic));
+  QCOMPARE(viewer->txtImagePath()->text(), a);
+
+  answerDialog(QStringLiteral("given"), QStringLiteral("given"), false);
+  click(viewer, "cmdEncryptCurrentPic");
+  QCOMPARE(readBytes(pic), QByteArray("PASSWORD:given"));
+  QVERIFY(QFileInfo::exists(a));
+}
+
+void tst_Protection::wrongPasswordDuringASlideShowStaysBlank() {
+  const QString a = picture(QStringLiteral("a.png"));
+  const QString pic = env_->folder(QStringLiteral("pics")) + QStringLiteral("/p.pic");
+  QVERIFY(writeProtectedPicture(pic, QStringLiteral("right")));
+  frmDBScreenTest* viewer = openViewer({{a, QStringLiteral("png")}, {pic, QStringLiteral("pic")}});
+  appState().PromptForNewPassword = true;
+  viewer->txtPicPassword()->setText(QStringLiteral("wrong"));
+  viewer->slideTimer().start();  // a show is running
+  viewer->navigate(viewer::NavCommand::Next);
+  viewer->slideTimer().stop();
+  QVERIFY(photo1()->fileName().isEmpty());
+  QVERIFY(dialogs_->messages().isEmpty());
+  for (QWidget* w : QApplication::topLevelWidgets())
+    QVERIFY(w->objectName() != QStringLiteral("frmWrongPassword") || !w->isVisible());
+}
+
+void tst_Protection::promptSwitch() {
+  const QString a = picture(QStringLiteral("a.png"));
+  const QString b = picture(QStringLiteral("b.png"));
+  frmDBScreenTest* viewer = openViewer({{a}, {b}});
+  QAction* prompt = viewer->findChild<QAction*>(QStringLiteral("mnuPromptNewPassword"));
+  QVERIFY(prompt->isChecked());
+  prompt->trigger();
+  QVERIFY(!prompt->isChecked());
+  QVERIFY(!appState().PromptForNewPassword);
+  QCOMPARE(keys::readText(keys::kPasswordPrompt, QString()), QStringLiteral("0"));
+  prompt->trigger();
+  QVERIFY(appState().PromptForNewPassword);
+  QCOMPARE(keys::readText(keys::kPasswordPrompt, QString()), QStringLiteral("1"));
+}
+
+QTEST_MAIN(tst_Protection)
+#include "tst_protection.moc"
