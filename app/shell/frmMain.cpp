@@ -370,7 +370,7 @@ void frmMain::showScreen(Screen screen) {
     case Screen::Query:
     case Screen::QuerySlideShow:
 #ifdef GLIMMORA_HAVE_QUERY
-      showForm<frmQuery>();
+      query::showQueryBuilder();
       if (screen == Screen::QuerySlideShow) state.SlideShowOnOpen = true;
 #endif
       break;

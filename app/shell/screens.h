@@ -8,12 +8,11 @@
 #include "viewer/frmDBScreenTest.h"
 #define GLIMMORA_HAVE_VIEWER 1
 #endif
-#if __has_include("viewer/frmPicPasswordqry.h")
-#include "viewer/frmPicPasswordqry.h"
-#define GLIMMORA_HAVE_PICPASSWORDQRY 1
-#endif
-#if __has_include("query/frmQuery.h")
+#if __has_include("query/frmQuery.h") && __has_include("query/querystart.h") && \
+    __has_include("query/frmPicPasswordqry.h")
 #include "query/frmQuery.h"
+#include "query/frmPicPasswordqry.h"
+#include "query/querystart.h"
 #define GLIMMORA_HAVE_QUERY 1
 #endif
 #if __has_include("query/printset.h")

@@ -136,12 +136,10 @@ void Startup::setStartMode() {
 }
 
 void Startup::showPicturePasswordPrompt() {
-#ifdef GLIMMORA_HAVE_PICPASSWORDQRY
+#ifdef GLIMMORA_HAVE_QUERY
   AppState& state = appState();
-  state.QueryPasswordPending = true;
-  QPointer<QWidget> prompt = forms::get<frmPicPasswordqry>();
-  prompt->show();
-  // The prompt clears the flag when it unloads.
+  QPointer<QWidget> prompt = query::showPicturePasswordPrompt();
+  // The prompt clears QueryPasswordPending when it unloads.
   while (state.QueryPasswordPending && prompt)
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   state.QueryPasswordPending = false;
@@ -214,6 +212,9 @@ StartOutcome Startup::run() {
   state.LoginRequired = false;
 
   if (runWindowlessCommand()) return StartOutcome::Windowless;
+#ifdef GLIMMORA_HAVE_QUERY
+  query::install();
+#endif
   setStartMode();
 
   splash_ = new frmSplash();
@@ -234,7 +235,7 @@ StartOutcome Startup::run() {
   state.QueryFileRun = state.QueryFileStart;
   if (state.QueryFileStart) {
 #ifdef GLIMMORA_HAVE_QUERY
-    forms::get<frmQuery>();
+    query::startFromQueryFile();
 #endif
   } else {
     wait(config_.mainLoadMs);
