@@ -956,8 +956,10 @@ bool frmQuery::timerActive() const {
 
 void frmQuery::finishLoad() {
   const AppState& state = appState();
+  // Showing the viewer may unload and delete this form before the call returns.
+  QPointer<frmQuery> self(this);
   if (state.QueryFileStart && state.CommandLine.size() > 7) LoadAndRunQuery();
-  if (!unloaded_) Timer1->start();
+  if (self && !unloaded_) Timer1->start();
 }
 
 void frmQuery::Timer1_Timer() {
