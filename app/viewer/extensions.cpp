@@ -1,5 +1,6 @@
 #include "viewer/extension.h"
 
+#include "viewer/editinggroup.h"
 #include "viewer/fileops_group.h"
 #include "viewer/protection_group.h"
 #include "viewer/slideshow_group.h"
@@ -20,6 +21,7 @@ std::vector<std::unique_ptr<ViewerExtension>> makeViewerExtensions() {
   list.push_back(std::make_unique<FileOperations>());
   list.push_back(std::make_unique<SlideShowGroup>());
   list.push_back(std::make_unique<ProtectionGroup>());
+  list.push_back(makeEditingGroup());
   return list;
 }
 

@@ -1,0 +1,75 @@
+// The viewer's editing commands with the real imaging control: the Image menu arms the undo
+// command with the edit's caption, undo disarms it, and the save hot key writes the edited
+// picture over its file.
+#include <QAction>
+#include <QCheckBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QtTest>
+
+#include "shell/base/dialogs.h"
+#include "shell/base/forms.h"
+#include "support/testenv.h"
+#include "viewer/frmDBScreenTest.h"
+#include "viewer_helpers.h"
+
+using namespace glim;
+using namespace glim::test;
+
+namespace {
+
+QAction* findAction(QWidget* window, const QString& text) {
+  for (QAction* action : window->findChildren<QAction*>())
+    if (action->text() == text) return action;
+  return nullptr;
+}
+
+}  // namespace
+
+class tst_ViewerEditing : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() { useImagingControl(); }
+
+  void imageMenuEditsUndoesAndSaves() {
+    TestEnv env;
+    env.installProgram();
+    ScriptedDialogs dialogs;
+    const QString a = env.folder(QStringLiteral("pics")) + QStringLiteral("/a.png");
+    QVERIFY(writePicture(a, 200, 100, "PNG"));
+    QVERIFY(writeCatalogue(env.catalogue(), {{a}}));
+    const QByteArray original = readBytes(a);
+    auto* viewer = forms::get<frmDBScreenTest>();
+    QVERIFY2(viewer->Photo1(), "the imaging control could not be loaded");
+
+    QAction* mirror = findAction(viewer, QStringLiteral("&Mirror"));
+    QAction* undo = findAction(viewer, QStringLiteral("&Undo"));
+    QVERIFY(mirror && undo);
+    QVERIFY(!undo->isEnabled());
+    mirror->trigger();
+    QVERIFY(viewer->chkAltered()->isChecked());
+    QCOMPARE(undo->text(), QStringLiteral("&Undo Mirror"));
+    QVERIFY(undo->isEnabled());
+    undo->trigger();
+    QCOMPARE(undo->text(), QStringLiteral("&Undo"));
+    QVERIFY(!undo->isEnabled());
+    QVERIFY(viewer->chkAltered()->isChecked());  // undo leaves the picture marked altered
+
+    // Rotate, then save as is with the hot key: the file now holds a 100 x 200 picture.
+    findAction(viewer, QStringLiteral("Rotate 90\u00b0 &Left"))->trigger();
+    QVERIFY(viewer->Form_KeyPress('s'));
+    QVERIFY(!viewer->chkAltered()->isChecked());
+    QVERIFY(readBytes(a) != original);
+    QCOMPARE(QImage(a).size(), QSize(100, 200));
+    QCOMPARE(viewer->txtWidth()->text(), QStringLiteral("100"));
+    viewer->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(dialogs.messages().isEmpty());
+  }
+};
+
+QTEST_MAIN(tst_ViewerEditing)
+#include "tst_viewercontrol_editing.moc"
