@@ -257,12 +257,8 @@ void frmMain::closeViewerIfOpen() {
 
 void frmMain::runSetupToEnd() {
 #ifdef GLIMMORA_HAVE_SETUPNEW
-  QPointer<QWidget> setup = showForm<frmSetupNew>();
-  auto status = [&setup] {
-    auto* label = setup ? setup->findChild<QLabel*>(QStringLiteral("lblMessage")) : nullptr;
-    return label ? label->text() : QString();
-  };
-  while (setup && status() != QStringLiteral("Done"))
+  QPointer<frmSetupNew> setup = static_cast<frmSetupNew*>(showForm<frmSetupNew>());
+  while (setup && setup->lblMessage()->text() != QStringLiteral("Done"))
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   if (setup) {
     setup->close();

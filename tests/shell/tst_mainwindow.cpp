@@ -197,7 +197,8 @@ void tst_MainWindow::gating() {
     QVERIFY(status->isVisible());
     QCOMPARE(status->windowTitle(), QStringLiteral("Setup Not Complete"));
   }
-  QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 0);
+  // Gating asks nothing (the opened screens may have messages of their own).
+  if (statusWindow) QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 0);
   // The query-as-slide-show command marks the slide show only when it opened the builder.
   if (screen == Screen::QuerySlideShow && frmMain::screenAvailable(screen))
     QCOMPARE(appState().SlideShowOnOpen, !statusWindow);

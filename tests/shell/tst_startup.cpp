@@ -301,7 +301,6 @@ void tst_Startup::badInputStartsAnyway_data() {
   QTest::newRow("read-only catalogue") << "readonly";
   QTest::newRow("catalogue path is a folder") << "folder";
   QTest::newRow("settings folder cannot be made") << "settings";
-  QTest::newRow("query file that does not exist") << "queryfile";
 }
 
 void tst_Startup::badInputStartsAnyway() {
