@@ -20,7 +20,7 @@ struct StartupConfig {
   QString programPath;    // the running program, for the file-type registration
   QStringList arguments;  // the arguments after the program's name
   QString lockPath;       // the single-instance lock; empty: lockPathForUser()
-  // How long the splash stays up (the spec's yield counts become timers of similar length).
+  // How long the splash stays up (timers of about the length the splash's busy waits took).
   int splashMsQueryFile = 150;
   int splashMs = 600;
   int mainLoadMs = 1500;

@@ -286,11 +286,11 @@ void PropertyPage::build() {
   auto* outer = new QVBoxLayout(this);
   auto* form = new QFormLayout;
   outer->addLayout(form);
-  const PageSpec* spec = nullptr;
+  const PageSpec* layout = nullptr;
   for (const PageSpec& s : pageSpecs())
-    if (s.className == className_) spec = &s;
-  if (!spec) return;
-  for (const FieldSpec& f : spec->fields) {
+    if (s.className == className_) layout = &s;
+  if (!layout) return;
+  for (const FieldSpec& f : layout->fields) {
     auto field = std::make_unique<Field>();
     field->kind = f.kind;
     field->id = f.id;
@@ -386,8 +386,8 @@ PropertyDialog::PropertyDialog(IRastrel* control, QWidget* parent)
   control_->AddRef();
   setWindowTitle(QStringLiteral("Rastrel Properties"));
   setMinimumWidth(520);  // every tab caption visible
-  for (const PageSpec& spec : pageSpecs())
-    tabs_->addTab(new PropertyPage(spec.className, spec.title, control_, tabs_), spec.title);
+  for (const PageSpec& page : pageSpecs())
+    tabs_->addTab(new PropertyPage(page.className, page.title, control_, tabs_), page.title);
   auto* buttons = new QDialogButtonBox(
       QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
   connect(buttons, &QDialogButtonBox::accepted, this, [this] {

@@ -406,8 +406,8 @@ class TstPersist : public QObject {
     QVERIFY(describe(b.get(dispid::Font)).contains(QStringLiteral("Serif,13")));
   }
   // The editing widget of a caption on a page; "caption@group" looks inside a group box.
-  static QWidget* fieldOf(QWidget* page, const QString& spec) {
-    const QString caption = spec.section(u'@', 0, 0), group = spec.section(u'@', 1);
+  static QWidget* fieldOf(QWidget* page, const QString& where) {
+    const QString caption = where.section(u'@', 0, 0), group = where.section(u'@', 1);
     QWidget* scope = page;
     if (!group.isEmpty())
       for (auto* box : page->findChildren<QGroupBox*>())
