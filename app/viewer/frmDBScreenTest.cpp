@@ -110,8 +110,8 @@ void frmDBScreenTest::buildControls() {
   ShapeBackground_->setFrameShape(QFrame::Box);
   ShapeBackground_->setAutoFillBackground(true);
 
-  Photo1_ = createPhoto(central, &photoError_);
-  Photo2_ = createPhoto(central, &photoError_);
+  Photo1_ = createPhoto(central, QStringLiteral("Photo1"), &photoError_);
+  Photo2_ = createPhoto(central, QStringLiteral("Photo2"), &photoError_);
   if (Photo1_) {
     Photo1_->widget()->setObjectName(QStringLiteral("Photo1"));
     Photo1_->setAutoSize(AutoSizeMode::ResizePreserveAspect);

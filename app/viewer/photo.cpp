@@ -1,5 +1,7 @@
 #include "viewer/photo.h"
 
+#include "shell/base/appstate.h"
+
 #include <QPointer>
 
 #include "shell/base/rastrel/rastrel.h"
@@ -106,6 +108,19 @@ PhotoFactory& factorySlot() {
 std::unique_ptr<PhotoDisplay> createPhoto(QWidget* parent, QString* error) {
   if (const PhotoFactory& factory = factorySlot()) return factory(parent, error);
   RastrelControl* control = createRastrel(parent, error);
+  if (!control) return nullptr;
+  return std::make_unique<RastrelPhoto>(control);
+}
+
+QString storedPropertiesFile(const QString& controlName) {
+  return appState().ProgramFolder + QStringLiteral("frmDBScreenTest.") + controlName +
+         QStringLiteral(".properties");
+}
+
+std::unique_ptr<PhotoDisplay> createPhoto(QWidget* parent, const QString& controlName,
+                                          QString* error) {
+  if (const PhotoFactory& factory = factorySlot()) return factory(parent, error);
+  RastrelControl* control = createRastrel(parent, storedPropertiesFile(controlName), error);
   if (!control) return nullptr;
   return std::make_unique<RastrelPhoto>(control);
 }

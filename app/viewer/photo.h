@@ -68,6 +68,12 @@ class PhotoDisplay : public QObject {
 // made (the library is missing or refuses to create it).
 using PhotoFactory = std::function<std::unique_ptr<PhotoDisplay>(QWidget* parent, QString* error)>;
 std::unique_ptr<PhotoDisplay> createPhoto(QWidget* parent, QString* error);
+// The same for a named control of the viewer form: the imaging control is created with the
+// properties stored with the form, "<program folder>frmDBScreenTest.<name>.properties"
+// (a missing file leaves the control's initial values).
+std::unique_ptr<PhotoDisplay> createPhoto(QWidget* parent, const QString& controlName,
+                                          QString* error);
+QString storedPropertiesFile(const QString& controlName);
 // Replaces how controls are made (tests); an empty factory goes back to the imaging control.
 void setPhotoFactory(PhotoFactory factory);
 

@@ -11,8 +11,10 @@
 
 #include "shell/base/dialogs.h"
 #include "shell/base/forms.h"
+#include "shell/base/rastrel/rastrel.h"
 #include "support/testenv.h"
 #include "viewer/frmDBScreenTest.h"
+#include "viewer/photo.h"
 #include "viewer_helpers.h"
 
 using namespace glim;
@@ -68,6 +70,31 @@ class tst_ViewerEditing : public QObject {
     viewer->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(dialogs.messages().isEmpty());
+  }
+
+  // The viewer's controls are created with the properties stored with the form.
+  void photosRestoreStoredProperties() {
+    TestEnv env;
+    env.installProgram();
+    ScriptedDialogs dialogs;
+    const QString a = env.folder(QStringLiteral("pics")) + QStringLiteral("/a.png");
+    QVERIFY(writePicture(a, 60, 40, "PNG"));
+    QVERIFY(writeCatalogue(env.catalogue(), {{a}}));
+    {
+      QWidget holder;
+      RastrelControl* stored = createRastrel(&holder);
+      QVERIFY(stored);
+      stored->setBackColor(0x00123456);
+      QVERIFY(stored->saveProperties(viewer::storedPropertiesFile(QStringLiteral("Photo2"))));
+    }
+    auto* viewer = forms::get<frmDBScreenTest>();
+    auto* photo2 = qobject_cast<RastrelControl*>(viewer->Photo2()->widget());
+    auto* photo1 = qobject_cast<RastrelControl*>(viewer->Photo1()->widget());
+    QVERIFY(photo1 && photo2);
+    QCOMPARE(photo2->backColor(), 0x00123456u);
+    QVERIFY(photo1->backColor() != 0x00123456u);  // Photo1 has no stored file
+    viewer->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   }
 };
 
