@@ -70,7 +70,11 @@ class EditingGroup : public ViewerExtension, public EditHost {
     return true;
   }
 
-  void resetUndo(frmDBScreenTest&) override { setUndoCommand(editing::kNoUndoCaption, false); }
+  void leavingPicture(frmDBScreenTest&) override {
+    leaving_ = true;
+    editing::promptSaveChanges(*this);
+    leaving_ = false;
+  }
 
   // ---- EditHost ----
   RastrelControl* photo1() override { return controlOf(viewer_->Photo1()); }
@@ -84,7 +88,10 @@ class EditingGroup : public ViewerExtension, public EditHost {
   }
   QString recordPath() const override { return viewer_->txtImagePath()->text(); }
   QString recordStatus() const override { return viewer_->txtStatus()->text(); }
-  void refreshPictureInfo() override { viewer_->UpdatePictureInfo(QStringLiteral("Save")); }
+  // While the row is being left the data control writes it back itself.
+  void refreshPictureInfo() override {
+    viewer_->UpdatePictureInfo(leaving_ ? QStringLiteral("Validate") : QStringLiteral("Save"));
+  }
   void sizeControlToPicture() override {
     if (RastrelControl* p = photo1()) p->resize(p->iWidth(), p->iHeight());
   }
@@ -121,6 +128,7 @@ class EditingGroup : public ViewerExtension, public EditHost {
 
   frmDBScreenTest* viewer_ = nullptr;
   QAction* mnuUndoAlter = nullptr;
+  bool leaving_ = false;
 };
 
 std::unique_ptr<ViewerExtension> makeEditingGroup() {

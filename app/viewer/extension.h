@@ -35,8 +35,8 @@ class ViewerExtension {
   // Starts a slide show: with the stored defaults, or after the options dialog. True when
   // this group runs slide shows.
   virtual bool startSlideShow(frmDBScreenTest& viewer, bool withDefaults) { return false; }
-  // Before an edited picture is left: puts the undo command back to its idle state.
-  virtual void resetUndo(frmDBScreenTest& viewer) {}
+  // Before the current row is left: a group that edits pictures offers to save the edits.
+  virtual void leavingPicture(frmDBScreenTest& viewer) {}
   // While the viewer closes, before the current row is written back.
   virtual void unloading(frmDBScreenTest& viewer) {}
 };

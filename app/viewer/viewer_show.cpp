@@ -235,25 +235,7 @@ void frmDBScreenTest::mnuRefreshImage_Click() {
 // Leaving and arriving at a row
 
 void frmDBScreenTest::dtaTest_Validate(catalogue::DataAction, bool* save) {
-  if (!chkAltered_->isChecked() || textnum::trim(txtStatus_->text()) == kMissing) return;
-  for (auto& extension : extensions_) extension->resetUndo(*this);
-  const MsgResult answer =
-      dialogs().message(QStringLiteral("Save changes to this image?"), MsgButtons::YesNo,
-                        MsgIcon::None, QStringLiteral("Glimmora"), this);
-  if (answer == MsgResult::Yes && Photo1_) {
-    UpdatePictureInfo(QStringLiteral("Validate"));
-    QString target = Photo1_->fileName();
-    if (target.isEmpty()) target = QString::number(Photo1_->hDib());
-    if (!fileExists(target)) {
-      dialogs().message(QStringLiteral("Error saving image!"), MsgButtons::OK, MsgIcon::Exclamation,
-                        QStringLiteral("Save Error!"), this);
-    } else {
-      Photo1_->setSaveFileName(target);
-      Photo1_->saveFile();
-      Photo1_->setUndoEnabled(false);
-    }
-  }
-  chkAltered_->setChecked(false);
+  for (auto& extension : extensions_) extension->leavingPicture(*this);
   if (save) *save = *save || dtaTest_.dataChanged();
 }
 

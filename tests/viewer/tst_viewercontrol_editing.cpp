@@ -72,6 +72,46 @@ class tst_ViewerEditing : public QObject {
     QVERIFY(dialogs.messages().isEmpty());
   }
 
+  // Leaving an edited picture asks whether to keep the edits: No leaves the file as it was,
+  // Yes writes the edited picture over it; either way the next picture starts unaltered.
+  void leavingAnEditedPictureOffersToSave() {
+    TestEnv env;
+    env.installProgram();
+    ScriptedDialogs dialogs;
+    const QString pics = env.folder(QStringLiteral("pics"));
+    const QString a = pics + QStringLiteral("/a.png");
+    const QString b = pics + QStringLiteral("/b.png");
+    QVERIFY(writePicture(a, 120, 80, "PNG") && writePicture(b, 50, 50, "PNG"));
+    QVERIFY(writeCatalogue(env.catalogue(), {{a}, {b}}));
+    const QByteArray original = readBytes(a);
+    auto* viewer = forms::get<frmDBScreenTest>();
+    QVERIFY2(viewer->Photo1(), "the imaging control could not be loaded");
+    viewer->dtaTest().moveFirst();
+    QAction* rotate = findAction(viewer, QStringLiteral("Rotate 90\u00b0 &Left"));
+    QAction* undo = findAction(viewer, QStringLiteral("&Undo"));
+    QVERIFY(rotate && undo);
+
+    rotate->trigger();
+    dialogs.answer(MsgResult::No);
+    viewer->dtaTest().moveNext();
+    QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 1);
+    QCOMPARE(dialogs.lastText(), QStringLiteral("Save changes to this image?"));
+    QCOMPARE(readBytes(a), original);
+    QVERIFY(!viewer->chkAltered()->isChecked());
+    QVERIFY(!undo->isEnabled());
+
+    viewer->dtaTest().moveFirst();
+    rotate->trigger();
+    dialogs.answer(MsgResult::Yes);
+    viewer->dtaTest().moveNext();
+    QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 2);
+    QCOMPARE(QImage(a).size(), QSize(80, 120));
+    QVERIFY(!viewer->chkAltered()->isChecked());
+    QCOMPARE(viewer->Photo1()->fileName(), b);
+    viewer->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  }
+
   // The viewer's controls are created with the properties stored with the form.
   void photosRestoreStoredProperties() {
     TestEnv env;
