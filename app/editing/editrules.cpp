@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "shell/base/settings.h"
+#include "shell/base/keys.h"
 #include "shell/base/textnum.h"
 
 namespace glim::editing {
@@ -130,30 +130,33 @@ int qualityForSave(const QString& text) {
 
 namespace {
 
-// Reads a key with its "not stored" marker; the marker (or a missing key) stores the default.
-QString readOrStore(const QString& key, const QString& marker, const QString& fallback) {
-  const QString value = settings::read(settings::kSettings, key, marker);
-  if (value != marker) return value;
-  settings::write(settings::kSettings, key, fallback);
+// A setting read as its "not stored" marker is written with the dialog's default.
+QString storedOr(qint16 value, qint16 marker, const QString& key, const QString& fallback) {
+  if (value != marker) return QString::number(value);
+  keys::writeText(key, fallback);
+  return fallback;
+}
+
+QString storedOr(const QString& value, const QString& key, const QString& fallback) {
+  if (value != keys::kOptionNotStored) return value;
+  keys::writeText(key, fallback);
   return fallback;
 }
 
 }  // namespace
 
 SaveOptions loadSaveOptions() {
+  const QString standard = QStringLiteral("Standard");
   SaveOptions o;
-  o.picQuality =
-      readOrStore(QStringLiteral("PICQuality"), QStringLiteral("256"), QStringLiteral("30"));
-  o.picOption =
-      readOrStore(QStringLiteral("PICOption"), QStringLiteral("None"), QStringLiteral("Standard"));
-  o.jpgQuality =
-      readOrStore(QStringLiteral("JPGQuality"), QStringLiteral("256"), QStringLiteral("30"));
-  o.jpgOption =
-      readOrStore(QStringLiteral("JPGOption"), QStringLiteral("None"), QStringLiteral("Standard"));
-  o.tifCompression =
-      readOrStore(QStringLiteral("TIFCompression"), QStringLiteral("4"), QStringLiteral("6"));
-  o.pngOption = readOrStore(QStringLiteral("PNGOption"), QStringLiteral("None"),
-                            QStringLiteral("NONInterlaced"));
+  o.picQuality = storedOr(keys::picQuality(), keys::kQualityNotStored, keys::kPicQuality,
+                          QStringLiteral("30"));
+  o.picOption = storedOr(keys::picOption(), keys::kPicOption, standard);
+  o.jpgQuality = storedOr(keys::jpgQuality(), keys::kQualityNotStored, keys::kJpgQuality,
+                          QStringLiteral("30"));
+  o.jpgOption = storedOr(keys::jpgOption(), keys::kJpgOption, standard);
+  o.tifCompression = storedOr(keys::tifCompression(), keys::kTifCompressionNotStored,
+                              keys::kTifCompression, QStringLiteral("6"));
+  o.pngOption = storedOr(keys::pngOption(), keys::kPngOption, QStringLiteral("NONInterlaced"));
   return o;
 }
 
