@@ -18,6 +18,7 @@
 
 class QFont;
 class QWidget;
+class QPaintDevice;
 
 namespace rastrel {
 
@@ -33,6 +34,7 @@ inline constexpr HRESULT E_POINTER = int32_t(0x80004003);
 inline constexpr HRESULT E_FAIL = int32_t(0x80004005);
 inline constexpr HRESULT E_UNEXPECTED = int32_t(0x8000FFFF);
 inline constexpr HRESULT E_INVALIDARG = int32_t(0x80070057);
+inline constexpr HRESULT E_OUTOFMEMORY = int32_t(0x8007000E);
 inline constexpr HRESULT DISP_E_MEMBERNOTFOUND = int32_t(0x80020003);
 inline constexpr HRESULT DISP_E_PARAMNOTFOUND = int32_t(0x80020004);
 inline constexpr HRESULT DISP_E_TYPEMISMATCH = int32_t(0x80020005);
@@ -391,6 +393,11 @@ rastrel::HRESULT DllRegisterServer();
 rastrel::HRESULT DllUnregisterServer();
 // A 32-bit handle for a host's widget, as CreateCtlWindow takes for its parent (0 for none).
 uint32_t RastrelWindowHandle(QWidget* widget);
+// A 32-bit handle naming a paint device (a QPrinter, or any other device, such as a QImage or a
+// QPdfWriter) for PrinterhDC: putting the handle there prints the picture on the device. The
+// device must outlive the handle; RastrelReleaseDeviceHandle forgets it.
+uint32_t RastrelDeviceHandle(QPaintDevice* device);
+void RastrelReleaseDeviceHandle(uint32_t handle);
 }
 
 namespace rastrel {

@@ -2,8 +2,11 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPixmap>
 
 #include "controlwindow.h"
+#include "dibimage.h"
 #include "members.h"
 #include "objects.h"
 #include "propertypages.h"
@@ -29,6 +32,7 @@ Variant initialLocalValue(DISPID id) {
     case dispid::Persistence:
     case dispid::PictureEnabled:
     case dispid::Update:
+    case dispid::ShowHourglass:
       return Variant::boolean(true);
     case dispid::BackColor:
       return Variant::ui4(kButtonFace);
@@ -345,9 +349,72 @@ HRESULT Control::SetExtent(const QSize& himetric) {
 void Control::viewChanged() {
   ControlWindow* w = window();
   if (!w) return;
+  // With Update false the window keeps what it shows until Update, Refresh or Paint.
+  if (CV_GetUpdate && CV_GetUpdate(engine_) == 0) return;
   w->syncScrollBars();
   w->update();
   checkPositionRect();
+}
+
+Control::BusyCursor::BusyCursor(const Control& control) {
+  shown_ = qobject_cast<QApplication*>(QCoreApplication::instance()) && CV_GetShowHourglass &&
+           CV_GetShowHourglass(control.engine()) != 0;
+  if (shown_) QApplication::setOverrideCursor(Qt::WaitCursor);
+}
+
+Control::BusyCursor::~BusyCursor() {
+  if (shown_) QApplication::restoreOverrideCursor();
+}
+
+HRESULT Control::printTo(QPaintDevice* device) {
+  if (!CV_CopyDib || !CV_DibFree || !CV_GetPrinterLeft) return E_NOTIMPL;
+  CV_HDIB dib = 0;
+  CV_CopyDib(engine_, &dib);
+  if (!dib) return S_OK;  // no picture: ImagError says so
+  const QImage image = imageFromDib(dib);
+  CV_DibFree(dib);
+  if (image.isNull()) return E_OUTOFMEMORY;
+  const int left = CV_GetPrinterLeft(engine_), top = CV_GetPrinterTop(engine_);
+  QSizeF size(CV_GetPrinterWidth(engine_), CV_GetPrinterHeight(engine_));
+  if (size.isEmpty()) {
+    // Fit the page from (left, top) on, keeping the picture's proportions.
+    size = QSizeF(image.size())
+               .scaled(
+                   QSizeF(std::max(1, device->width() - left), std::max(1, device->height() - top)),
+                   Qt::KeepAspectRatio);
+  }
+  QPainter painter;
+  if (!painter.begin(device)) return E_FAIL;
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  const QRectF target(QPointF(left, top), size);
+  if (CV_GetPrinterBanding(engine_) != 0) {
+    // Bands of rows, each drawn on its own, so the device never takes the whole page at once.
+    constexpr int kBandRows = 64;
+    const double scale = size.height() / image.height();
+    for (int y = 0; y < image.height(); y += kBandRows) {
+      const int rows = std::min(kBandRows, image.height() - y);
+      painter.drawImage(
+          QRectF(target.left(), target.top() + y * scale, target.width(), rows * scale),
+          image.copy(0, y, image.width(), rows));
+    }
+  } else {
+    painter.drawImage(target, image);
+  }
+  return painter.end() ? S_OK : E_FAIL;
+}
+
+bool Control::customCursor(QCursor* cursor) const {
+  if (!mouseIcon_) return false;
+  void* typed = nullptr;
+  if (failed(mouseIcon_->QueryInterface(IID_IPicture, &typed)) || !typed) return false;
+  auto* picture = static_cast<IPicture*>(typed);
+  uint32_t handle = 0;
+  const bool ok = succeeded(picture->get_Handle(&handle));
+  picture->Release();
+  const QImage image = ok ? imageFromDib(handle) : QImage();
+  if (image.isNull()) return false;
+  *cursor = QCursor(QPixmap::fromImage(image));
+  return true;
 }
 
 void Control::checkPositionRect() {

@@ -3,6 +3,7 @@
 // interfaces of rastrel3.h.
 #pragma once
 
+#include <QCursor>
 #include <QFont>
 #include <QHash>
 #include <QObject>
@@ -61,6 +62,18 @@ class Control final : public IRastrel,
   HRESULT Save(IStream* stream, bool clearDirty) override;
   HRESULT GetSizeMax(uint64_t* size) override;
 
+  // Shows the wait cursor while it lives, when ShowHourglass is true and there are windows.
+  class BusyCursor {
+   public:
+    explicit BusyCursor(const Control& control);
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+   private:
+    bool shown_ = false;
+  };
+
   // ---- used by the dispatch table and the window ----
   CV_HANDLE engine() const { return engine_; }
   // Ambient user mode, asked anew each time; run mode when the site cannot answer.
@@ -91,6 +104,11 @@ class Control final : public IRastrel,
   // The picture was (re)loaded: arms the Notify timer when the engine asks for it.
   void pictureLoaded();
   void showAbout();
+  // Prints the picture on the device in the engine's printer rectangle (PrinterLeft, ...).
+  // The picture's absence goes to ImagError; a device that cannot be painted on is E_FAIL.
+  HRESULT printTo(QPaintDevice* device);
+  // The pointer for MousePointer 99: the MouseIcon picture, when it holds one.
+  bool customCursor(QCursor* cursor) const;
   // Asks the container for the rectangle the engine wants (ISIZE_ResizeControl).
   void checkPositionRect();
   // A property's value read through the dispatch table, as a 16-bit number (0 on failure).

@@ -45,15 +45,21 @@ intptr_t pointParam(int32_t x, int32_t y) {
   return intptr_t(uint32_t(uint16_t(int16_t(x))) | (uint32_t(uint16_t(int16_t(y))) << 16));
 }
 
-// The system cursors for MousePointer values (0-15 as the standard pointers; the rest are
-// picture cursors this platform does not have and show the nearest standard one).
+// The system cursors for MousePointer values: 0-15 the standard pointers, the picture pointers
+// of 16-43 the nearest standard one.
 Qt::CursorShape cursorFor(int16_t pointer) {
   switch (pointer) {
-    case 2:
+    case 2:   // cross
+    case 13:  // brush
+    case 30:  // magnify
+    case 35:  // pencils
+    case 36:
+    case 40:  // wand
       return Qt::CrossCursor;
     case 3:
       return Qt::IBeamCursor;
     case 5:
+    case 43:
       return Qt::SizeAllCursor;
     case 6:
       return Qt::SizeBDiagCursor;
@@ -66,9 +72,11 @@ Qt::CursorShape cursorFor(int16_t pointer) {
     case 10:
       return Qt::UpArrowCursor;
     case 11:
-    case 15:
+    case 15:  // clock
       return Qt::WaitCursor;
-    case 14:
+    case 41:  // arrow and hourglass
+      return Qt::BusyCursor;
+    case 14:  // button push, hands
     case 19:
     case 20:
     case 21:
@@ -77,20 +85,19 @@ Qt::CursorShape cursorFor(int16_t pointer) {
     case 24:
     case 25:
       return Qt::PointingHandCursor;
-    case 26:
+    case 16:  // cup hands
+    case 17:
+      return Qt::OpenHandCursor;
+    case 26:  // help, question
     case 27:
     case 38:
     case 39:
-    case 41:
+    case 42:
       return Qt::WhatsThisCursor;
+    case 32:  // no drop
     case 33:
     case 34:
-    case 35:
       return Qt::ForbiddenCursor;
-    case 40:
-      return Qt::BusyCursor;
-    case 42:
-      return Qt::SizeAllCursor;
     default:
       return Qt::ArrowCursor;
   }
@@ -307,10 +314,15 @@ void ControlWindow::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void ControlWindow::applyCursor() {
+  if (!control_) return;
   const int16_t pointer = control_->propertyI2(dispid::MousePointer);
-  if (pointer == cursorShape_) return;
+  if (pointer == cursorShape_ && pointer != 99) return;
   cursorShape_ = pointer;
-  setCursor(cursorFor(pointer));
+  QCursor custom;
+  if (pointer == 99 && control_->customCursor(&custom))
+    setCursor(custom);
+  else
+    setCursor(cursorFor(pointer));
 }
 
 void ControlWindow::keyPressEvent(QKeyEvent* event) {

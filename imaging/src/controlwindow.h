@@ -30,6 +30,8 @@ class ControlWindow final : public QWidget {
   void startNotifyTimer(int delayMs);
   // The control object is going away: nothing may reach it from now on.
   void detach() { control_ = nullptr; }
+  // Shows the pointer MousePointer names (99: the MouseIcon picture).
+  void applyCursor();
   // Mouse event argument encodings (Button 1/2/4 with right > middle > left; Shift 1/2/4).
   static int16_t buttonCode(Qt::MouseButtons buttons);
   static int16_t shiftCode(Qt::KeyboardModifiers modifiers);
@@ -56,7 +58,6 @@ class ControlWindow final : public QWidget {
   void flushPendingDown();
   bool engineConsumes(uint32_t message, uintptr_t wParam, intptr_t lParam);
   void scrolled(bool vertical, int value);
-  void applyCursor();
   void drawBorder(QPainter& painter);
 
   Control* control_;

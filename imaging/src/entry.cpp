@@ -97,3 +97,11 @@ RASTREL_EXPORT HRESULT DllUnregisterServer() {
 RASTREL_EXPORT uint32_t RastrelWindowHandle(QWidget* widget) {
   return windowHandle(widget);
 }
+
+RASTREL_EXPORT uint32_t RastrelDeviceHandle(QPaintDevice* device) {
+  return deviceHandle(device);
+}
+
+RASTREL_EXPORT void RastrelReleaseDeviceHandle(uint32_t handle) {
+  releaseDeviceHandle(handle);
+}

@@ -1,6 +1,8 @@
 #include "members.h"
 
 #include <QByteArray>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
@@ -13,6 +15,7 @@
 
 #include "control.h"
 #include "controlwindow.h"
+#include "dibimage.h"
 #include "engine.h"
 #include "objects.h"
 
@@ -126,19 +129,27 @@ HRESULT putString(Control& c, const Member& m, const Variant* args, Variant*) {
 }
 
 // Pattern 4: a method; the engine reports its own failure through ImagError. The view
-// follows whatever the method did to the picture.
+// follows whatever the method did to the picture. Methods that may take long show the wait
+// cursor (ShowHourglass); the quick ones, called on every mouse move, do not.
 template <auto Fn>
-HRESULT callMethod(Control& c, const Member&, const Variant* args, Variant*) {
+HRESULT callQuick(Control& c, const Member&, const Variant* args, Variant*) {
   if (!Fn) return E_NOTIMPL;
   callWith(Fn, c.engine(), args, std::make_index_sequence<EngineCall<decltype(Fn)>::argCount>());
   c.viewChanged();
   return S_OK;
 }
 
+template <auto Fn>
+HRESULT callMethod(Control& c, const Member& m, const Variant* args, Variant* r) {
+  const Control::BusyCursor busy(c);
+  return callQuick<Fn>(c, m, args, r);
+}
+
 // ---- special cases ----
 
 HRESULT putFileName(Control& c, const Member& m, const Variant* args, Variant*) {
   if (!CV_SetFileName) return E_NOTIMPL;
+  const Control::BusyCursor busy(c);
   CV_SetFileName(c.engine(), args[0].string().toUtf8().constData());
   c.changed(m.id);
   c.pictureLoaded();
@@ -318,6 +329,7 @@ HRESULT callDibGetPalIndex(Control& c, const Member&, const Variant* args, Varia
 // LoadBuffer and LoadBlob: a picture file held in a memory block of the handle table.
 HRESULT callLoadBuffer(Control& c, const Member&, const Variant* args, Variant*) {
   if (!CV_LoadBuffer || !CV_DibLock || !CV_DibSize) return E_NOTIMPL;
+  const Control::BusyCursor busy(c);
   const CV_HDIB block = CV_HDIB(args[0].whole());
   const void* data = CV_DibLock(block);
   const int64_t available = data ? CV_DibSize(block) : 0;
@@ -366,10 +378,72 @@ HRESULT callCaptureWindow(Control& c, const Member&, const Variant* args, Varian
 }
 
 HRESULT callPaint(Control& c, const Member&, const Variant*, Variant*) {
-  // Paint draws the picture now into the control window (there are no device contexts to
-  // hand over on this platform).
-  if (ControlWindow* w = c.window()) w->repaint();
+  // Paint draws the picture into the control window now, also while Update is false (device
+  // contexts are not handed over on this platform; printing goes through PrinterhDC).
+  if (ControlWindow* w = c.window()) {
+    w->syncScrollBars();
+    w->repaint();
+  }
   return S_OK;
+}
+
+// MousePointer: pattern 2, and the window shows the new pointer at once.
+HRESULT putMousePointer(Control& c, const Member& m, const Variant* args, Variant* r) {
+  putProp<&CV_SetMousePointer>(c, m, args, r);
+  if (ControlWindow* w = c.window()) w->applyCursor();
+  return S_OK;
+}
+
+// Update: pattern 2; turning it on again shows the changes made meanwhile.
+HRESULT putUpdate(Control& c, const Member& m, const Variant* args, Variant* r) {
+  putProp<&CV_SetUpdate>(c, m, args, r);
+  c.viewChanged();
+  return S_OK;
+}
+
+// Copy: the rubber-band selection when there is one, else the whole picture, to the clipboard.
+HRESULT callCopy(Control& c, const Member&, const Variant*, Variant*) {
+  if (!CV_CopyDib || !CV_GetCopyRubberbandDib || !CV_DibFree) return E_NOTIMPL;
+  const Control::BusyCursor busy(c);
+  CV_HDIB dib = 0;
+  if (CV_GetRubberBandW(c.engine()) > 0 && CV_GetRubberBandH(c.engine()) > 0)
+    dib = CV_GetCopyRubberbandDib(c.engine());
+  else
+    CV_CopyDib(c.engine(), &dib);
+  if (!dib) return S_OK;  // ImagError says why
+  const QImage image = imageFromDib(dib);
+  CV_DibFree(dib);
+  if (image.isNull()) return E_OUTOFMEMORY;
+  QGuiApplication::clipboard()->setImage(image);
+  return S_OK;
+}
+
+// Paste: the clipboard's picture replaces the control's; without one, ImagError says so and
+// the picture stays.
+HRESULT callPaste(Control& c, const Member&, const Variant*, Variant*) {
+  if (!CV_PasteDib || !CV_DibFree) return E_NOTIMPL;
+  const Control::BusyCursor busy(c);
+  const QImage image = QGuiApplication::clipboard()->image();
+  const CV_HDIB dib = dibFromImage(image);
+  if (!image.isNull() && !dib) return E_OUTOFMEMORY;
+  CV_PasteDib(c.engine(), dib);
+  if (dib && CV_GetImagError(c.engine()) != 0) CV_DibFree(dib);  // refused: still ours
+  c.pictureLoaded();
+  return S_OK;
+}
+
+// PrinterhDC put: a device handle from RastrelDeviceHandle prints the picture on that device in
+// the PrinterLeft/Top/Width/Height rectangle; 0 only clears the property.
+HRESULT putPrinterhDC(Control& c, const Member& m, const Variant* args, Variant*) {
+  if (!CV_SetPrinterhDC) return E_NOTIMPL;
+  const uint32_t handle = uint32_t(args[0].whole());
+  QPaintDevice* device = deviceForHandle(handle);
+  if (handle != 0 && !device) return E_INVALIDARG;
+  CV_SetPrinterhDC(c.engine(), int32_t(handle));
+  c.changed(m.id);
+  if (!device) return S_OK;
+  const Control::BusyCursor busy(c);
+  return c.printTo(device);
 }
 
 // IPEffect: the put is accepted and ignored; the get answers IP_None.
@@ -427,16 +501,18 @@ constexpr uint8_t RUN = RunModeGet;
 #define RO_RUN(N, T) prop(#N, dispid::N, T, RUN, &getProp<&CV_Get##N>, nullptr)
 #define STR(N) prop(#N, dispid::N, BSTR, 0, &getString<&CV_Get##N>, &putString<&CV_Set##N>)
 #define METHOD(N, ...) method(#N, dispid::N, &callMethod<&CV_##N>, {__VA_ARGS__})
+#define QUICK(N, ...) method(#N, dispid::N, &callQuick<&CV_##N>, {__VA_ARGS__})
 
 const Member kMembers[] = {
     // Stock and window
     prop("Font", dispid::Font, OBJ, 0, &getFont, &putFont, kPut | kPutRef),
     prop("hWnd", dispid::hWnd, I4, 0, &getHwnd, nullptr),
-    PROP(MousePointer, I2),
+    prop("MousePointer", dispid::MousePointer, I2, 0, &getProp<&CV_GetMousePointer>,
+         &putMousePointer),
     prop("MouseIcon", dispid::MouseIcon, OBJ, 0, &getMouseIcon, &putMouseIcon, kPut | kPutRef),
     prop("Picture", dispid::Picture, OBJ, 0, &getPicture, &putPicture, kPut | kPutRef),
     prop("Enabled", dispid::Enabled, BOOL, 0, &getEnabled, &putEnabled),
-    PROP(BackColor, COLOR),
+    VIEW(BackColor, COLOR),
     method("Refresh", dispid::Refresh, &callRefresh),
     method("About", dispid::About, &callAbout),
     prop("OLEDropAllowed", dispid::OLEDropAllowed, BOOL, 0, &getOleDrop, &putOleDrop),
@@ -445,13 +521,13 @@ const Member kMembers[] = {
     method("CreateCtlWindow", dispid::CreateCtlWindow, &callCreateCtlWindow, {I4, I4, I4, I4, I4}),
     prop("ImagID", dispid::ImagID, I4, RUN, &getImagId, nullptr),
     PROP(Persistence, BOOL),
-    PROP(PictureEnabled, BOOL),
+    VIEW(PictureEnabled, BOOL),
     PROP(Notify, BOOL),
     PROP(NotifyDelay, I4),
     PROP(ProgressEnabled, BOOL),
     PROP(ShowHourglass, BOOL),
     PROP(Multitask, BOOL),
-    PROP(Update, BOOL),
+    prop("Update", dispid::Update, BOOL, 0, &getProp<&CV_GetUpdate>, &putUpdate),
 
     // Image information
     RO_RUN(IWidth, I2),
@@ -534,7 +610,7 @@ const Member kMembers[] = {
     VIEW(ScrollY, I4),
     prop("CropX", dispid::CropX, I4, 0, &getProp<&CV_GetCropX>, &putCrop<&CV_SetCropX>),
     prop("CropY", dispid::CropY, I4, 0, &getProp<&CV_GetCropY>, &putCrop<&CV_SetCropY>),
-    METHOD(Zoom, R4),
+    QUICK(Zoom, R4),
     VIEW(Palette, I2),
     VIEW(ShowDithered, I2),
     VIEW(DisplayMode, I2),
@@ -552,10 +628,10 @@ const Member kMembers[] = {
     METHOD(CreateDib, I4, I4, I2, COLOR),
     method("BitmapToDib", dispid::BitmapToDib, &callBitmapToDib, {I4, I4}, I4, 1),
     METHOD(DibUpdate),
-    METHOD(DibSetPixel, I4, I4, COLOR),
+    QUICK(DibSetPixel, I4, I4, COLOR),
     method("DibGetPixel", dispid::DibGetPixel, &callDibGetPixel, {I4, I4}, COLOR),
     method("DibGetPalIndex", dispid::DibGetPalIndex, &callDibGetPalIndex, {I4, I4}, I2),
-    METHOD(DibSetPalIndex, I4, I4, I2),
+    QUICK(DibSetPalIndex, I4, I4, I2),
     RO(PRGBColors, I4),
 
     // Processing methods
@@ -723,16 +799,16 @@ const Member kMembers[] = {
     RO_RUN(RgnSpriteY, I4),
     METHOD(RgnCreate, I2, I4, I4, I4, I4),
     METHOD(RgnDelete),
-    METHOD(RgnAddPoint, I4, I4),
+    QUICK(RgnAddPoint, I4, I4),
     METHOD(RgnCreateSprite),
     METHOD(RgnDeleteSprite),
-    METHOD(RgnMoveSprite, I4, I4),
+    QUICK(RgnMoveSprite, I4, I4),
     METHOD(RgnPasteSprite),
 
     // Rubber band
-    method("RubberBand", dispid::RubberBand, &callMethod<&CV_RubberBand>, {BOOL, I4, I4, BOOL},
+    method("RubberBand", dispid::RubberBand, &callQuick<&CV_RubberBand>, {BOOL, I4, I4, BOOL},
            VT_EMPTY, 1),
-    METHOD(RubberbandUpdate, I4, I4),
+    QUICK(RubberbandUpdate, I4, I4),
     RO_RUN(RubberBandL, I4),
     RO_RUN(RubberBandT, I4),
     RO_RUN(RubberBandW, I4),
@@ -740,7 +816,7 @@ const Member kMembers[] = {
     prop("CopyRubberbandDib", dispid::CopyRubberbandDib, I4, RUN, &getCopyRubberbandDib, nullptr),
 
     // Printing
-    PROP_RUN(PrinterhDC, I4),
+    prop("PrinterhDC", dispid::PrinterhDC, I4, RUN, &getProp<&CV_GetPrinterhDC>, &putPrinterhDC),
     PROP_RUN(PrinterLeft, I4),
     PROP_RUN(PrinterTop, I4),
     PROP_RUN(PrinterWidth, I4),
@@ -748,8 +824,8 @@ const Member kMembers[] = {
     PROP(PrinterBanding, BOOL),
 
     // Clipboard and capture
-    METHOD(Copy),
-    METHOD(Paste),
+    method("Copy", dispid::Copy, &callCopy),
+    method("Paste", dispid::Paste, &callPaste),
     METHOD(Capture),
     method("CaptureWindow", dispid::CaptureWindow, &callCaptureWindow, {I4}),
 
@@ -769,6 +845,7 @@ const Member kMembers[] = {
 #undef RO_RUN
 #undef STR
 #undef METHOD
+#undef QUICK
 
 }  // namespace
 

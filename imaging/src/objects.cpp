@@ -98,4 +98,33 @@ QWidget* widgetForHandle(uint32_t handle) {
   return QWidget::find(WId(handle));
 }
 
+namespace {
+struct DeviceTable {
+  QHash<uint32_t, QPaintDevice*> devices;
+  uint32_t next = 0x40000000;  // apart from the window handles
+};
+DeviceTable& devices() {
+  static DeviceTable t;
+  return t;
+}
+}  // namespace
+
+uint32_t deviceHandle(QPaintDevice* device) {
+  if (!device) return 0;
+  DeviceTable& t = devices();
+  for (auto it = t.devices.cbegin(); it != t.devices.cend(); ++it)
+    if (it.value() == device) return it.key();
+  const uint32_t handle = t.next++;
+  t.devices.insert(handle, device);
+  return handle;
+}
+
+QPaintDevice* deviceForHandle(uint32_t handle) {
+  return devices().devices.value(handle, nullptr);
+}
+
+void releaseDeviceHandle(uint32_t handle) {
+  devices().devices.remove(handle);
+}
+
 }  // namespace rastrel::impl

@@ -62,4 +62,9 @@ uint32_t windowHandle(QWidget* widget);
 // The widget a handle names: one from windowHandle(), else a native window id of the process.
 QWidget* widgetForHandle(uint32_t handle);
 
+// Handles naming paint devices (PrinterhDC), in a range of their own; 0 for none.
+uint32_t deviceHandle(QPaintDevice* device);
+QPaintDevice* deviceForHandle(uint32_t handle);
+void releaseDeviceHandle(uint32_t handle);
+
 }  // namespace rastrel::impl

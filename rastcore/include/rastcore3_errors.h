@@ -25,14 +25,16 @@
 #define CV_ERR_FILE_WRITE (-13)   /* the target cannot be created or written */
 #define CV_ERR_SAVE_FORMAT (-14)  /* no format can be chosen for saving, or it cannot be saved */
 #define CV_ERR_BAD_HANDLE (-15)   /* the picture handle is unknown or holds no valid bitmap */
-#define CV_ERR_UNSUPPORTED_FEATURE                                                         \
-  (-16)                            /* a variant of a known format the engine does not read \
-                                    */
-#define CV_ERR_NO_PAGE (-17)       /* the requested page is not in the file */
-#define CV_ERR_NOT_AVAILABLE (-18) /* needs hardware or a service this platform lacks */
-#define CV_ERR_NO_FILENAME (-19)   /* no file name was given */
-#define CV_ERR_NO_UNDO (-20)       /* there is no kept picture to undo to */
-#define CV_ERR_INTERNAL (-21)      /* an internal failure of the engine or a library */
-#define CV_ERR_PASSWORD (-22)      /* wrong or missing ePIC password */
+#define CV_ERR_UNSUPPORTED_FEATURE                                                           \
+  (-16)                              /* a variant of a known format the engine does not read \
+                                      */
+#define CV_ERR_NO_PAGE (-17)         /* the requested page is not in the file */
+#define CV_ERR_NOT_AVAILABLE (-18)   /* needs hardware or a service this platform lacks */
+#define CV_ERR_NO_FILENAME (-19)     /* no file name was given */
+#define CV_ERR_NO_UNDO (-20)         /* there is no kept picture to undo to */
+#define CV_ERR_INTERNAL (-21)        /* an internal failure of the engine or a library */
+#define CV_ERR_PASSWORD (-22)        /* wrong or missing ePIC password */
+#define CV_ERR_CLIPBOARD_EMPTY (-23) /* the clipboard holds no picture */
+#define CV_ERR_NO_SELECTION (-207)   /* no rubber band, region or sprite to work on */
 
 #endif

@@ -16,8 +16,7 @@
 
 #include "rastcore3.h"
 
-// Errors of the processing side: the numbers of the engine's one table (rastcore3_errors.h),
-// plus RC3_ERR_OPS_NO_SELECTION, which only the selection reports.
+// Errors of the processing side: numbers of the engine's one table (rastcore3_errors.h).
 #define RC3_ERR_OPS_NO_INSTANCE (-1)     // the instance handle names no instance
 #define RC3_ERR_OPS_NO_PICTURE (-2)      // the instance holds no picture
 #define RC3_ERR_OPS_TOO_LARGE (-9)       // the result would exceed the engine's picture size limit
@@ -26,7 +25,7 @@
 #define RC3_ERR_OPS_BAD_HANDLE (-15)     // a picture handle argument that names no picture
 #define RC3_ERR_OPS_NOT_AVAILABLE (-18)  // needs hardware or a service this platform does not offer
 #define RC3_ERR_OPS_NO_UNDO (-20)        // Undo without a kept copy
-#define RC3_ERR_OPS_NO_SELECTION (-207)  // no rubber band, or it lies outside the picture
+#define RC3_ERR_OPS_NO_SELECTION (-207)  // no rubber band, region or sprite to work on
 
 // enumAutoSize
 #define ISIZE_CropImageToControl 0
@@ -133,7 +132,7 @@ CV_API void CV_GetScrollInfo(CV_HANDLE h, int16_t vertical, CV_SCROLLINFO* info)
 // pixel is area's top-left corner and whose rows lie strideBytes apart. Pixels are 32-bit
 // 0xFFRRGGBB (the layout of QImage::Format_RGB32). Places the picture does not cover get the back
 // colour. Honours AutoSize, Zoom, ScrollX/Y, CropX/Y, DisplayMode, Palette, ShowDithered, Antialias
-// and draws the rubber band.
+// and PictureEnabled, and draws the sprite and the rubber band.
 CV_API void CV_Draw(CV_HANDLE h, uint32_t* buffer, int32_t strideBytes, const CV_RECT* area);
 // The client size the control window should have: with ISIZE_ResizeControl the zoomed picture
 // size, otherwise the current client size. The control asks its container for it when it differs.
@@ -142,7 +141,9 @@ CV_API void CV_GetControlRect(CV_HANDLE h, CV_RECT* rect);
 CV_API void CV_WindowToPicture(CV_HANDLE h, int32_t x, int32_t y, double* px, double* py);
 // Window messages the engine handles itself: WM_SIZE (5), WM_HSCROLL (0x114), WM_VSCROLL (0x115)
 // with the classic scroll codes (0 line up, 1 line down, 2 page up, 3 page down, 4/5 thumb to
-// HIWORD(wParam), 6 top, 7 bottom). Returns 0 when consumed, -1 otherwise.
+// HIWORD(wParam), 6 top, 7 bottom). Returns 0 when consumed, -1 otherwise. The mouse messages
+// (0x200..0x20D, signed 16-bit x and y in lParam) are not consumed; the engine notes the picture
+// pixel under the mouse from them (Xpos, Ypos, PixelColor).
 CV_API int32_t CV_WindowMessage(CV_HANDLE h, uintptr_t window, uint32_t message, uintptr_t wParam,
                                 intptr_t lParam);
 
@@ -301,35 +302,35 @@ CV_API void CV_Pinch(CV_HANDLE h, int16_t intensity);  // -100 (bulge) .. 100 (p
   X(IPMosaicB, int16_t)                                                                            \
   X(IPBrightnessI, int16_t)                                                                        \
   X(IPContrastI, int16_t)                                                                          \
-  X(IPCropX, int32_t) X(IPCropY, int32_t) X(IPCropWidth, int32_t) X(IPCropHeight, int32_t) X(      \
-      IPHeight, int16_t) X(IPWidth, int16_t) X(IPRippleI, int16_t) X(IPRippleF, int16_t)           \
-      X(IPRippleD, int16_t) X(IPNoiseI, int16_t) X(IPNoiseF, int16_t) X(IPTwistB, int16_t) X(      \
-          IPTwistR, int16_t) X(IPMBlurI, int16_t) X(IPMBlurX, int16_t) X(IPMBlurY, int16_t)        \
-          X(IPColorFrom, uint32_t) X(IPColorTo, uint32_t) X(IPColorReplace, uint32_t) X(           \
-              IPMatrixI, int16_t) X(IPMatrixD, int16_t) X(IPMatrixV, int16_t) X(IPArea, int16_t)   \
-              X(IPAreaX, int32_t) X(IPAreaY, int32_t) X(IPAreaWidth, int32_t)                      \
-                  X(IPAreaHeight, int32_t) X(IPZoomF, float) X(IPRotateA, double) X(               \
-                      IPPalette, int16_t) X(IPDither, int16_t) X(IPMerge, uint32_t)                \
-                      X(IPMergeStyle, int16_t) X(IPMergeSize, int16_t) X(IPMergePctHi, int16_t)    \
-                          X(IPMergePctLo, int16_t) X(IPTransparent, int16_t) X(                    \
-                              IPTransparentColor, uint32_t) X(IPTileWidth, int16_t)                \
-                              X(IPTileHeight, int16_t) X(IPPerspectiveType, int16_t)               \
-                                  X(IPPerspectivePct, int16_t) X(IPAdjustType, int16_t) X(         \
-                                      IPAdjustRed, int16_t) X(IPAdjustGreen, int16_t)              \
-                                      X(IPAdjustBlue, int16_t) X(IPAdjustHue, int16_t) X(          \
-                                          IPAdjustSat, int16_t) X(IPAdjustLum, int16_t)            \
-                                          X(IPGamma, float) X(IPPosterize, int16_t) X(             \
-                                              IPSolarize, int16_t) X(IPParabolic, int16_t)         \
-                                              X(IPBlendPct, int16_t) X(IPPWarpX1, int32_t) X(      \
-                                                  IPPWarpX2, int32_t) X(IPPWarpX3, int32_t)        \
-                                                  X(IPPWarpX4, int32_t) X(IPPWarpY1, int32_t) X(   \
-                                                      IPPWarpY2, int32_t) X(IPPWarpY3, int32_t)    \
-                                                      X(IPPWarpY4, int32_t) X(IPSwirlD, double)    \
-                                                          X(IPButtonS, int16_t)                    \
-                                                              X(IPButtonW, int16_t) X(IPButtonI,   \
-                                                                                      int16_t)     \
-                                                                  X(IPPinchI, int16_t) X(          \
-                                                                      IPSeparationType, int16_t)   \
+  X(IPCropX, int32_t)                                                                              \
+  X(IPCropY, int32_t) X(IPCropWidth, int32_t) X(IPCropHeight, int32_t) X(IPHeight, int16_t) X(     \
+      IPWidth, int16_t) X(IPRippleI, int16_t) X(IPRippleF, int16_t) X(IPRippleD, int16_t)          \
+      X(IPNoiseI, int16_t) X(IPNoiseF, int16_t) X(IPTwistB, int16_t) X(IPTwistR, int16_t) X(       \
+          IPMBlurI, int16_t) X(IPMBlurX, int16_t) X(IPMBlurY, int16_t) X(IPColorFrom, uint32_t)    \
+          X(IPColorTo, uint32_t) X(IPColorReplace, uint32_t) X(IPMatrixI, int16_t) X(              \
+              IPMatrixD, int16_t) X(IPMatrixV, int16_t) X(IPArea, int16_t) X(IPAreaX, int32_t)     \
+              X(IPAreaY, int32_t) X(IPAreaWidth, int32_t) X(IPAreaHeight, int32_t) X(              \
+                  IPZoomF, float) X(IPRotateA, double) X(IPPalette, int16_t) X(IPDither, int16_t)  \
+                  X(IPMerge, uint32_t) X(IPMergeStyle, int16_t) X(IPMergeSize, int16_t)            \
+                      X(IPMergePctHi, int16_t) X(IPMergePctLo, int16_t) X(                         \
+                          IPTransparent,                                                           \
+                          int16_t) X(IPTransparentColor, uint32_t) X(IPTileWidth, int16_t)         \
+                          X(IPTileHeight, int16_t) X(IPPerspectiveType, int16_t)                   \
+                              X(IPPerspectivePct, int16_t) X(IPAdjustType, int16_t) X(             \
+                                  IPAdjustRed, int16_t) X(IPAdjustGreen, int16_t)                  \
+                                  X(IPAdjustBlue, int16_t) X(IPAdjustHue, int16_t) X(              \
+                                      IPAdjustSat, int16_t) X(IPAdjustLum, int16_t)                \
+                                      X(IPGamma, float) X(IPPosterize, int16_t)                    \
+                                          X(IPSolarize, int16_t) X(IPParabolic, int16_t) X(        \
+                                              IPBlendPct, int16_t) X(IPPWarpX1, int32_t)           \
+                                              X(IPPWarpX2, int32_t) X(IPPWarpX3, int32_t) X(       \
+                                                  IPPWarpX4, int32_t) X(IPPWarpY1, int32_t)        \
+                                                  X(IPPWarpY2, int32_t) X(IPPWarpY3, int32_t) X(   \
+                                                      IPPWarpY4, int32_t) X(IPSwirlD, double)      \
+                                                      X(IPButtonS, int16_t) X(IPButtonW, int16_t)  \
+                                                          X(IPButtonI, int16_t)                    \
+                                                              X(IPPinchI, int16_t)                 \
+                                                                  X(IPSeparationType, int16_t)     \
                                                                       X(IPCropPct, int16_t)        \
                                                                           X(IPBorderX, int32_t) X( \
                                                                               IPBorderY, int32_t)
@@ -432,6 +433,112 @@ CV_API void CV_DrawPolygon(CV_HANDLE h, const int32_t* xy, int32_t count, uint32
 // Text in the engine's built-in 5x7 font (6x8 cells), each font pixel DrawWidth x DrawWidth
 // picture pixels, top-left at (x, y); ANSI text, "\n" starts a new line, the draw mode applies.
 CV_API void CV_DrawText(CV_HANDLE h, int32_t x, int32_t y, const char* text, uint32_t color);
+
+// ---- Regions and sprites (picture coordinates) ----
+// A region is a set of picture pixels, kept clipped to the picture it was made on. RgnCreate's
+// type is a shape plus a combination: the shape (RGN_Rectangle, RGN_Ellipse inscribed in the
+// box, RGN_Polygon) is made from the box (x, y, width, height), and the combination says how it
+// joins the region held so far. RGN_Polygon starts a polygon at (x, y) (width and height are not
+// used); each RgnAddPoint adds a vertex and the region follows the closed polygon at once
+// (pixels whose centres lie inside, even-odd). RgnX/Y/Width/Height are the region's bounding box
+// (all 0 without a region). A region can be empty (width and height 0).
+// With RgnEnabled true, drawing (the Draw* calls) changes only pixels inside the region.
+#define RGN_Rectangle 0
+#define RGN_Ellipse 1
+#define RGN_Polygon 2
+#define RGN_Replace 0x00  // the shape replaces the region
+#define RGN_Or 0x10       // union
+#define RGN_And 0x20      // intersection
+#define RGN_Diff 0x30     // the region less the shape
+#define RGN_Xor 0x40      // pixels in exactly one of them
+CV_API void CV_RgnCreate(CV_HANDLE h, int16_t type, int32_t x, int32_t y, int32_t width,
+                         int32_t height);
+CV_API void CV_RgnAddPoint(CV_HANDLE h, int32_t x, int32_t y);  // 4096 vertices at most
+CV_API void CV_RgnDelete(CV_HANDLE h);
+CV_API int16_t CV_GetRgnEnabled(CV_HANDLE h);
+CV_API void CV_SetRgnEnabled(CV_HANDLE h, int16_t on);
+CV_API int32_t CV_GetRgnX(CV_HANDLE h);
+CV_API int32_t CV_GetRgnY(CV_HANDLE h);
+CV_API int32_t CV_GetRgnWidth(CV_HANDLE h);
+CV_API int32_t CV_GetRgnHeight(CV_HANDLE h);
+// A sprite is a copy of the picture's pixels under the region. It is shown over the picture by
+// CV_Draw at its position (the region's top-left corner at first) without changing the picture;
+// RgnMoveSprite moves its top-left corner to (x, y); RgnPasteSprite writes it into the picture
+// there (a picture operation: undo applies; the sprite stays); RgnDeleteSprite drops it.
+// Without a region (or with an empty one) RgnCreateSprite fails with RC3_ERR_OPS_NO_SELECTION,
+// as do moving and pasting without a sprite. A region or sprite call on an instance without a
+// picture fails with RC3_ERR_OPS_NO_PICTURE.
+CV_API void CV_RgnCreateSprite(CV_HANDLE h);
+CV_API void CV_RgnDeleteSprite(CV_HANDLE h);
+CV_API void CV_RgnMoveSprite(CV_HANDLE h, int32_t x, int32_t y);
+CV_API void CV_RgnPasteSprite(CV_HANDLE h);
+CV_API int32_t CV_GetRgnSpriteX(CV_HANDLE h);
+CV_API int32_t CV_GetRgnSpriteY(CV_HANDLE h);
+
+// ---- Control window state the engine keeps for the control ----
+// BackColor: fills what the picture does not cover, in the window and in rotations. Any OLE
+// colour (0x00BBGGRR) or system colour (0x80000000 | index, index 0..0x18).
+CV_API uint32_t CV_GetBackColor(CV_HANDLE h);
+CV_API void CV_SetBackColor(CV_HANDLE h, uint32_t color);
+// MousePointer: 0..43 the standard pointers, 99 the control's MouseIcon. BorderType: 0 none,
+// 1 inset, 2 raised, 3 flat.
+CV_API int16_t CV_GetMousePointer(CV_HANDLE h);
+CV_API void CV_SetMousePointer(CV_HANDLE h, int16_t pointer);
+CV_API int16_t CV_GetBorderType(CV_HANDLE h);
+CV_API void CV_SetBorderType(CV_HANDLE h, int16_t type);
+// PictureEnabled false: CV_Draw shows only the back colour. Update false: the control does not
+// repaint after each change (Refresh and Paint still do). ShowHourglass true (the default): the
+// control shows the wait cursor while a call runs. Notify true: after a picture is loaded the
+// control fires Notify once NotifyDelay milliseconds (0..600000) have passed. Persistence true
+// (the default): the control's properties are stored with its form. Multitask is kept for the
+// property pages: every call runs to its end before returning.
+CV_API int16_t CV_GetPictureEnabled(CV_HANDLE h);
+CV_API void CV_SetPictureEnabled(CV_HANDLE h, int16_t on);
+CV_API int16_t CV_GetUpdate(CV_HANDLE h);
+CV_API void CV_SetUpdate(CV_HANDLE h, int16_t on);
+CV_API int16_t CV_GetShowHourglass(CV_HANDLE h);
+CV_API void CV_SetShowHourglass(CV_HANDLE h, int16_t on);
+CV_API int16_t CV_GetNotify(CV_HANDLE h);
+CV_API void CV_SetNotify(CV_HANDLE h, int16_t on);
+CV_API int32_t CV_GetNotifyDelay(CV_HANDLE h);
+CV_API void CV_SetNotifyDelay(CV_HANDLE h, int32_t milliseconds);
+CV_API int16_t CV_GetPersistence(CV_HANDLE h);
+CV_API void CV_SetPersistence(CV_HANDLE h, int16_t on);
+CV_API int16_t CV_GetMultitask(CV_HANDLE h);
+CV_API void CV_SetMultitask(CV_HANDLE h, int16_t on);
+// The mouse over the window (from the mouse messages given to CV_WindowMessage): Xpos and Ypos
+// are the picture pixel under it (they may lie outside the picture), PixelColor that pixel's
+// OLE colour, or 0xFFFFFFFF when the pointer is not over the picture.
+CV_API int32_t CV_GetXpos(CV_HANDLE h);
+CV_API int32_t CV_GetYpos(CV_HANDLE h);
+CV_API uint32_t CV_GetPixelColor(CV_HANDLE h);
+// The colour plane the last ColorSeparation extracted (its type argument).
+CV_API int16_t CV_GetIPColorPlane(CV_HANDLE h);
+
+// ---- Printing ----
+// PrinterhDC names the device the control prints on (0 none). PrinterLeft/Top/Width/Height are
+// the rectangle the picture takes on the page, in device pixels; a width or height of 0 fits the
+// picture to the page keeping its proportions. PrinterBanding true: the picture goes to the
+// device in bands of rows, so no full-page copy is made.
+CV_API int32_t CV_GetPrinterhDC(CV_HANDLE h);
+CV_API void CV_SetPrinterhDC(CV_HANDLE h, int32_t device);
+CV_API int32_t CV_GetPrinterLeft(CV_HANDLE h);
+CV_API void CV_SetPrinterLeft(CV_HANDLE h, int32_t v);
+CV_API int32_t CV_GetPrinterTop(CV_HANDLE h);
+CV_API void CV_SetPrinterTop(CV_HANDLE h, int32_t v);
+CV_API int32_t CV_GetPrinterWidth(CV_HANDLE h);
+CV_API void CV_SetPrinterWidth(CV_HANDLE h, int32_t v);
+CV_API int32_t CV_GetPrinterHeight(CV_HANDLE h);
+CV_API void CV_SetPrinterHeight(CV_HANDLE h, int32_t v);
+CV_API int16_t CV_GetPrinterBanding(CV_HANDLE h);
+CV_API void CV_SetPrinterBanding(CV_HANDLE h, int16_t on);
+
+// ---- Clipboard ----
+// The control owns the clipboard; the engine takes a pasted picture as a DIB handle. A handle
+// replaces the picture (the engine takes it over; undo applies as for a processing method);
+// 0 means the clipboard holds no picture: CV_ERR_CLIPBOARD_EMPTY, nothing changed. A handle that
+// holds no usable bitmap: RC3_ERR_OPS_BAD_HANDLE, nothing changed, the handle stays the caller's.
+CV_API void CV_PasteDib(CV_HANDLE h, CV_HDIB dib);
 
 // ---- Members this platform cannot serve: RC3_ERR_OPS_NOT_AVAILABLE, nothing changed ----
 CV_API void CV_TwainSelect(CV_HANDLE h);

@@ -48,6 +48,10 @@ extern "C" const char* CV_ErrorText(int16_t error) {
       return "internal error of the imaging engine";
     case CV_ERR_PASSWORD:
       return "wrong or missing password";
+    case CV_ERR_CLIPBOARD_EMPTY:
+      return "the clipboard holds no picture";
+    case CV_ERR_NO_SELECTION:
+      return "nothing is selected: no rubber band, region or sprite";
     default:
       return "unknown error";
   }

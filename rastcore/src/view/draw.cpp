@@ -8,6 +8,7 @@
 #include "ops/pixel.h"
 #include "ops/state.h"
 #include "rastcore3_ops.h"
+#include "region/region.h"
 
 using namespace rastcore;
 using namespace rastcore::ops;
@@ -205,8 +206,9 @@ inline uint32_t rop(int mode, uint32_t d, uint32_t p, uint32_t mask) {
   return r & mask;
 }
 
-// Combines pen and fill into the picture under the draw mode.
-void apply(Image& img, const Canvas& c, uint32_t penOle, const DrawState& ds) {
+// Combines pen and fill into the picture under the draw mode; with clip, only inside it.
+void apply(Image& img, const Canvas& c, uint32_t penOle, const DrawState& ds,
+           const region::Mask* clip) {
   const Rgbq pen = oleToRgbq(penOle), fill = oleToRgbq(ds.fillColor);
   const bool indexed = img.bpp <= 8;
   const uint32_t penIdx = indexed ? uint32_t(nearestIndex(img.palette, pen)) : 0;
@@ -218,6 +220,7 @@ void apply(Image& img, const Canvas& c, uint32_t penOle, const DrawState& ds) {
     uint8_t* row = img.row(y);
     for (int x = c.x0; x < c.x0 + c.w; ++x) {
       const size_t i = c.at(x, y);
+      if (clip && !clip->contains(x, y)) continue;
       const bool usePen = c.pen[i];
       if (!usePen && !(c.fill[i] && ds.fillStyle != FS_Transparent && hatchOn(ds.fillStyle, x, y)))
         continue;
@@ -253,7 +256,7 @@ void drawShape(CV_HANDLE h, std::vector<Pt> pts, bool closed, bool fillable, uin
     if (c.w == 0 || c.h == 0) return;
     if (fillable && ds.fillStyle != FS_Transparent) fillPolygon(c, pts);
     strokePath(c, pts, closed, ds.width, ds.style);
-    apply(img, c, color, ds);
+    apply(img, c, color, ds, region::drawClip(h));
   });
 }
 
@@ -549,7 +552,7 @@ void CV_DrawText(CV_HANDLE h, int32_t x, int32_t y, const char* text, uint32_t c
         }
       cx += 6 * scale;
     }
-    apply(img, c, color, ds);
+    apply(img, c, color, ds, region::drawClip(h));
   });
 }
 

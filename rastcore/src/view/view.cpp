@@ -10,7 +10,9 @@
 #include "ops/pixel.h"
 #include "ops/state.h"
 #include "rastcore3_ops.h"
+#include "region/region.h"
 #include "view/layout.h"
+#include "view/window_state.h"
 
 using namespace rastcore;
 using namespace rastcore::ops;
@@ -19,6 +21,7 @@ using rastcore::view::Layout;
 namespace {
 
 constexpr uint32_t kWmSize = 0x0005, kWmHScroll = 0x0114, kWmVScroll = 0x0115;
+constexpr uint32_t kWmMouseFirst = 0x0200, kWmMouseLast = 0x020D;
 
 inline uint32_t rgb32(Rgbq c) {
   return 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
@@ -241,13 +244,18 @@ void CV_Draw(CV_HANDLE h, uint32_t* buffer, int32_t strideBytes, const CV_RECT* 
     ViewState& v = st.view;
     const Layout l = view::computeLayout(img, v);
     const bool smooth = v.antialias != AA_None && (l.sx != 1.0 || l.sy != 1.0);
+    const view::WindowState* ws = view::windowStateFor(h);
+    const bool shown = !img.empty() && (!ws || ws->pictureEnabled);
+    // A sprite shows over the picture without being part of it.
+    const region::RegionState* rs = region::stateFor(h);
+    const region::Sprite* sprite = rs && rs->sprite.active ? &rs->sprite : nullptr;
     const double fx = 1 / l.sx, fy = 1 / l.sy;
     for (int y = 0; y < hgt; ++y) {
       uint32_t* row = buffer + size_t(y) * words;
       const int wy = area->top + y;
       for (int x = 0; x < w; ++x) {
         const int wx = area->left + x;
-        if (img.empty() || wx >= l.viewW || wy >= l.viewH) {
+        if (!shown || wx >= l.viewW || wy >= l.viewH) {
           row[x] = bg;
           continue;
         }
@@ -262,10 +270,18 @@ void CV_Draw(CV_HANDLE h, uint32_t* buffer, int32_t strideBytes, const CV_RECT* 
           row[x] = bg;
           continue;
         }
+        if (sprite) {
+          const int32_t sx = int32_t(std::floor(px)) - sprite->x,
+                        sy = int32_t(std::floor(py)) - sprite->y;
+          if (sprite->shape.contains(sx, sy)) {
+            row[x] = rgb32(pixelAt(sprite->pixels, sx, sy));
+            continue;
+          }
+        }
         row[x] = rgb32(sampleAt(img, px, py, fx, fy, smooth));
       }
     }
-    if (!img.empty() && v.displayMode != DM_TrueColor) {
+    if (shown && v.displayMode != DM_TrueColor) {
       try {
         const uint64_t key = st.generation ^ uint64_t(uintptr_t(img.pixels.data())) ^
                              (uint64_t(img.width) << 40) ^ (uint64_t(img.height) << 20) ^
@@ -275,7 +291,7 @@ void CV_Draw(CV_HANDLE h, uint32_t* buffer, int32_t strideBytes, const CV_RECT* 
         // A display that cannot be reduced shows true colour.
       }
     }
-    if (st.band.active && !img.empty()) drawBand(l, st.band, buffer, words, *area, img);
+    if (st.band.active && shown) drawBand(l, st.band, buffer, words, *area, img);
     return 0;
   });
 }
@@ -313,6 +329,18 @@ int32_t CV_WindowMessage(CV_HANDLE h, uintptr_t, uint32_t message, uintptr_t wPa
       st.view.clientH = int32_t((lParam >> 16) & 0xFFFF);
       view::computeLayout(inst.image, st.view);
       return 0;
+    }
+    if (message >= kWmMouseFirst && message <= kWmMouseLast) {
+      // The picture pixel under the mouse, for Xpos, Ypos and PixelColor; the message itself
+      // is left to the control.
+      if (view::WindowState* ws = view::windowStateFor(h)) {
+        double px, py;
+        pictureAt(inst, st, int16_t(lParam & 0xFFFF), int16_t((lParam >> 16) & 0xFFFF), px, py);
+        ws->mouseKnown = true;
+        ws->mouseX = int32_t(std::clamp(std::floor(px), -2e9, 2e9));
+        ws->mouseY = int32_t(std::clamp(std::floor(py), -2e9, 2e9));
+      }
+      return -1;
     }
     if (message == kWmHScroll || message == kWmVScroll) {
       const Layout l = view::computeLayout(inst.image, st.view);
