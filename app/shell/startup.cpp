@@ -168,6 +168,11 @@ void Startup::wait(int milliseconds) {
   loop.exec();
 }
 
+bool Startup::isWindowlessOption(const QString& option) {
+  return option == QStringLiteral("--print-set") || option == QStringLiteral("--add-folder") ||
+         option == QStringLiteral("--scan");
+}
+
 bool Startup::runWindowlessCommand() {
   if (config_.arguments.isEmpty()) return false;
   const QString option = config_.arguments.first();
@@ -181,7 +186,7 @@ bool Startup::runWindowlessCommand() {
 #endif
     return true;
   }
-  if (option == QStringLiteral("--add-folder") || option == QStringLiteral("--scan")) {
+  if (isWindowlessOption(option)) {
 #ifdef GLIMMORA_HAVE_CATALOGUING_CLI
     exitCode_ = cataloguing::runCommandLine(config_.arguments);
 #else

@@ -56,6 +56,8 @@ class Startup {
   static QString lockPathForUser();
   // The program folder as AppState keeps it: trimmed, ending in the separator.
   static QString normaliseFolder(const QString& folder);
+  // --print-set, --add-folder and --scan run without opening a window.
+  static bool isWindowlessOption(const QString& option);
   // 8 or more characters of argument text name a picture-set file.
   static bool isQueryFileCommandLine(const QString& commandLine);
   // The first-run defaults, then the first backup of the catalogue ("budb.bdb").

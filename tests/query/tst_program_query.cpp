@@ -11,51 +11,7 @@
 
 using namespace glim;
 using namespace glim::query;
-
-namespace {
-
-// Three real pictures; the query below (overall rating above 2, theme 4 anywhere, JPG and
-// PNG) matches a.jpg and c.png but not b.jpg (rating) or d.bmp (type).
-struct Picture {
-  const char* name;
-  const char* format;
-  int rating;
-  int theme;
-};
-// b.jpg comes first, so that the whole table would start with a picture the query leaves out.
-const Picture kPictures[] = {
-    {"b.jpg", "JPG", 1, 4}, {"a.jpg", "JPG", 3, 4}, {"c.png", "PNG", 5, 4}, {"d.bmp", "BMP", 5, 4}};
-
-QString fillCatalogue(const glim::test::TestEnv& env) {
-  catalogue::Database db = catalogue::Database::open(env.catalogue());
-  const QString folder = env.folder(QStringLiteral("pictures")) + u'/';
-  for (const Picture& p : kPictures) {
-    const QString path = folder + QLatin1String(p.name);
-    glim::test::writePicture(path, 64, 48, p.format);
-    db.execute(QStringLiteral("INSERT INTO tbl1 (Pathname, Extension, OverallRating, Class2) "
-                              "VALUES (?, ?, ?, ?)"),
-               {path, QString::fromLatin1(p.name).right(3), p.rating, p.theme});
-  }
-  return folder;
-}
-
-QString writeSet(const glim::test::TestEnv& env) {
-  QStringList names;
-  for (int k = 1; k <= kThemeCount; ++k) names << QStringLiteral("Class%1").arg(k);
-  QueryCriteria c = initialCriteria(names, QDate::currentDate());
-  c.ratings[0] = {true, QStringLiteral("2"), 2, RatingOp::MoreThan};
-  setThemesAnyOrder(c, true);
-  selectIncludesTheme(c.includes[0], 3, names);
-  c.fileTypes.fill(false);
-  c.fileTypes[JPG] = c.fileTypes[PNG] = true;
-  QueryRecord r;
-  captureQueryRecord(c, r);
-  const QString file = env.folder(QStringLiteral("my sets")) + QStringLiteral("/good ones.qry");
-  writeQueryFile(file, r);
-  return file;
-}
-
-}  // namespace
+using namespace glim::query::test;
 
 class TestProgramQuery : public QObject {
   Q_OBJECT
@@ -63,8 +19,8 @@ class TestProgramQuery : public QObject {
   void queryFileStartShowsTheFirstMatch() {
     glim::test::TestEnv env;
     const QString program = env.installProgram();
-    const QString folder = fillCatalogue(env);
-    const QString file = writeSet(env);
+    const QString folder = fillCatalogueWithFourPictures(env);
+    const QString file = writeGoodOnesSet(env);
     // Start the set's slide show at once instead of asking; no prompt for a picture password.
     glim::settings::write(glim::settings::kSettings, QStringLiteral("HasRunBefore"),
                           QStringLiteral("Yes"));
@@ -101,8 +57,8 @@ class TestProgramQuery : public QObject {
   void printSetThroughTheProgram() {
     glim::test::TestEnv env;
     const QString program = env.installProgram();
-    const QString folder = fillCatalogue(env);
-    const QString file = writeSet(env);
+    const QString folder = fillCatalogueWithFourPictures(env);
+    const QString file = writeGoodOnesSet(env);
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));

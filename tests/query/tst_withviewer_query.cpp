@@ -17,51 +17,7 @@
 
 using namespace glim;
 using namespace glim::query;
-
-namespace {
-
-// Three real pictures; the query below (overall rating above 2, theme 4 anywhere, JPG and
-// PNG) matches a.jpg and c.png but not b.jpg (rating) or d.bmp (type).
-struct Picture {
-  const char* name;
-  const char* format;
-  int rating;
-  int theme;
-};
-// b.jpg comes first, so that the whole table would start with a picture the query leaves out.
-const Picture kPictures[] = {
-    {"b.jpg", "JPG", 1, 4}, {"a.jpg", "JPG", 3, 4}, {"c.png", "PNG", 5, 4}, {"d.bmp", "BMP", 5, 4}};
-
-QString fillCatalogue(const glim::test::TestEnv& env) {
-  catalogue::Database db = catalogue::Database::open(env.catalogue());
-  const QString folder = env.folder(QStringLiteral("pictures")) + u'/';
-  for (const Picture& p : kPictures) {
-    const QString path = folder + QLatin1String(p.name);
-    glim::test::writePicture(path, 64, 48, p.format);
-    db.execute(QStringLiteral("INSERT INTO tbl1 (Pathname, Extension, OverallRating, Class2) "
-                              "VALUES (?, ?, ?, ?)"),
-               {path, QString::fromLatin1(p.name).right(3), p.rating, p.theme});
-  }
-  return folder;
-}
-
-QString writeSet(const glim::test::TestEnv& env) {
-  QStringList names;
-  for (int k = 1; k <= kThemeCount; ++k) names << QStringLiteral("Class%1").arg(k);
-  QueryCriteria c = initialCriteria(names, QDate::currentDate());
-  c.ratings[0] = {true, QStringLiteral("2"), 2, RatingOp::MoreThan};
-  setThemesAnyOrder(c, true);
-  selectIncludesTheme(c.includes[0], 3, names);
-  c.fileTypes.fill(false);
-  c.fileTypes[JPG] = c.fileTypes[PNG] = true;
-  QueryRecord r;
-  captureQueryRecord(c, r);
-  const QString file = env.folder(QStringLiteral("my sets")) + QStringLiteral("/good ones.qry");
-  writeQueryFile(file, r);
-  return file;
-}
-
-}  // namespace
+using namespace glim::query::test;
 
 class TestWithViewerQuery : public QObject {
   Q_OBJECT
@@ -70,11 +26,11 @@ class TestWithViewerQuery : public QObject {
     glim::test::TestEnv env;
     ScriptedDialogs dialogs;
     dialogs.answer(MsgResult::No);  // "Would you like to start a slide show?"
-    const QString folder = fillCatalogue(env);
+    const QString folder = fillCatalogueWithFourPictures(env);
     AppState& state = appState();
     state.QueryFileStart = true;
     state.SlideShowOnOpen = true;
-    state.CommandLine = writeSet(env);
+    state.CommandLine = writeGoodOnesSet(env);
     state.DatabasePath = env.catalogue();
 
     startFromQueryFile();

@@ -19,10 +19,16 @@ struct Run {
 
 // Runs the program to its end: with GLIMMORA_QUIT_WHEN_SHOWN it quits once its main window
 // has been shown.
-Run runProgram(const QString& program, const QStringList& arguments = {}) {
+// Without a display nothing names a platform: neither QT_QPA_PLATFORM nor a display server.
+Run runProgram(const QString& program, const QStringList& arguments = {}, bool withDisplay = true) {
   QProcess process;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  if (withDisplay) {
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  } else {
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+      env.remove(QString::fromLatin1(name));
+  }
   env.insert(QStringLiteral("GLIMMORA_QUIT_WHEN_SHOWN"), QStringLiteral("1"));
   process.setProcessEnvironment(env);
   process.start(program, arguments);
@@ -41,6 +47,7 @@ class tst_Program : public QObject {
  private slots:
   void firstRunOfTheRealProgram();
   void secondCopyIsRefused();
+  void windowlessCommandNeedsNoDisplay();
 };
 
 void tst_Program::firstRunOfTheRealProgram() {
@@ -83,6 +90,16 @@ void tst_Program::secondCopyIsRefused() {
   QCOMPARE(run.exitCode, 1);
   QVERIFY(run.errors.contains("Only one copy of Glimmora can run at a time."));
   QVERIFY(!settings::contains(settings::kApp, settings::kSettings, keys::kHasRunBefore));
+}
+
+void tst_Program::windowlessCommandNeedsNoDisplay() {
+  test::TestEnv env;
+  const QString program = env.installProgram();
+  const QString folder = env.folder(QStringLiteral("pictures"));
+  QVERIFY(test::writePicture(folder + QStringLiteral("/one.jpg"), 40, 30));
+  const Run run = runProgram(program, {QStringLiteral("--scan"), folder}, false);
+  QVERIFY2(run.exitCode == 0, run.errors.constData());
+  QCOMPARE(test::tbl1Count(env.catalogue()), 1);
 }
 
 QTEST_MAIN(tst_Program)
