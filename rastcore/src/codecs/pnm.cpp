@@ -1,4 +1,10 @@
 // Portable bitmaps: PBM (P1, P4), PGM (P2, P5) and PPM (P3, P6), plain and raw, any maxval.
+// Raw files of up to 8 bits a sample are read from an open file straight into the picture's
+// rows and written in blocks of rows, so a large picture is never held twice.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -30,59 +36,134 @@ int64_t readNumber(ByteReader& in) {
   return value;
 }
 
+// The same over an open file; the character after the number stays unread.
+int64_t readNumber(FILE* f) {
+  int c;
+  while ((c = std::getc(f)) != EOF) {
+    if (c == '#') {
+      while ((c = std::getc(f)) != EOF && c != '\n') {
+      }
+    } else if (!std::isspace(c)) {
+      break;
+    }
+  }
+  int64_t value = -1;
+  while (c != EOF && std::isdigit(c)) {
+    value = (value < 0 ? 0 : value) * 10 + (c - '0');
+    if (value > 0xFFFFFFF) return -1;
+    c = std::getc(f);
+  }
+  if (c != EOF) std::ungetc(c, f);
+  return value;
+}
+
 uint8_t scaled(int64_t v, int64_t maxval) {
   return uint8_t(v >= maxval ? 255 : v * 255 / maxval);
 }
 
-}  // namespace
+struct Header {
+  int kind = 0;  // 1 to 6, as in the magic number
+  int64_t width = -1, height = -1, maxval = -1;
+  bool bitmap() const { return kind == 1 || kind == 4; }
+  bool grey() const { return kind == 2 || kind == 5; }
+  bool plain() const { return kind <= 3; }
+  int channels() const { return bitmap() || grey() ? 1 : 3; }
+  int sampleBytes() const { return maxval > 255 ? 2 : 1; }
+  size_t rowBytes() const {
+    return bitmap() ? size_t((width + 7) / 8) : size_t(width) * size_t(channels() * sampleBytes());
+  }
+};
 
-bool sniffPnm(const uint8_t* d, size_t n) {
-  return n >= 3 && d[0] == 'P' && d[1] >= '1' && d[1] <= '6' && std::isspace(d[2]);
+// Checks the numbers of a header and sets the format and stored depth; 0 when a picture of
+// that size may be allocated. `more` tells whether bytes followed the numbers.
+int16_t checkHeader(const Header& h, bool more, Decoded& out) {
+  out.format = h.bitmap() ? FT_PBM : h.grey() ? FT_PGM : FT_PPM;
+  if (h.width < 0 || h.height < 0 || h.maxval < 0) return more ? CV_ERR_DAMAGED : CV_ERR_TRUNCATED;
+  if (h.maxval == 0 || h.maxval > 65535) return CV_ERR_DAMAGED;
+  if (!sizeAllowed(h.width, h.height))
+    return h.width && h.height ? CV_ERR_TOO_LARGE : CV_ERR_DAMAGED;
+  out.fileBpp = int16_t(h.bitmap() ? 1 : h.channels() * 8 * h.sampleBytes());
+  return CV_OK;
 }
 
-int16_t decodePnm(const LoadRequest& request, Decoded& out) {
-  ByteReader in(request.data, request.size);
-  in.skip(1);
-  const int kind = in.u8() - '0';
-  const bool bitmap = kind == 1 || kind == 4, grey = kind == 2 || kind == 5;
-  const bool plain = kind <= 3;
-  out.format = bitmap ? FT_PBM : grey ? FT_PGM : FT_PPM;
-  const int64_t width = readNumber(in), height = readNumber(in);
-  const int64_t maxval = bitmap ? 1 : readNumber(in);
-  if (width < 0 || height < 0 || maxval < 0) return in.left() ? CV_ERR_DAMAGED : CV_ERR_TRUNCATED;
-  if (maxval == 0 || maxval > 65535) return CV_ERR_DAMAGED;
-  if (!sizeAllowed(width, height)) return width && height ? CV_ERR_TOO_LARGE : CV_ERR_DAMAGED;
-  if (!plain) in.skip(1);  // the single white-space character before raw samples
-  const int channels = bitmap || grey ? 1 : 3;
-  const int sampleBytes = maxval > 255 ? 2 : 1;
-  out.fileBpp = int16_t(bitmap ? 1 : channels * 8 * sampleBytes);
-  // Raw data must be all there before the picture is allocated.
-  if (!plain) {
-    const size_t rowBytes =
-        bitmap ? size_t((width + 7) / 8) : size_t(width) * size_t(channels * sampleBytes);
-    const auto need = checkedMul(rowBytes, size_t(height));
-    if (!need || *need > in.left()) return CV_ERR_TRUNCATED;
-  } else if (in.left() < size_t(height)) {
-    return CV_ERR_TRUNCATED;
-  }
-  int16_t rc = allocImage(out.image, width, height, bitmap ? 1 : grey ? 8 : 24);
+int16_t allocFor(const Header& h, Image& img) {
+  const int16_t rc = allocImage(img, h.width, h.height, h.bitmap() ? 1 : h.grey() ? 8 : 24);
   if (rc != CV_OK) return rc;
-  Image& img = out.image;
-  if (bitmap) {
+  if (h.bitmap()) {
     img.palette[0] = Rgbq{255, 255, 255, 0};  // 0 is white, 1 is black
     img.palette[1] = Rgbq{0, 0, 0, 0};
-  } else if (grey) {
+  } else if (h.grey()) {
     setGreyPalette(img);
   }
+  return CV_OK;
+}
+
+// Sample values of at most 8 bits scaled to 0-255 (values above maxval count as maxval).
+std::array<uint8_t, 256> scaleTable(int64_t maxval) {
+  std::array<uint8_t, 256> t{};
+  for (int v = 0; v < 256; ++v) t[size_t(v)] = scaled(v, maxval);
+  return t;
+}
+
+// Turns `rows` raw rows of 8-bit samples, already in place at the start of each picture row,
+// into the picture's layout: R, G, B to B, G, R, and samples scaled when maxval is not 255.
+void finishRawRows(Image& img, int y0, int rows, const Header& h, const uint8_t* table) {
+  if (h.bitmap()) return;
+  const bool identity = h.maxval == 255;
+  for (int y = y0; y < y0 + rows; ++y) {
+    uint8_t* p = img.row(y);
+    if (h.grey()) {
+      if (!identity)
+        for (int x = 0; x < img.width; ++x) p[x] = table[p[x]];
+    } else if (identity) {
+      for (int x = 0; x < img.width; ++x, p += 3) std::swap(p[0], p[2]);
+    } else {
+      for (int x = 0; x < img.width; ++x, p += 3) {
+        const uint8_t r = table[p[0]];
+        p[1] = table[p[1]];
+        p[0] = table[p[2]];
+        p[2] = r;
+      }
+    }
+  }
+}
+
+// Decodes from bytes in memory (every kind of file).
+int16_t decodeMemory(const LoadRequest& request, Decoded& out) {
+  ByteReader in(request.data, request.size);
+  in.skip(1);
+  Header h;
+  h.kind = in.u8() - '0';
+  h.width = readNumber(in);
+  h.height = readNumber(in);
+  h.maxval = h.bitmap() ? 1 : readNumber(in);
+  int16_t rc = checkHeader(h, in.left() > 0, out);
+  if (rc != CV_OK) return rc;
+  if (!h.plain()) in.skip(1);  // the single white-space character before raw samples
+  // Raw data must be all there before the picture is allocated.
+  if (!h.plain()) {
+    const auto need = checkedMul(h.rowBytes(), size_t(h.height));
+    if (!need || *need > in.left()) return CV_ERR_TRUNCATED;
+  } else if (in.left() < size_t(h.height)) {
+    return CV_ERR_TRUNCATED;
+  }
+  rc = allocFor(h, out.image);
+  if (rc != CV_OK) return rc;
+  Image& img = out.image;
+  const int channels = h.channels();
+  const bool plain = h.plain();
+  const int sampleBytes = h.sampleBytes();
+  const auto table = scaleTable(h.maxval);
   auto sample = [&]() -> int64_t {
     if (plain) return readNumber(in);
     return sampleBytes == 2 ? in.u16be() : in.u8();
   };
   for (int y = 0; y < img.height; ++y) {
     uint8_t* row = img.row(y);
-    if (bitmap && !plain) {
-      std::memcpy(row, in.take(size_t((width + 7) / 8)), size_t((width + 7) / 8));
-    } else if (bitmap) {
+    if (!plain && sampleBytes == 1) {
+      std::memcpy(row, in.take(h.rowBytes()), h.rowBytes());
+      finishRawRows(img, y, 1, h, table.data());
+    } else if (h.bitmap()) {
       for (int x = 0; x < img.width; ++x) {
         while (in.left() && std::isspace(in.data()[in.pos()])) in.skip(1);
         const uint8_t c = in.u8();
@@ -94,13 +175,87 @@ int16_t decodePnm(const LoadRequest& request, Decoded& out) {
         for (int c = 0; c < channels; ++c) {
           const int64_t v = sample();
           if (v < 0) return in.left() ? CV_ERR_DAMAGED : CV_ERR_TRUNCATED;
-          row[channels == 1 ? x : x * 3 + 2 - c] = scaled(v, maxval);
+          row[channels == 1 ? x : x * 3 + 2 - c] = scaled(v, h.maxval);
         }
       }
     }
     if (request.progress) request.progress->rows(y + 1, img.height);
   }
   return CV_OK;
+}
+
+// Decodes from the open file: raw files of at most 8 bits a sample are read in blocks of rows
+// straight into the picture; other kinds are read into memory first.
+int16_t decodeFile(const LoadRequest& request, Decoded& out) {
+  FILE* f = request.file;
+  struct stat st {};
+  if (::fstat(fileno(f), &st) != 0) return CV_ERR_FILE_READ;
+  const size_t fileSize = size_t(st.st_size);
+  Header h;
+  if (std::getc(f) != 'P') return CV_ERR_DAMAGED;
+  h.kind = std::getc(f) - '0';
+  if (h.kind < 1 || h.kind > 6) return CV_ERR_DAMAGED;
+  if (h.plain() || readNumber(f) < 0 || readNumber(f) < 0 || (!h.bitmap() && readNumber(f) > 255)) {
+    // Plain text or 16-bit samples (or a header the memory decoder will judge): whole file.
+    std::vector<uint8_t> bytes(fileSize);
+    std::rewind(f);
+    if (std::fread(bytes.data(), 1, fileSize, f) != fileSize)
+      return std::ferror(f) ? CV_ERR_FILE_READ : CV_ERR_TRUNCATED;
+    LoadRequest memory = request;
+    memory.file = nullptr;
+    memory.data = bytes.data();
+    memory.size = bytes.size();
+    return decodeMemory(memory, out);
+  }
+  std::rewind(f);
+  std::getc(f);
+  std::getc(f);
+  h.width = readNumber(f);
+  h.height = readNumber(f);
+  h.maxval = h.bitmap() ? 1 : readNumber(f);
+  const long headerEnd = std::ftell(f);
+  int16_t rc = checkHeader(h, headerEnd >= 0 && size_t(headerEnd) < fileSize, out);
+  if (rc != CV_OK) return rc;
+  std::getc(f);  // the single white-space character before raw samples
+  const size_t rowBytes = h.rowBytes();
+  const auto need = checkedMul(rowBytes, size_t(h.height));
+  if (!need || size_t(headerEnd) + 1 > fileSize || *need > fileSize - size_t(headerEnd) - 1)
+    return CV_ERR_TRUNCATED;
+  rc = allocFor(h, out.image);
+  if (rc != CV_OK) return rc;
+  Image& img = out.image;
+  const auto table = scaleTable(h.maxval);
+  const size_t stride = img.stride();
+  // About 4 MiB a block: few system calls, and progress still moves.
+  const int block = int(std::clamp<size_t>((size_t(4) << 20) / stride, 1, size_t(img.height)));
+  for (int y = 0; y < img.height; y += block) {
+    const int rows = std::min(block, img.height - y);
+    if (stride == rowBytes) {
+      const size_t n = rowBytes * size_t(rows);
+      if (std::fread(img.row(y), 1, n, f) != n)
+        return std::ferror(f) ? CV_ERR_FILE_READ : CV_ERR_TRUNCATED;
+    } else {
+      for (int j = 0; j < rows; ++j) {
+        uint8_t* row = img.row(y + j);
+        if (std::fread(row, 1, rowBytes, f) != rowBytes)
+          return std::ferror(f) ? CV_ERR_FILE_READ : CV_ERR_TRUNCATED;
+        std::memset(row + rowBytes, 0, stride - rowBytes);
+      }
+    }
+    finishRawRows(img, y, rows, h, table.data());
+    if (request.progress) request.progress->rows(y + rows, img.height);
+  }
+  return CV_OK;
+}
+
+}  // namespace
+
+bool sniffPnm(const uint8_t* d, size_t n) {
+  return n >= 3 && d[0] == 'P' && d[1] >= '1' && d[1] <= '6' && std::isspace(d[2]);
+}
+
+int16_t decodePnm(const LoadRequest& request, Decoded& out) {
+  return request.file ? decodeFile(request, out) : decodeMemory(request, out);
 }
 
 namespace {
@@ -114,76 +269,113 @@ int brightnessOf(const Image& img, const uint8_t* row, int x) {
   return (p[2] * 299 + p[1] * 587 + p[0] * 114) / 1000;
 }
 
-void writeHeader(std::string& text, char kind, const Image& img, bool withMax) {
-  text = std::string("P") + kind + "\n" + std::to_string(img.width) + " " +
-         std::to_string(img.height) + "\n";
+std::string header(char kind, const Image& img, bool withMax) {
+  std::string text = std::string("P") + kind + "\n" + std::to_string(img.width) + " " +
+                     std::to_string(img.height) + "\n";
   if (withMax) text += "255\n";
+  return text;
+}
+
+// One row as R, G, B bytes (alpha dropped, indexed pixels through the palette).
+void rgbRow(const Image& img, const uint8_t* row, uint8_t* d) {
+  const int w = img.width;
+  if (img.bpp == 24) {
+    for (int x = 0; x < w; ++x, row += 3, d += 3) {
+      d[0] = row[2];
+      d[1] = row[1];
+      d[2] = row[0];
+    }
+  } else if (img.bpp == 32) {
+    for (int x = 0; x < w; ++x, row += 4, d += 3) {
+      d[0] = row[2];
+      d[1] = row[1];
+      d[2] = row[0];
+    }
+  } else {
+    for (int x = 0; x < w; ++x, d += 3) {
+      const Rgbq& c = img.palette[size_t(indexAt(row, x, img.bpp)) % img.palette.size()];
+      d[0] = c.r;
+      d[1] = c.g;
+      d[2] = c.b;
+    }
+  }
 }
 
 }  // namespace
 
-int16_t encodePnm(const EncodeRequest& request, std::vector<uint8_t>& out) {
+int16_t encodePnmTo(const EncodeRequest& request, const ByteSink& sink) {
   const SaveOptions& o = *request.options;
-  const Image& src = *request.image;
+  const Image& img = *request.image;
+  if (img.empty() || (img.bpp <= 8 && img.palette.empty())) return CV_ERR_NO_IMAGE;
   int16_t format = request.format;
   if (format == FT_PPM && request.options->fileType == FT_DEFAULT) {
     // ".pnm" and ".ppm" keep the picture's kind when it is black and white or grey.
-    if (src.bpp == 1 && paletteIsGrey(src)) format = FT_PBM;
+    if (img.bpp == 1 && paletteIsGrey(img)) format = FT_PBM;
   }
   const bool ascii = (format == FT_PBM   ? o.pbmType
                       : format == FT_PGM ? o.pgmType
                                          : o.ppmType) == PNM_Ascii;
-  Image tc;
-  const Image* img = &src;
-  if (format == FT_PPM) {
-    tc = toTrueColor(src, false);
-    if (tc.empty()) return CV_ERR_OUT_OF_MEMORY;
-    img = &tc;
-  }
-  std::string header;
   const char kind = char('0' + (format == FT_PBM ? 1 : format == FT_PGM ? 2 : 3) + (ascii ? 0 : 3));
-  writeHeader(header, kind, *img, format != FT_PBM);
-  out.assign(header.begin(), header.end());
-  ByteWriter w(out);
+  const std::string head = header(kind, img, format != FT_PBM);
+  if (!sink(reinterpret_cast<const uint8_t*>(head.data()), head.size())) return CV_ERR_FILE_WRITE;
+  // Rows are gathered into a block of about 1 MiB before they go to the sink.
+  std::vector<uint8_t> buf;
+  constexpr size_t kBlock = size_t(1) << 20;
+  buf.reserve(kBlock + size_t(img.width) * 3 + 64);
+  auto flush = [&]() {
+    const bool ok = buf.empty() || sink(buf.data(), buf.size());
+    buf.clear();
+    return ok;
+  };
   std::string line;
-  for (int y = 0; y < img->height; ++y) {
-    const uint8_t* row = img->row(y);
-    line.clear();
+  for (int y = 0; y < img.height; ++y) {
+    const uint8_t* row = img.row(y);
     if (format == FT_PBM) {
-      std::vector<uint8_t> packed(size_t((img->width + 7) / 8), 0);
-      for (int x = 0; x < img->width; ++x) {
-        const bool black = brightnessOf(*img, row, x) < 128;
-        if (ascii)
-          line += black ? "1 " : "0 ";
-        else if (black)
-          packed[size_t(x) >> 3] |= uint8_t(0x80 >> (x & 7));
+      if (ascii) {
+        line.clear();
+        for (int x = 0; x < img.width; ++x) line += brightnessOf(img, row, x) < 128 ? "1 " : "0 ";
+        line += '\n';
+        buf.insert(buf.end(), line.begin(), line.end());
+      } else {
+        const size_t at = buf.size();
+        buf.resize(at + size_t((img.width + 7) / 8), 0);
+        for (int x = 0; x < img.width; ++x)
+          if (brightnessOf(img, row, x) < 128)
+            buf[at + (size_t(x) >> 3)] |= uint8_t(0x80 >> (x & 7));
       }
-      if (!ascii) w.bytes(packed.data(), packed.size());
     } else if (format == FT_PGM) {
-      for (int x = 0; x < img->width; ++x) {
-        const int v = brightnessOf(*img, row, x);
-        if (ascii)
-          line += std::to_string(v) + ' ';
-        else
-          w.u8(uint32_t(v));
+      if (ascii) {
+        line.clear();
+        for (int x = 0; x < img.width; ++x) line += std::to_string(brightnessOf(img, row, x)) + ' ';
+        line += '\n';
+        buf.insert(buf.end(), line.begin(), line.end());
+      } else {
+        for (int x = 0; x < img.width; ++x) buf.push_back(uint8_t(brightnessOf(img, row, x)));
       }
     } else {
-      for (int x = 0; x < img->width; ++x) {
-        const uint8_t* p = row + x * 3;
-        if (ascii)
-          line +=
-              std::to_string(p[2]) + ' ' + std::to_string(p[1]) + ' ' + std::to_string(p[0]) + ' ';
-        else
-          w.u8(p[2]), w.u8(p[1]), w.u8(p[0]);
+      const size_t at = buf.size();
+      buf.resize(at + size_t(img.width) * 3);
+      rgbRow(img, row, buf.data() + at);
+      if (ascii) {
+        line.clear();
+        for (size_t i = at; i < buf.size(); ++i) line += std::to_string(buf[i]) + ' ';
+        line += '\n';
+        buf.resize(at);
+        buf.insert(buf.end(), line.begin(), line.end());
       }
     }
-    if (ascii) {
-      line += '\n';
-      w.bytes(line.data(), line.size());
-    }
-    if (request.progress) request.progress->rows(y + 1, img->height);
+    if (buf.size() >= kBlock && !flush()) return CV_ERR_FILE_WRITE;
+    if (request.progress) request.progress->rows(y + 1, img.height);
   }
-  return CV_OK;
+  return flush() ? CV_OK : CV_ERR_FILE_WRITE;
+}
+
+int16_t encodePnm(const EncodeRequest& request, std::vector<uint8_t>& out) {
+  out.clear();
+  return encodePnmTo(request, [&out](const uint8_t* p, size_t n) {
+    out.insert(out.end(), p, p + n);
+    return true;
+  });
 }
 
 }  // namespace rastcore

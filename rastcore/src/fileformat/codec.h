@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,12 @@ RASTCORE_CODEC(Pnm)
 RASTCORE_CODEC(Wmf)
 RASTCORE_CODEC(Epic)
 #undef RASTCORE_CODEC
+
+// Takes encoded bytes as they are made; false when they cannot be stored.
+using ByteSink = std::function<bool(const uint8_t* data, size_t size)>;
+// PNM encoding in blocks of rows to a sink (encodePnm collects them), so a large picture is
+// written without a whole encoded copy in memory.
+int16_t encodePnmTo(const EncodeRequest& request, const ByteSink& sink);
 
 // JPEG quality 1-100 from an engine quality factor 1-255.
 int jpegQualityFromFactor(int factor);

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <new>
 
@@ -143,7 +144,13 @@ int16_t countPages(const std::string& path, int16_t& pages) {
   return countTiffPages(bytes.data(), bytes.size(), pages);
 }
 
-int16_t writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+namespace {
+
+// Writes a file atomically: produce() gives the content through a sink that writes to a
+// temporary file beside the target, which is synced and renamed into place only when all of
+// it was written; on any failure the target stays as it was.
+int16_t writeAtomically(const std::string& path,
+                        const std::function<int16_t(const ByteSink&)>& produce) {
   const size_t slash = path.find_last_of('/');
   const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -161,28 +168,35 @@ int16_t writeFileAtomically(const std::string& path, const std::vector<uint8_t>&
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  size_t done = 0;
-  bool ok = true;
-  while (ok && done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    ok = n > 0;
-    if (ok) done += size_t(n);
+  const ByteSink sink = [fd](const uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+      const ssize_t n = ::write(fd, data + done, size - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return false;
+      done += size_t(n);
+    }
+    return true;
+  };
+  int16_t rc;
+  try {
+    rc = produce(sink);
+  } catch (const std::bad_alloc&) {
+    rc = CV_ERR_OUT_OF_MEMORY;
   }
-  ok = ok && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  bool ok = rc == CV_OK && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
   ok = (::close(fd) == 0) && ok;
   ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
   if (!ok) {
     ::unlink(temp.c_str());
-    return CV_ERR_FILE_WRITE;
+    return rc != CV_OK ? rc : CV_ERR_FILE_WRITE;
   }
   return CV_OK;
 }
 
-int16_t encodePicture(const Image& image, const SaveOptions& options, Progress* progress,
-                      std::vector<uint8_t>& bytes) {
-  if (image.empty()) return CV_ERR_NO_IMAGE;
-  const Codec* codec = nullptr;
+// The encoder options ask for: the type, else the extension of the file name.
+int16_t chooseEncoder(const SaveOptions& options, const Codec*& codec) {
+  codec = nullptr;
   if (options.fileType == FT_DEFAULT) {
     codec = codecForExtension(lowerExtension(options.fileName));
     if (!codec) return options.fileName.empty() ? CV_ERR_NO_FILENAME : CV_ERR_SAVE_FORMAT;
@@ -192,7 +206,23 @@ int16_t encodePicture(const Image& image, const SaveOptions& options, Progress* 
       return options.fileType == FT_LJP || options.fileType == FT_DCX ? CV_ERR_SAVE_FORMAT
                                                                       : CV_ERR_UNSUPPORTED_OPTION;
   }
-  if (!codec->encode) return CV_ERR_SAVE_FORMAT;
+  return codec->encode ? CV_OK : CV_ERR_SAVE_FORMAT;
+}
+
+}  // namespace
+
+int16_t writeFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes) {
+  return writeAtomically(path, [&bytes](const ByteSink& sink) -> int16_t {
+    return sink(bytes.data(), bytes.size()) ? CV_OK : CV_ERR_FILE_WRITE;
+  });
+}
+
+int16_t encodePicture(const Image& image, const SaveOptions& options, Progress* progress,
+                      std::vector<uint8_t>& bytes) {
+  if (image.empty()) return CV_ERR_NO_IMAGE;
+  const Codec* codec = nullptr;
+  const int16_t chosen = chooseEncoder(options, codec);
+  if (chosen != CV_OK) return chosen;
   std::vector<uint8_t> existing;
   if (codec->format == FT_TIF && options.multiPage && !options.toBuffer) {
     if (FilePtr f{std::fopen(options.fileName.c_str(), "rb")}) {
@@ -215,6 +245,13 @@ int16_t encodePicture(const Image& image, const SaveOptions& options, Progress* 
 int16_t savePicture(const Image& image, const SaveOptions& options, Progress* progress) {
   if (image.empty()) return CV_ERR_NO_IMAGE;
   if (options.fileName.empty()) return CV_ERR_NO_FILENAME;
+  const Codec* codec = nullptr;
+  if (chooseEncoder(options, codec) == CV_OK && codec->encode == encodePnm) {
+    // Portable bitmaps go to the file in blocks of rows as they are encoded.
+    EncodeRequest request{&image, codec->format, &options, nullptr, progress};
+    return writeAtomically(options.fileName,
+                           [&request](const ByteSink& sink) { return encodePnmTo(request, sink); });
+  }
   std::vector<uint8_t> bytes;
   const int16_t rc = encodePicture(image, options, progress, bytes);
   if (rc != CV_OK) return rc;

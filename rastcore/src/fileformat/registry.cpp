@@ -16,9 +16,9 @@ const std::vector<Codec>& codecs() {
       {FT_EPIC, "ePIC", "pic", sniffEpic, decodeEpic, encodeEpic, false},
       {FT_WPG, "WPG", "wpg", sniffWpg, decodeWpg, encodeWpg, false},
       {FT_WMF, "WMF", "wmf", sniffWmf, decodeWmf, encodeWmf, false},
-      {FT_PPM, "PPM", "ppm pnm", sniffPnm, decodePnm, encodePnm, false},
-      {FT_PGM, "PGM", "pgm", sniffPnm, decodePnm, encodePnm, false},
-      {FT_PBM, "PBM", "pbm", sniffPnm, decodePnm, encodePnm, false},
+      {FT_PPM, "PPM", "ppm pnm", sniffPnm, decodePnm, encodePnm, true},
+      {FT_PGM, "PGM", "pgm", sniffPnm, decodePnm, encodePnm, true},
+      {FT_PBM, "PBM", "pbm", sniffPnm, decodePnm, encodePnm, true},
       {FT_PCX, "PCX", "pcx", sniffPcx, decodePcx, encodePcx, false},
       {FT_TGA, "TGA", "tga vda icb vst", nullptr, decodeTga, encodeTga, false},
   };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <mutex>
 
 #include "ops/kernels.h"
 #include "ops/pixel.h"
@@ -43,14 +44,22 @@ std::array<std::array<uint64_t, 256>, 3> histograms(const Image& img) {
     return h;
   }
   const int n = img.bpp / 8;
-  for (int y = 0; y < img.height; ++y) {
-    const uint8_t* p = img.row(y);
-    for (int x = 0; x < img.width; ++x, p += n) {
-      ++h[0][p[0]];
-      ++h[1][p[1]];
-      ++h[2][p[2]];
+  std::mutex merge;
+  parallelRows(img.height, int64_t(img.width) * img.height * n, [&](int y0, int y1) {
+    // Counts of this band in 32 bits (rows * width stays below 2^32 here), added at the end.
+    std::array<std::array<uint32_t, 256>, 3> local{};
+    for (int y = y0; y < y1; ++y) {
+      const uint8_t* p = img.row(y);
+      for (int x = 0; x < img.width; ++x, p += n) {
+        ++local[0][p[0]];
+        ++local[1][p[1]];
+        ++local[2][p[2]];
+      }
     }
-  }
+    std::lock_guard lock(merge);
+    for (size_t c = 0; c < 3; ++c)
+      for (size_t v = 0; v < 256; ++v) h[c][v] += local[c][v];
+  });
   return h;
 }
 

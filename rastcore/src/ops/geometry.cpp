@@ -56,32 +56,41 @@ Image mirrorBytes(const Image& src) {
   return out;
 }
 
-// Quarter turns in 64-pixel tiles, so both the reads and the writes stay in cache. Along a
-// destination row the source moves by a fixed step (a row down or up, or a pixel left).
+// Quarter turns in 64 x 64 tiles: the tile's source pixels are first copied row by row into a
+// small buffer (sequential reads the prefetcher follows), then written out along the
+// destination rows from that buffer, so neither side walks memory a row apart per pixel.
 template <int N>
 void turnBytes(const Image& src, Image& out, int turns) {
   const int sw = src.width, sh = src.height, dw = out.width, dh = out.height;
-  const ptrdiff_t stride = ptrdiff_t(src.stride());
+  if (turns == 2) {  // half turn: each row reversed, the rows in reverse order
+    parallelRows(dh, int64_t(src.stride()) * sh, [&](int y0, int y1) {
+      for (int y = y0; y < y1; ++y) {
+        const uint8_t* s = src.row(sh - 1 - y) + size_t(sw - 1) * N;
+        uint8_t* d = out.row(y);
+        for (int x = 0; x < dw; ++x, d += N, s -= N) put<N>(d, s);
+      }
+    });
+    return;
+  }
   constexpr int kTile = 64;
   parallelRows((dh + kTile - 1) / kTile, int64_t(src.stride()) * sh, [&](int t0, int t1) {
+    std::vector<uint8_t> buf(size_t(kTile) * kTile * N);
     for (int ty = t0 * kTile; ty < std::min(dh, t1 * kTile); ty += kTile) {
+      const int ny = std::min(kTile, dh - ty);
       for (int tx = 0; tx < dw; tx += kTile) {
-        const int xEnd = std::min(dw, tx + kTile);
-        for (int y = ty; y < std::min(dh, ty + kTile); ++y) {
-          uint8_t* d = out.row(y) + size_t(tx) * N;
-          const uint8_t* s;
-          ptrdiff_t step;
-          if (turns == 1) {  // counter-clockwise: dst(x, y) = src(W-1-y, x)
-            s = src.row(tx) + size_t(sw - 1 - y) * N;
-            step = stride;
-          } else if (turns == 3) {  // clockwise: dst(x, y) = src(y, H-1-x)
-            s = src.row(sh - 1 - tx) + size_t(y) * N;
-            step = -stride;
-          } else {  // half turn: dst(x, y) = src(W-1-x, H-1-y)
-            s = src.row(sh - 1 - y) + size_t(sw - 1 - tx) * N;
-            step = -N;
-          }
-          for (int x = tx; x < xEnd; ++x, d += N, s += step) put<N>(d, s);
+        const int nx = std::min(kTile, dw - tx);
+        // buf row i: the ny source pixels that become destination column tx + i.
+        for (int i = 0; i < nx; ++i) {
+          const uint8_t* s = turns == 1 ? src.row(tx + i) + size_t(sw - ty - ny) * N  // ccw
+                                        : src.row(sh - 1 - tx - i) + size_t(ty) * N;  // cw
+          std::memcpy(buf.data() + size_t(i) * kTile * N, s, size_t(ny) * N);
+        }
+        for (int j = 0; j < ny; ++j) {
+          uint8_t* d = out.row(ty + j) + size_t(tx) * N;
+          // Counter-clockwise: dst(x, y) = src(W-1-y, x), the buffer rows read backwards;
+          // clockwise: dst(x, y) = src(y, H-1-x).
+          const uint8_t* b = buf.data() + size_t(turns == 1 ? ny - 1 - j : j) * N;
+          for (int i = 0; i < nx; ++i, d += N, b += size_t(kTile) * N) put<N>(d, b);
         }
       }
     }
@@ -152,8 +161,6 @@ std::vector<Contrib> contributions(int srcLen, int dstLen, double support,
   return out;
 }
 
-// The horizontal pass keeps 6 fractional bits and the filter's overshoot in 16-bit samples,
-// so the vertical pass works on unrounded, unclipped values.
 // The horizontal taps laid out flat with one count for every output pixel (shorter lists padded
 // with zero weights, shifted to stay inside the row), so the inner loop has no indirection.
 struct FlatTaps {
@@ -178,45 +185,54 @@ FlatTaps flatten(const std::vector<Contrib>& cs, int srcLen) {
   return t;
 }
 
-// The horizontal pass keeps 6 fractional bits and the filter's overshoot in 16-bit samples,
-// so the vertical pass works on unrounded, unclipped values.
-template <int N>
-void resampleRows(const Image& src, std::vector<int16_t>& mid, int width, const FlatTaps& taps) {
-  const size_t rowLen = size_t(width) * N;
-  const int count = taps.count;
-  parallelRows(src.height, int64_t(width) * src.height * N * count, [&](int y0, int y1) {
-    for (int y = y0; y < y1; ++y) {
-      const uint8_t* s = src.row(y);
-      int16_t* d = mid.data() + rowLen * size_t(y);
-      const int16_t* w = taps.weights.data();
-      for (int x = 0; x < width; ++x, d += N, w += count) {
-        int32_t acc[N] = {};
-        const uint8_t* p = s + size_t(taps.first[size_t(x)]) * N;
-        for (int k = 0; k < count; ++k, p += N)
-          for (int c = 0; c < N; ++c) acc[c] += w[k] * p[c];
-        for (int c = 0; c < N; ++c) d[c] = int16_t(std::clamp((acc[c] + 128) >> 8, -32768, 32767));
-      }
-    }
-  });
-}
+using Lane4 = int32_t __attribute__((vector_size(16)));
+using Half4 = int16_t __attribute__((vector_size(8)));
 
+// Each output row is made from the source rows its vertical taps name: first those rows are
+// combined into one row of 16-bit samples at the source width (6 fractional bits, overshoot
+// kept, nothing clipped), then that row is filtered horizontally into the output. No
+// intermediate picture is kept, and the vertical pass, which runs over contiguous bytes, does
+// the larger share of the work when shrinking.
 template <int N>
-void resampleColumns(const std::vector<int16_t>& mid, Image& out, const std::vector<Contrib>& cy) {
-  const size_t rowLen = size_t(out.width) * N;
-  parallelRows(out.height, int64_t(rowLen) * out.height * 4, [&](int y0, int y1) {
-    std::vector<int32_t> acc(rowLen);
-    for (int y = y0; y < y1; ++y) {
-      const Contrib& c = cy[size_t(y)];
-      std::fill(acc.begin(), acc.end(), 0);
-      const int16_t* s = mid.data() + rowLen * size_t(c.first);
-      for (int32_t wgt : c.weights) {
-        for (size_t i = 0; i < rowLen; ++i) acc[i] += wgt * s[i];
-        s += rowLen;
+void resampleBand(const Image& src, Image& out, const std::vector<Contrib>& cy, const FlatTaps& cx,
+                  int y0, int y1) {
+  const size_t rowBytes = size_t(src.width) * N;
+  constexpr size_t kChunk = 2048;  // bytes of a row summed at a time, kept in the first-level cache
+  std::vector<int16_t> line(rowBytes + 4, 0);  // the padding lets the last pixel load 4 lanes
+  std::vector<int32_t> acc(kChunk);
+  const int count = cx.count;
+  for (int y = y0; y < y1; ++y) {
+    const Contrib& c = cy[size_t(y)];
+    for (size_t i0 = 0; i0 < rowBytes; i0 += kChunk) {
+      const size_t n = std::min(kChunk, rowBytes - i0);
+      int32_t* a = acc.data();
+      {
+        const uint8_t* sp = src.row(c.first) + i0;
+        const int32_t w = c.weights[0];
+        for (size_t i = 0; i < n; ++i) a[i] = w * sp[i];
       }
-      uint8_t* d = out.row(y);
-      for (size_t i = 0; i < rowLen; ++i) d[i] = clamp8((acc[i] + (1 << 19)) >> 20);
+      for (size_t k = 1; k < c.weights.size(); ++k) {
+        const uint8_t* sp = src.row(c.first + int(k)) + i0;
+        const int32_t w = c.weights[k];
+        for (size_t i = 0; i < n; ++i) a[i] += w * sp[i];
+      }
+      int16_t* l = line.data() + i0;
+      for (size_t i = 0; i < n; ++i) l[i] = int16_t(std::clamp((a[i] + 128) >> 8, -32768, 32767));
     }
-  });
+    uint8_t* d = out.row(y);
+    const int16_t* w = cx.weights.data();
+    for (int x = 0; x < out.width; ++x, d += N, w += count) {
+      const int16_t* p = line.data() + size_t(cx.first[size_t(x)]) * N;
+      Lane4 sum = {1 << 19, 1 << 19, 1 << 19, 1 << 19};
+      for (int k = 0; k < count; ++k, p += N) {
+        Half4 v;
+        std::memcpy(&v, p, sizeof v);
+        sum += __builtin_convertvector(v, Lane4) * int32_t(w[k]);
+      }
+      sum >>= 20;
+      for (int ch = 0; ch < N; ++ch) d[ch] = clamp8(sum[ch]);
+    }
+  }
 }
 
 Image resampleSeparable(const Image& in, int64_t w, int64_t h, double support,
@@ -229,22 +245,17 @@ Image resampleSeparable(const Image& in, int64_t w, int64_t h, double support,
   out.xdpi = in.xdpi;
   out.ydpi = in.ydpi;
   const int n = src.bpp / 8;
-  std::vector<int16_t> mid;
-  if (int64_t(w) * src.height * n * 2 > kMaxBytes) fail(RC3_ERR_OPS_TOO_LARGE);
-  try {
-    mid.resize(size_t(w) * size_t(src.height) * size_t(n));
-  } catch (const std::bad_alloc&) {
-    fail(RC3_ERR_OPS_OUT_OF_MEMORY);
-  }
   const FlatTaps cx = flatten(contributions(src.width, int(w), support, filter), src.width);
   const auto cy = contributions(src.height, int(h), support, filter);
-  if (n == 3) {
-    resampleRows<3>(src, mid, int(w), cx);
-    resampleColumns<3>(mid, out, cy);
-  } else {
-    resampleRows<4>(src, mid, int(w), cx);
-    resampleColumns<4>(mid, out, cy);
-  }
+  int64_t verticalTaps = 0;
+  for (const Contrib& c : cy) verticalTaps += int64_t(c.weights.size());
+  const int64_t work = verticalTaps * src.width * n + int64_t(h) * w * n * cx.count;
+  parallelRows(int(h), work, [&](int y0, int y1) {
+    if (n == 3)
+      resampleBand<3>(src, out, cy, cx, y0, y1);
+    else
+      resampleBand<4>(src, out, cy, cx, y0, y1);
+  });
   return out;
 }
 
@@ -319,30 +330,47 @@ Image rotate(const Image& img, double degrees, Rgbq background) {
   const uint8_t bg[4] = {bq.b, bq.g, bq.r, 255};
   // Source coordinates step by (c, s) along a row, in 16.16 fixed point; inside the picture
   // the four neighbours are read directly with 8-bit weights, near its edges through the
-  // background-aware sampler.
+  // background-aware sampler, and far outside it the pixel is the background. The output is
+  // walked in blocks of kBand rows by kSpan columns, so the source pixels a block reads (a
+  // turned square) stay in the cache while the block's rows pass over them.
   const int64_t stepX = std::llround(double(c) * 65536), stepY = std::llround(double(s) * 65536);
   const uint32_t limX = uint32_t(src.width - 1), limY = uint32_t(src.height - 1);
+  const int64_t sw = src.width, sh = src.height;
   const size_t stride = src.stride();
+  constexpr int kBand = 32, kSpan = 256;
   byPixelSize(src.bpp, [&]<int N>() {
-    parallelRows(out.height, int64_t(out.stride()) * out.height * 4, [&](int y0, int y1) {
-      for (int y = y0; y < y1; ++y) {
-        uint8_t* d = out.row(y);
-        const double v = y + 0.5 - dcy, u0 = 0.5 - dcx;
-        int64_t fx = std::llround((u0 * c - v * s + scx - 0.5) * 65536);
-        int64_t fy = std::llround((u0 * s + v * c + scy - 0.5) * 65536);
-        for (int x = 0; x < out.width; ++x, d += N, fx += stepX, fy += stepY) {
-          const int64_t ix = fx >> 16, iy = fy >> 16;
-          if (uint64_t(ix) < limX && uint64_t(iy) < limY) {
-            const uint32_t ax = uint32_t(fx >> 8) & 255, ay = uint32_t(fy >> 8) & 255;
-            const uint8_t* p = src.pixels.data() + size_t(iy) * stride + size_t(ix) * N;
-            const uint8_t* q = p + stride;
-            for (int k = 0; k < N; ++k) {
-              const uint32_t top = p[k] * (256 - ax) + p[k + N] * ax;
-              const uint32_t bottom = q[k] * (256 - ax) + q[k + N] * ax;
-              d[k] = uint8_t((top * (256 - ay) + bottom * ay + 32768) >> 16);
+    const int bands = (out.height + kBand - 1) / kBand;
+    parallelRows(bands, int64_t(out.stride()) * out.height * 4, [&](int b0, int b1) {
+      int64_t rowX[kBand], rowY[kBand];
+      for (int band = b0; band < b1; ++band) {
+        const int y0 = band * kBand, rows = std::min(kBand, out.height - y0);
+        for (int j = 0; j < rows; ++j) {
+          const double v = y0 + j + 0.5 - dcy, u0 = 0.5 - dcx;
+          rowX[j] = std::llround((u0 * c - v * s + scx - 0.5) * 65536);
+          rowY[j] = std::llround((u0 * s + v * c + scy - 0.5) * 65536);
+        }
+        for (int x0 = 0; x0 < out.width; x0 += kSpan) {
+          const int x1 = std::min(out.width, x0 + kSpan);
+          for (int j = 0; j < rows; ++j) {
+            uint8_t* d = out.row(y0 + j) + size_t(x0) * N;
+            int64_t fx = rowX[j] + x0 * stepX, fy = rowY[j] + x0 * stepY;
+            for (int x = x0; x < x1; ++x, d += N, fx += stepX, fy += stepY) {
+              const int64_t ix = fx >> 16, iy = fy >> 16;
+              if (uint64_t(ix) < limX && uint64_t(iy) < limY) {
+                const uint32_t ax = uint32_t(fx >> 8) & 255, ay = uint32_t(fy >> 8) & 255;
+                const uint8_t* p = src.pixels.data() + size_t(iy) * stride + size_t(ix) * N;
+                const uint8_t* q = p + stride;
+                for (int k = 0; k < N; ++k) {
+                  const uint32_t top = p[k] * (256 - ax) + p[k + N] * ax;
+                  const uint32_t bottom = q[k] * (256 - ax) + q[k + N] * ax;
+                  d[k] = uint8_t((top * (256 - ay) + bottom * ay + 32768) >> 16);
+                }
+              } else if (ix < -1 || iy < -1 || ix >= sw || iy >= sh) {
+                put<N>(d, bg);  // all four neighbours outside
+              } else {
+                sampleBilinear<N>(src, float(fx) / 65536.f, float(fy) / 65536.f, bg, d);
+              }
             }
-          } else {
-            sampleBilinear<N>(src, float(fx) / 65536.f, float(fy) / 65536.f, bg, d);
           }
         }
       }
