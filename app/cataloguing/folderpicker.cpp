@@ -28,6 +28,11 @@ FolderPicker::FolderPicker(QWidget* parent) : QWidget(parent) {
   layout->addWidget(Drive1_);
   layout->addWidget(Dir1_, 1);
   connect(Drive1_, &QComboBox::activated, this, &FolderPicker::Drive1_Change);
+  // Folders are read in the background: as each one above the chosen folder arrives, the rows
+  // move, so the chosen folder is brought back into view.
+  connect(model_, &QFileSystemModel::directoryLoaded, this, [this](const QString& loaded) {
+    if (path_.startsWith(withSeparator(loaded))) revealChosenFolder();
+  });
   connect(Dir1_, &QTreeView::clicked, this, &FolderPicker::folderActivated);
   connect(Dir1_, &QTreeView::activated, this, &FolderPicker::folderActivated);
   // Moving through the list with the keyboard chooses folders too.
@@ -53,11 +58,18 @@ void FolderPicker::setPath(const QString& folder) {
   path_ = withSeparator(existing);
   const QString volume = volumeOf(existing);
   if (!volume.isEmpty()) Drive1_->setCurrentText(volume);
-  const QModelIndex index = model_->index(existing);
-  Dir1_->setCurrentIndex(index);
-  Dir1_->scrollTo(index);
-  Dir1_->expand(index);
+  Dir1_->setCurrentIndex(model_->index(existing));
+  revealChosenFolder();
   emit Dir1_Change(path_);
+}
+
+void FolderPicker::revealChosenFolder() {
+  const QModelIndex index = Dir1_->currentIndex();
+  if (!index.isValid()) return;
+  for (QModelIndex above = index.parent(); above.isValid(); above = above.parent())
+    Dir1_->expand(above);
+  Dir1_->expand(index);
+  Dir1_->scrollTo(index, QAbstractItemView::PositionAtCenter);
 }
 
 // A drive change moves the folder list to the top of that volume.

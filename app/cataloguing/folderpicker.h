@@ -33,6 +33,8 @@ class FolderPicker : public QWidget {
   void Drive1_Change(int index);
   void folderActivated(const QModelIndex& index);
   QString volumeOf(const QString& folder) const;
+  // Opens the branches above the chosen folder and scrolls it into view.
+  void revealChosenFolder();
 
   QComboBox* Drive1_;
   QTreeView* Dir1_;

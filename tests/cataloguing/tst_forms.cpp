@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeView>
 
 #include "catalogue/database.h"
 #include "cataloguing/folderpicker.h"
@@ -209,6 +210,28 @@ class TestForms : public QObject {
     second.folders()->setPath(other);
     second.cmdOK_Click();
     QCOMPARE(second.chosenPath(), other);
+  }
+
+  // A folder deep in a long list is opened up to and scrolled into view, even though the
+  // folders above it are read in the background.
+  void folderPickerShowsTheChosenFolder() {
+    test::TestEnv env;
+    const QString root = env.folder("many");
+    for (int i = 0; i < 80; ++i) QDir(root).mkpath(QStringLiteral("f%1").arg(i, 2, 10, QChar('0')));
+    const QString deep = root + QStringLiteral("/f77/inner/deepest");
+    QVERIFY(QDir().mkpath(deep));
+    cataloguing::FolderPicker picker;
+    picker.resize(300, 240);
+    picker.setPath(deep);  // as the dialogs do, before they are shown
+    picker.show();
+    QCOMPARE(picker.path(), deep + '/');
+    QTreeView* tree = picker.Dir1();
+    auto shown = [tree] {
+      const QRect row = tree->visualRect(tree->currentIndex());
+      return row.isValid() && tree->viewport()->rect().contains(row.center());
+    };
+    QTRY_VERIFY(shown());
+    QCOMPARE(tree->model()->data(tree->currentIndex()).toString(), QStringLiteral("deepest"));
   }
 
   void doneStoresNamesAndOffersAdding() {
