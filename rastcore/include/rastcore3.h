@@ -207,7 +207,8 @@ CV_API int16_t CV_GetSaveMultiPage(CV_HANDLE handle);
 
 /* JPEG and ePIC. The factors are quality values 1-255 (higher is better, 255 is the best):
    ChromFactor for the colour channels, LumFactor for brightness; LumFactor 0 (the default)
-   follows ChromFactor. ChromFactor defaults to 191 (libjpeg quality 75). */
+   follows ChromFactor. 1-30 map evenly onto libjpeg qualities 1-75 and 30-255 onto 75-100;
+   ChromFactor defaults to 30 (libjpeg quality 75). */
 CV_API void CV_SetSaveJPGChromFactor(CV_HANDLE handle, int16_t factor);
 CV_API int16_t CV_GetSaveJPGChromFactor(CV_HANDLE handle);
 CV_API void CV_SetSaveJPGLumFactor(CV_HANDLE handle, int16_t factor);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "fileformat/codec.h"
 #include "formats_helpers.h"
 #include "rastcore3.h"
 
@@ -237,7 +238,17 @@ TEST(SaveOptions, UnsupportedValuesAreRefusedAndKept) {
   CV_SetSaveFileType(h, 11);
   EXPECT_EQ(CV_GetImagError(h), CV_ERR_UNSUPPORTED_OPTION);
   CV_SetSaveJPGChromFactor(h, 0);
-  EXPECT_EQ(CV_GetSaveJPGChromFactor(h), 191);
+  EXPECT_EQ(CV_GetSaveJPGChromFactor(h), 30);
+}
+
+// The quality scale keeps its ends and its order, and the save dialog's default of 30 is
+// ordinary photographic quality, not a badly spoilt picture.
+TEST(SaveOptions, QualityFactorScale) {
+  EXPECT_EQ(rastcore::jpegQualityFromFactor(1), 1);
+  EXPECT_EQ(rastcore::jpegQualityFromFactor(30), 75);
+  EXPECT_EQ(rastcore::jpegQualityFromFactor(255), 100);
+  for (int f = 2; f <= 255; ++f)
+    EXPECT_GE(rastcore::jpegQualityFromFactor(f), rastcore::jpegQualityFromFactor(f - 1));
 }
 
 TEST(SaveOptions, SaveFileTypeOverridesTheExtension) {

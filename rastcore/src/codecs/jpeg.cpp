@@ -1,5 +1,6 @@
 // JPEG through libjpeg-turbo. libjpeg reports fatal errors by longjmp, so every call into it
 // sits in a small C-style trampoline with no C++ object alive across the setjmp.
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -184,10 +185,14 @@ int16_t writeJpeg(jpeg_compress_struct* cinfo, JpegError* err, WriteJob* job) {
 
 }  // namespace
 
+// The factor scale runs 1-255 and the program's save dialog starts at 30, so 30 is made the
+// ordinary photographic quality (libjpeg's 75): 1-30 climb evenly from 1 to 75 and 30-255
+// from 75 to 100. A straight scaling would turn the dialog's default into quality 12 and
+// visibly spoil every picture saved with it.
 int jpegQualityFromFactor(int factor) {
-  if (factor < 1) factor = 1;
-  if (factor > 255) factor = 255;
-  return (factor * 100 + 127) / 255 < 1 ? 1 : (factor * 100 + 127) / 255;
+  factor = std::clamp(factor, 1, 255);
+  if (factor <= 30) return 1 + ((factor - 1) * 74 + 14) / 29;
+  return 75 + ((factor - 30) * 25 + 112) / 225;
 }
 
 bool sniffJpeg(const uint8_t* d, size_t n) {

@@ -35,7 +35,7 @@ struct SaveOptions {
   std::string fileName;
   int16_t fileType = FT_DEFAULT;
   bool multiPage = false;
-  int16_t jpgChromFactor = 191;  // quality 1-255
+  int16_t jpgChromFactor = 30;   // quality 1-255 (30: libjpeg quality 75)
   int16_t jpgLumFactor = 0;      // 0: follow jpgChromFactor
   bool jpgProgressive = false;
   bool jpgGrayscale = false;
