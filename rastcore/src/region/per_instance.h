@@ -1,5 +1,6 @@
 // State kept per engine instance beside the instance table, keyed by the instance handle.
-// Handles are never reused, so the state of destroyed instances is dropped now and then.
+// Handles are never reused; the state of destroyed instances (which may hold a large sprite) is
+// dropped whenever state is made for a new instance.
 #pragma once
 
 #include <memory>
@@ -20,7 +21,7 @@ class PerInstance {
     auto& slot = states_[h];
     if (!slot) {
       slot = std::make_unique<T>();
-      if (states_.size() % 64 == 0) purge(h);
+      purge(h);
     }
     return slot.get();
   }
