@@ -194,8 +194,9 @@ using Half4 = int16_t __attribute__((vector_size(8)));
 // intermediate picture is kept, and the vertical pass, which runs over contiguous bytes, does
 // the larger share of the work when shrinking.
 template <int N>
-void resampleBand(const Image& src, Image& out, const std::vector<Contrib>& cy, const FlatTaps& cx,
-                  int y0, int y1) {
+[[gnu::always_inline]] inline void resampleBand(const Image& src, Image& out,
+                                                const std::vector<Contrib>& cy, const FlatTaps& cx,
+                                                int y0, int y1) {
   const size_t rowBytes = size_t(src.width) * N;
   constexpr size_t kChunk = 2048;  // bytes of a row summed at a time, kept in the first-level cache
   std::vector<int16_t> line(rowBytes + 4, 0);  // the padding lets the last pixel load 4 lanes
@@ -235,6 +236,17 @@ void resampleBand(const Image& src, Image& out, const std::vector<Contrib>& cy, 
   }
 }
 
+// The bands are compiled twice, for the baseline processor and for one with AVX2 (wider
+// vectors and a native 32-bit multiply), and the loader picks the one the machine runs.
+RC3_VECTOR_CLONES void resampleBand3(const Image& src, Image& out, const std::vector<Contrib>& cy,
+                                     const FlatTaps& cx, int y0, int y1) {
+  resampleBand<3>(src, out, cy, cx, y0, y1);
+}
+RC3_VECTOR_CLONES void resampleBand4(const Image& src, Image& out, const std::vector<Contrib>& cy,
+                                     const FlatTaps& cx, int y0, int y1) {
+  resampleBand<4>(src, out, cy, cx, y0, y1);
+}
+
 Image resampleSeparable(const Image& in, int64_t w, int64_t h, double support,
                         double (*filter)(double)) {
   if (w <= 0 || h <= 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
@@ -252,9 +264,9 @@ Image resampleSeparable(const Image& in, int64_t w, int64_t h, double support,
   const int64_t work = verticalTaps * src.width * n + int64_t(h) * w * n * cx.count;
   parallelRows(int(h), work, [&](int y0, int y1) {
     if (n == 3)
-      resampleBand<3>(src, out, cy, cx, y0, y1);
+      resampleBand3(src, out, cy, cx, y0, y1);
     else
-      resampleBand<4>(src, out, cy, cx, y0, y1);
+      resampleBand4(src, out, cy, cx, y0, y1);
   });
   return out;
 }

@@ -208,6 +208,34 @@ void parallelRows(int count, int64_t work, const std::function<void(int, int)>& 
   for (auto& th : pool) th.join();
 }
 
+namespace {
+
+// One table over every byte of a row (24-bit rows hold only colour samples).
+void tableBytes(uint8_t* __restrict p, size_t n, const uint8_t* __restrict t) {
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) {
+    const uint8_t a = t[p[i]], b = t[p[i + 1]], c = t[p[i + 2]], d = t[p[i + 3]];
+    p[i] = a;
+    p[i + 1] = b;
+    p[i + 2] = c;
+    p[i + 3] = d;
+  }
+  for (; i < n; ++i) p[i] = t[p[i]];
+}
+
+// A table per channel over the pixels of a row, `step` bytes apart (alpha left alone).
+void tablePixels(uint8_t* __restrict p, int w, int step, const uint8_t* __restrict tb,
+                 const uint8_t* __restrict tg, const uint8_t* __restrict tr) {
+  for (int x = 0; x < w; ++x, p += step) {
+    const uint8_t b = tb[p[0]], g = tg[p[1]], r = tr[p[2]];
+    p[0] = b;
+    p[1] = g;
+    p[2] = r;
+  }
+}
+
+}  // namespace
+
 void applyTables(Image& img, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr) {
   if (img.bpp <= 8) {
     for (auto& c : img.palette) {
@@ -223,26 +251,10 @@ void applyTables(Image& img, const uint8_t* tb, const uint8_t* tg, const uint8_t
   const size_t rowBytes = size_t(w) * size_t(bpp);
   parallelRows(img.height, int64_t(rowBytes) * img.height, [&](int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
-      uint8_t* p = img.row(y);
-      if (oneTable && bpp == 3) {
-        // Every byte of a 24-bit row is a colour sample: one flat loop, four at a time.
-        size_t i = 0;
-        for (; i + 4 <= rowBytes; i += 4) {
-          const uint8_t a = tb[p[i]], b = tb[p[i + 1]], c = tb[p[i + 2]], d = tb[p[i + 3]];
-          p[i] = a;
-          p[i + 1] = b;
-          p[i + 2] = c;
-          p[i + 3] = d;
-        }
-        for (; i < rowBytes; ++i) p[i] = tb[p[i]];
-        continue;
-      }
-      for (int x = 0; x < w; ++x, p += bpp) {
-        const uint8_t b = tb[p[0]], g = tg[p[1]], r = tr[p[2]];
-        p[0] = b;
-        p[1] = g;
-        p[2] = r;
-      }
+      if (oneTable && bpp == 3)
+        tableBytes(img.row(y), rowBytes, tb);
+      else
+        tablePixels(img.row(y), w, bpp, tb, tg, tr);
     }
   });
 }

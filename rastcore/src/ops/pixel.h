@@ -8,6 +8,15 @@
 
 #include "image.h"
 
+// Marks a hot kernel to be compiled for the baseline processor and for AVX2 as well, the
+// better one chosen when the library loads (GCC on x86-64 with ifunc support).
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
+    !defined(__SANITIZE_ADDRESS__)
+#define RC3_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define RC3_VECTOR_CLONES
+#endif
+
 namespace rastcore::ops {
 
 // A kernel that cannot finish throws this; the CV_* wrapper turns it into ImagError and leaves
