@@ -403,7 +403,9 @@ HRESULT putUpdate(Control& c, const Member& m, const Variant* args, Variant* r) 
 
 // Copy: the rubber-band selection when there is one, else the whole picture, to the clipboard.
 HRESULT callCopy(Control& c, const Member&, const Variant*, Variant*) {
-  if (!CV_CopyDib || !CV_GetCopyRubberbandDib || !CV_DibFree) return E_NOTIMPL;
+  if (!CV_CopyDib || !CV_GetCopyRubberbandDib || !CV_GetRubberBandW || !CV_GetRubberBandH ||
+      !CV_DibFree)
+    return E_NOTIMPL;
   const Control::BusyCursor busy(c);
   CV_HDIB dib = 0;
   if (CV_GetRubberBandW(c.engine()) > 0 && CV_GetRubberBandH(c.engine()) > 0)
@@ -421,7 +423,7 @@ HRESULT callCopy(Control& c, const Member&, const Variant*, Variant*) {
 // Paste: the clipboard's picture replaces the control's; without one, ImagError says so and
 // the picture stays.
 HRESULT callPaste(Control& c, const Member&, const Variant*, Variant*) {
-  if (!CV_PasteDib || !CV_DibFree) return E_NOTIMPL;
+  if (!CV_PasteDib || !CV_DibFree || !CV_GetImagError) return E_NOTIMPL;
   const Control::BusyCursor busy(c);
   const QImage image = QGuiApplication::clipboard()->image();
   const CV_HDIB dib = dibFromImage(image);

@@ -60,23 +60,25 @@ void fail(CV_HANDLE h, int16_t code) {
   if (Instance* inst = instanceFor(h)) inst->error = code;
 }
 
+void rebuildPolygon(RegionState& st) {
+  st.region = combine(st.before, polygonMask(st.points, st.clipW, st.clipH), st.combine);
+  st.stale = false;
+}
+
 // Runs a region call with its instance and state; memory failures become an error number.
 template <typename F>
 void withRegion(CV_HANDLE h, F fn) {
   Instance* inst = instanceFor(h);
-  RegionState* st = stateFor(h);
+  RegionState* st = g_regions.get(h);
   if (!inst || !st) return;
   try {
+    if (st->stale) rebuildPolygon(*st);
     inst->error = fn(*inst, *st);
   } catch (const std::bad_alloc&) {
     inst->error = RC3_ERR_OPS_OUT_OF_MEMORY;
   } catch (const ops::OpFailure& e) {
     inst->error = e.code;
   }
-}
-
-void rebuildPolygon(RegionState& st, const Image& img) {
-  st.region = combine(st.before, polygonMask(st.points, img.width, img.height), st.combine);
 }
 
 void putPixel(Image& img, int x, int y, Rgbq c) {
@@ -108,7 +110,16 @@ void putPixel(Image& img, int x, int y, Rgbq c) {
 namespace rastcore::region {
 
 RegionState* stateFor(CV_HANDLE h) {
-  return g_regions.get(h);
+  RegionState* st = g_regions.get(h);
+  if (st && st->stale) {
+    try {
+      rebuildPolygon(*st);
+    } catch (const std::bad_alloc&) {
+      // The outline stays as last made; the failure shows at the next region call.
+      st->stale = false;
+    }
+  }
+  return st;
 }
 
 const Mask* drawClip(CV_HANDLE h) {
@@ -234,7 +245,9 @@ void CV_RgnCreate(CV_HANDLE h, int16_t type, int32_t x, int32_t y, int32_t width
       st.combine = how;
       st.points = {x, y};
       st.building = true;
-      rebuildPolygon(st, img);
+      st.clipW = img.width;
+      st.clipH = img.height;
+      rebuildPolygon(st);
     } else {
       const Mask m = shape == RGN_Ellipse
                          ? ellipseMask(x, y, width, height, img.width, img.height)
@@ -250,16 +263,19 @@ void CV_RgnCreate(CV_HANDLE h, int16_t type, int32_t x, int32_t y, int32_t width
 }
 
 void CV_RgnAddPoint(CV_HANDLE h, int32_t x, int32_t y) {
-  withRegion(h, [&](Instance& inst, RegionState& st) -> int16_t {
-    if (!st.building) return RC3_ERR_OPS_NO_SELECTION;
-    if (!coordOk(x) || !coordOk(y) || st.points.size() / 2 >= kMaxVertices)
-      return RC3_ERR_OPS_BAD_ARGUMENT;
-    if (inst.image.empty()) return RC3_ERR_OPS_NO_PICTURE;
-    st.points.push_back(x);
-    st.points.push_back(y);
-    rebuildPolygon(st, inst.image);
-    return 0;
-  });
+  Instance* inst = instanceFor(h);
+  RegionState* st = g_regions.get(h);  // no rebuild: the point only extends the outline
+  if (!inst || !st) return;
+  if (!st->building) {
+    inst->error = RC3_ERR_OPS_NO_SELECTION;
+  } else if (!coordOk(x) || !coordOk(y) || st->points.size() / 2 >= kMaxVertices) {
+    inst->error = RC3_ERR_OPS_BAD_ARGUMENT;
+  } else {
+    st->points.push_back(x);
+    st->points.push_back(y);
+    st->stale = true;
+    inst->error = 0;
+  }
 }
 
 void CV_RgnDelete(CV_HANDLE h) {

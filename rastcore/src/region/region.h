@@ -32,15 +32,19 @@ struct RegionState {
   bool enabled = false;
   bool exists = false;
   Mask region;
-  // A polygon being made: the region before it, how it joins, and its vertices.
+  // A polygon being made: the region before it, how it joins, its vertices and the picture size
+  // it is clipped to. Adding a vertex only marks the region stale; it is made again when read,
+  // so a freehand outline of many points costs one fill, not one per point.
   bool building = false;
+  bool stale = false;
   Mask before;
   int16_t combine = 0;
   std::vector<int32_t> points;  // x0, y0, x1, y1, ...
+  int32_t clipW = 0, clipH = 0;
   Sprite sprite;
 };
 
-// The region state of a live instance; null for an unknown handle.
+// The region state of a live instance, its region up to date; null for an unknown handle.
 RegionState* stateFor(CV_HANDLE h);
 
 // The pixels drawing may change, or null when drawing is not confined (no enabled region).
