@@ -75,7 +75,8 @@ inline uint8_t med3(uint8_t a, uint8_t b, uint8_t c) {
 // pixels repeated. The pointers are restrict-qualified and the values local, so the compiler
 // knows the stores touch nothing else and vectorises the middle loop.
 template <int A, int B>
-void horizontalTaps(const uint8_t* __restrict p, uint16_t* __restrict h, size_t bytes, int n) {
+RC3_VECTOR_CLONES void horizontalTaps(const uint8_t* __restrict p, uint16_t* __restrict h,
+                                      size_t bytes, int n) {
   const size_t nn = std::min(size_t(n), bytes);
   for (size_t i = 0; i < nn; ++i)
     h[i] = uint16_t(A * p[i] + B * p[i] + A * (i + n < bytes ? p[i + n] : p[i]));
@@ -86,9 +87,9 @@ void horizontalTaps(const uint8_t* __restrict p, uint16_t* __restrict h, size_t 
 
 // The vertical taps over three rows of horizontal sums, turned into output bytes.
 template <int A, int B, typename Combine>
-void combineRows(const uint16_t* __restrict a, const uint16_t* __restrict b,
-                 const uint16_t* __restrict c, const uint8_t* __restrict in, uint8_t* __restrict d,
-                 size_t bytes, Combine combine) {
+RC3_VECTOR_CLONES void combineRows(const uint16_t* __restrict a, const uint16_t* __restrict b,
+                                   const uint16_t* __restrict c, const uint8_t* __restrict in,
+                                   uint8_t* __restrict d, size_t bytes, Combine combine) {
   for (size_t i = 0; i < bytes; ++i) d[i] = combine(A * a[i] + B * b[i] + A * c[i], in[i]);
 }
 

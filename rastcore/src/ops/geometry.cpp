@@ -126,6 +126,25 @@ struct Contrib {
   std::vector<int32_t> weights;  // fixed point, sum 1 << 14
 };
 
+// Weights w (summing to sum) from source position first on, in fixed point with an exact sum
+// of 1 << 14, so flat areas stay flat.
+Contrib fixedPoint(int first, const std::vector<double>& w, double sum) {
+  Contrib c;
+  c.first = first;
+  c.weights.resize(w.size());
+  int32_t total = 0;
+  size_t biggest = 0;
+  for (size_t k = 0; k < w.size(); ++k) {
+    c.weights[k] = int32_t(std::lround(w[k] / sum * 16384.0));
+    total += c.weights[k];
+    if (c.weights[k] > c.weights[biggest]) biggest = k;
+  }
+  c.weights[biggest] += 16384 - total;
+  // Trailing zero weights (a span ending on a pixel border) are dropped.
+  while (c.weights.size() > 1 && c.weights.back() == 0) c.weights.pop_back();
+  return c;
+}
+
 std::vector<Contrib> contributions(int srcLen, int dstLen, double support,
                                    double (*filter)(double)) {
   const double scale = double(dstLen) / srcLen;
@@ -146,17 +165,30 @@ std::vector<Contrib> contributions(int srcLen, int dstLen, double support,
       w.assign(w.size(), 0.0);
       w[0] = sum = 1;
     }
-    Contrib& c = out[size_t(i)];
-    c.first = a;
-    c.weights.resize(w.size());
-    int32_t total = 0;
-    size_t biggest = 0;
-    for (size_t k = 0; k < w.size(); ++k) {
-      c.weights[k] = int32_t(std::lround(w[k] / sum * 16384.0));
-      total += c.weights[k];
-      if (c.weights[k] > c.weights[biggest]) biggest = k;
+    out[size_t(i)] = fixedPoint(a, w, sum);
+  }
+  return out;
+}
+
+// Area averaging for shrinking: each output pixel is the mean of the source span it covers,
+// pixels cut by the span's ends counted by the part inside it. Halving takes 2 x 2 blocks.
+std::vector<Contrib> areaContributions(int srcLen, int dstLen) {
+  const double step = double(srcLen) / dstLen;
+  std::vector<Contrib> out(static_cast<size_t>(dstLen));
+  std::vector<double> w;
+  for (int i = 0; i < dstLen; ++i) {
+    const double lo = i * step, hi = std::min(double(srcLen), (i + 1) * step);
+    const int a = std::clamp(int(std::floor(lo)), 0, srcLen - 1);
+    const int b = std::clamp(int(std::ceil(hi)) - 1, a, srcLen - 1);
+    w.assign(size_t(b - a + 1), 0.0);
+    double sum = 0;
+    for (int j = a; j <= b; ++j)
+      sum += w[size_t(j - a)] = std::max(0.0, std::min(hi, j + 1.0) - std::max(lo, double(j)));
+    if (sum <= 0) {
+      w.assign(w.size(), 0.0);
+      w[0] = sum = 1;
     }
-    c.weights[biggest] += 16384 - total;  // exact unit sum keeps flat areas flat
+    out[size_t(i)] = fixedPoint(a, w, sum);
   }
   return out;
 }
@@ -247,8 +279,9 @@ RC3_VECTOR_CLONES void resampleBand4(const Image& src, Image& out, const std::ve
   resampleBand<4>(src, out, cy, cx, y0, y1);
 }
 
+// areaOnShrink: an axis that shrinks is area-averaged instead of filtered.
 Image resampleSeparable(const Image& in, int64_t w, int64_t h, double support,
-                        double (*filter)(double)) {
+                        double (*filter)(double), bool areaOnShrink) {
   if (w <= 0 || h <= 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
   const TrueColour srcHolder(in);
   const Image& src = *srcHolder;
@@ -257,8 +290,12 @@ Image resampleSeparable(const Image& in, int64_t w, int64_t h, double support,
   out.xdpi = in.xdpi;
   out.ydpi = in.ydpi;
   const int n = src.bpp / 8;
-  const FlatTaps cx = flatten(contributions(src.width, int(w), support, filter), src.width);
-  const auto cy = contributions(src.height, int(h), support, filter);
+  auto taps = [&](int srcLen, int dstLen) {
+    return areaOnShrink && dstLen < srcLen ? areaContributions(srcLen, dstLen)
+                                           : contributions(srcLen, dstLen, support, filter);
+  };
+  const FlatTaps cx = flatten(taps(src.width, int(w)), src.width);
+  const auto cy = taps(src.height, int(h));
   int64_t verticalTaps = 0;
   for (const Contrib& c : cy) verticalTaps += int64_t(c.weights.size());
   const int64_t work = verticalTaps * src.width * n + int64_t(h) * w * n * cx.count;
@@ -432,11 +469,11 @@ Image resizeNearest(const Image& img, int64_t w, int64_t h) {
 }
 
 Image resampleBilinear(const Image& img, int64_t w, int64_t h) {
-  return resampleSeparable(img, w, h, 1.0, triangle);
+  return resampleSeparable(img, w, h, 1.0, triangle, true);
 }
 
 Image resampleLanczos(const Image& img, int64_t w, int64_t h) {
-  return resampleSeparable(img, w, h, 3.0, lanczos3);
+  return resampleSeparable(img, w, h, 3.0, lanczos3, false);
 }
 
 Image tile(const Image& img, int64_t w, int64_t h) {

@@ -20,6 +20,7 @@ Image rotate(const Image& img, double degrees, Rgbq background);
 void rotatedSize(int w, int h, double degrees, int64_t& outW, int64_t& outH);
 Image crop(const Image& img, int64_t x, int64_t y, int64_t w, int64_t h);
 Image resizeNearest(const Image& img, int64_t w, int64_t h);
+// Bilinear along an axis that grows, the area average along one that shrinks.
 Image resampleBilinear(const Image& img, int64_t w, int64_t h);
 Image resampleLanczos(const Image& img, int64_t w, int64_t h);
 Image tile(const Image& img, int64_t w, int64_t h);
