@@ -58,6 +58,10 @@ class RastrelPhoto : public PhotoDisplay {
   int iWidth() const override { return control_ ? control_->iWidth() : 0; }
   int iHeight() const override { return control_ ? control_->iHeight() : 0; }
   qint32 hDib() const override { return control_ ? control_->hDib() : 0; }
+  qint32 copyDib() override { return control_ ? control_->copyDib() : 0; }
+  void setHDib(qint32 dib) override {
+    if (control_) control_->setHDib(dib);
+  }
   void setSaveFileName(const QString& path) override {
     if (control_) control_->setSaveFileName(path);
   }

@@ -43,6 +43,10 @@ class PhotoDisplay : public QObject {
   virtual int iHeight() const = 0;
   // The displayed picture's handle, 0 when there is none.
   virtual qint32 hDib() const = 0;
+  // CopyDib: a new handle to a copy of the displayed picture (0 when none is shown), for
+  // another display's setHDib, which takes the handle over and shows that picture.
+  virtual qint32 copyDib() = 0;
+  virtual void setHDib(qint32 dib) = 0;
 
   virtual void setSaveFileName(const QString& path) = 0;
   virtual void saveFile() = 0;

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 #include "shell/base/appstate.h"
 #include "shell/base/dialogs.h"
@@ -47,6 +48,11 @@ int saveChecked(PhotoDisplay& photo, const QString& target) {
   if (error == 0 && !fileops::moveFile(scratch, target, true).isEmpty()) error = -1;
   QFile::remove(scratch);
   photo.setSaveFileName(target);
+  // The display ends showing the file under its own name.
+  if (error == 0) {
+    photo.setFileName(target);
+    error = photo.imagError();
+  }
   return error;
 }
 
@@ -61,6 +67,9 @@ void ProtectionGroup::attach(frmDBScreenTest& viewer) {
   cmdUnencrypt_->setObjectName(QStringLiteral("cmdUnencryptCurrentPic"));
   chkWipeOldImages_ = new QCheckBox(QStringLiteral("Wipe Source Images"), frame);
   chkWipeOldImages_->setObjectName(QStringLiteral("chkWipeOldImages"));
+  chkWipeOldImages_->setChecked(false);
+  chkWipeOldImages_->installEventFilter(this);
+  connect(chkWipeOldImages_, &QCheckBox::toggled, this, [this](bool on) { wipeBoxToggled(on); });
   if (QLayout* layout = frame->layout()) {
     layout->addWidget(cmdEncrypt_);
     layout->addWidget(cmdUnencrypt_);
@@ -99,6 +108,7 @@ void ProtectionGroup::afterMove(frmDBScreenTest&) {
 // The password box takes letters and digits only; hot keys are off while it has the focus
 // (the viewer's own rule).
 bool ProtectionGroup::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == chkWipeOldImages_) return wipeBoxEvent(event);
   if (!viewer_ || watched != viewer_->txtPicPassword()) return false;
   if (event->type() == QEvent::FocusIn) {
     viewer_->txtPicPassword()->selectAll();
@@ -118,6 +128,45 @@ bool ProtectionGroup::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   return false;
+}
+
+bool ProtectionGroup::wipeBoxEvent(QEvent* event) {
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+      wipeArmed_ = true;
+      break;
+    case QEvent::MouseButtonRelease:
+      // The release toggles the box (or not, when the pointer left it); either way the press
+      // has been used up once the release has been handled.
+      QTimer::singleShot(0, this, [this] { wipeArmed_ = false; });
+      break;
+    case QEvent::KeyPress: {
+      const int key = static_cast<QKeyEvent*>(event)->key();
+      if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        // Enter arms the focused box and changes it, as a press of the box would.
+        wipeArmed_ = true;
+        chkWipeOldImages_->toggle();
+        return true;
+      }
+      break;
+    }
+    default:
+      break;
+  }
+  return false;
+}
+
+void ProtectionGroup::wipeBoxToggled(bool on) {
+  if (revertingWipe_) return;
+  if (wipeArmed_) {
+    wipeArmed_ = false;
+    return;
+  }
+  // Space on the focused box also moves to the next picture: that change is not the user's
+  // choice, so it is turned back, and turning it back is not a change of its own.
+  revertingWipe_ = true;
+  chkWipeOldImages_->setChecked(!on);
+  revertingWipe_ = false;
 }
 
 bool ProtectionGroup::askProtectPassword() {
@@ -212,15 +261,16 @@ void ProtectionGroup::cmdUnencryptCurrentPic_Click() {
                       MsgIcon::None, kProgramTitle, viewer_);
     return;
   }
-  // Photo2 reads the picture with the password that opened it, then writes it without one.
-  // The protected file is replaced only once the open copy was written and reads back.
+  // Photo2 takes a copy of the displayed picture and, holding no password, writes it back as
+  // an open PIC file under the same name. The protected file is replaced only once the open
+  // copy was written and reads back, so a failed save leaves it as it was; and when nothing
+  // is displayed (a wrong password leaves the picture blank) there is nothing to write.
   int error = -1;
-  if (scratch) {
-    scratch->setPicPassword(protection::loadingPassword(viewer_->txtPicPassword()->text()));
-    scratch->setFileName(path);
-    error = scratch->imagError();
+  const qint32 copy = scratch && photo->hDib() != 0 ? photo->copyDib() : 0;
+  if (scratch && copy != 0) {
     scratch->setPicPassword(QString());
-    if (error == 0) error = saveChecked(*scratch, path);
+    scratch->setHDib(copy);
+    error = saveChecked(*scratch, path);
     scratch->setFileName(QString());
   }
   if (error != 0) {

@@ -40,12 +40,18 @@ class ProtectionGroup : public QObject, public ViewerExtension {
   bool askProtectPassword();
   void protectFailed(const QString& source, int stage);
   void finishCommand();
+  // The wipe box keeps a new value only when it was armed (a mouse press or Enter on it);
+  // any other change is turned back once.
+  bool wipeBoxEvent(QEvent* event);
+  void wipeBoxToggled(bool on);
 
   QPointer<frmDBScreenTest> viewer_;
   QPushButton* cmdEncrypt_ = nullptr;
   QPushButton* cmdUnencrypt_ = nullptr;
   QCheckBox* chkWipeOldImages_ = nullptr;
   QAction* mnuPromptNewPassword_ = nullptr;
+  bool wipeArmed_ = false;
+  bool revertingWipe_ = false;
 };
 
 }  // namespace glim::viewer

@@ -23,58 +23,6 @@ using namespace glim;
 using namespace glim::test;
 namespace protection = glim::viewer::protection;
 
-namespace {
-
-// QtPhoto that also reads and writes protected pictures, whatever the case of ".pic": a save
-// stores the password it was given, and a load needs the same password.
-class PicPhoto : public QtPhoto {
- public:
-  using QtPhoto::QtPhoto;
-  void setPicPassword(const QString& password) override {
-    password_ = password;
-    QtPhoto::setPicPassword(password);
-  }
-  void setSaveFileName(const QString& path) override {
-    save_ = path;
-    QtPhoto::setSaveFileName(path);
-  }
-  void saveFile() override {
-    pic_ = false;
-    if (!isPic(save_)) return QtPhoto::saveFile();
-    pic_ = true;
-    error_ = (failSaves || !writeProtectedPicture(save_, password_)) ? -13 : 0;
-  }
-  QString fileName() const override {
-    return pic_ && !name_.isEmpty() ? name_ : QtPhoto::fileName();
-  }
-  int imagError() const override { return pic_ ? error_ : QtPhoto::imagError(); }
-  void setFileName(const QString& path) override {
-    pic_ = isPic(path);
-    if (!pic_) return QtPhoto::setFileName(path);
-    name_ = path;
-    const QByteArray bytes = readBytes(path);
-    error_ = bytes.isEmpty() ? -3 : (QString::fromUtf8(bytes.mid(9)) == password_ ? 0 : -22);
-  }
-  bool failSaves = false;
-
- private:
-  static bool isPic(const QString& path) {
-    return path.endsWith(QStringLiteral(".pic"), Qt::CaseInsensitive);
-  }
-  QString password_;
-  QString save_;
-  QString name_;
-  bool pic_ = false;
-  int error_ = 0;
-};
-
-QList<PicPhoto*>& picPhotos() {
-  static QList<PicPhoto*> made;
-  return made;
-}
-
-}  // namespace
-
 class tst_Protection : public QObject {
   Q_OBJECT
 
@@ -91,6 +39,8 @@ class tst_Protection : public QObject {
   void reprotectRewritesInPlace();
   void tenCharacterPasswordOpensWithItsFirstEight();
   void removeProtectionFromCapitalPic();
+  void removeProtectionThatCannotBeWrittenKeepsTheFile();
+  void wipeBoxChangesOnlyWhenArmed();
   void passwordDialogWhenTheBoxIsEmpty();
   void wrongPasswordDuringASlideShowStaysBlank();
   void promptSwitch();
@@ -100,7 +50,14 @@ class tst_Protection : public QObject {
   std::unique_ptr<ScriptedDialogs> dialogs_;
   QString picture(const QString& name);
   frmDBScreenTest* openViewer(const QList<PictureRow>& rows);
-  PicPhoto* photo1() const { return picPhotos().value(0); }
+  QtPhoto* photo1() const { return photos_->value(0); }
+  QList<QtPhoto*>* photos_ = nullptr;
+  // The wipe box is armed: the test clicks it as the user would.
+  static void setWipe(frmDBScreenTest* viewer, bool on) {
+    auto* box = viewer->findChild<QCheckBox*>(QStringLiteral("chkWipeOldImages"));
+    if (box->isChecked() != on) QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, 4));
+    QCOMPARE(box->isChecked(), on);
+  }
   static void click(frmDBScreenTest* viewer, const char* name) {
     viewer->armedButtons().armAndClick(viewer->findChild<QPushButton*>(QLatin1String(name)));
   }
@@ -109,12 +66,7 @@ class tst_Protection : public QObject {
 void tst_Protection::init() {
   env_ = std::make_unique<TestEnv>();
   dialogs_ = std::make_unique<ScriptedDialogs>();
-  picPhotos().clear();
-  viewer::setPhotoFactory([](QWidget* parent, QString*) {
-    auto photo = std::make_unique<PicPhoto>(parent);
-    picPhotos().append(photo.get());
-    return std::unique_ptr<viewer::PhotoDisplay>(std::move(photo));
-  });
+  photos_ = &useQtPhotos();
 }
 
 void tst_Protection::cleanup() {
@@ -183,7 +135,7 @@ void tst_Protection::protectWithAndWithoutWipe() {
   const QString pic = env_->folder(QStringLiteral("pics")) + QStringLiteral("/photo.pic");
   frmDBScreenTest* viewer = openViewer({{a, QStringLiteral("png")}, {b, QStringLiteral("png")}});
   viewer->txtPicPassword()->setText(QStringLiteral("secret"));
-  viewer->findChild<QCheckBox*>(QStringLiteral("chkWipeOldImages"))->setChecked(wipe);
+  setWipe(viewer, wipe);
   click(viewer, "cmdEncryptCurrentPic");
   QCOMPARE(readBytes(pic), QByteArray("PASSWORD:secret"));
   QCOMPARE(QFileInfo::exists(a), !wipe);
@@ -201,7 +153,7 @@ void tst_Protection::failedSaveKeepsTheSource() {
   frmDBScreenTest* viewer = openViewer({{a, QStringLiteral("png")}, {b, QStringLiteral("png")}});
   photo1()->failSaves = true;
   viewer->txtPicPassword()->setText(QStringLiteral("secret"));
-  viewer->findChild<QCheckBox*>(QStringLiteral("chkWipeOldImages"))->setChecked(true);
+  setWipe(viewer, true);
   const QByteArray bytes = readBytes(a);
   click(viewer, "cmdEncryptCurrentPic");
   QCOMPARE(dialogs_->lastText(), QStringLiteral("There was an error encrypting this image!"));
@@ -232,7 +184,7 @@ void tst_Protection::tenCharacterPasswordOpensWithItsFirstEight() {
   const QString pic = env_->folder(QStringLiteral("pics")) + QStringLiteral("/ten.pic");
   frmDBScreenTest* viewer = openViewer({{a, QStringLiteral("png")}, {b, QStringLiteral("png")}});
   viewer->txtPicPassword()->setText(QStringLiteral("abcdefghij"));
-  viewer->findChild<QCheckBox*>(QStringLiteral("chkWipeOldImages"))->setChecked(true);
+  setWipe(viewer, true);
   click(viewer, "cmdEncryptCurrentPic");
   // The whole password went to the protect step.
   QCOMPARE(readBytes(pic), QByteArray("PASSWORD:abcdefghij"));
@@ -260,6 +212,45 @@ void tst_Protection::removeProtectionFromCapitalPic() {
   QCOMPARE(readBytes(pic), QByteArray("PASSWORD:"));  // written without a password
   QVERIFY(viewer->findChild<QPushButton*>(QStringLiteral("cmdEncryptCurrentPic"))->isEnabled());
   QVERIFY(!viewer->findChild<QPushButton*>(QStringLiteral("cmdUnencryptCurrentPic"))->isEnabled());
+}
+
+void tst_Protection::removeProtectionThatCannotBeWrittenKeepsTheFile() {
+  const QString pic = env_->folder(QStringLiteral("pics")) + QStringLiteral("/x.pic");
+  QVERIFY(writeProtectedPicture(pic, QStringLiteral("pw")));
+  const QString b = picture(QStringLiteral("b.png"));
+  appState().PicturePassword = QStringLiteral("pw");
+  frmDBScreenTest* viewer = openViewer({{pic, QStringLiteral("pic")}, {b, QStringLiteral("png")}});
+  QCOMPARE(photo1()->imagError(), 0);
+  photos_->value(1)->failSaves = true;  // Photo2 cannot write
+  click(viewer, "cmdUnencryptCurrentPic");
+  QCOMPARE(dialogs_->lastText(), QStringLiteral("There was an error decrypting this image!"));
+  QCOMPARE(readBytes(pic), QByteArray("PASSWORD:pw"));
+  QCOMPARE(QDir(env_->folder(QStringLiteral("pics"))).entryList(QDir::Files | QDir::Hidden),
+           QStringList({QStringLiteral("b.png"), QStringLiteral("x.pic")}));
+  QVERIFY(viewer->findChild<QPushButton*>(QStringLiteral("cmdUnencryptCurrentPic"))->isEnabled());
+}
+
+void tst_Protection::wipeBoxChangesOnlyWhenArmed() {
+  const QString a = picture(QStringLiteral("a.png"));
+  const QString b = picture(QStringLiteral("b.png"));
+  frmDBScreenTest* viewer = openViewer({{a}, {b}});
+  auto* box = viewer->findChild<QCheckBox*>(QStringLiteral("chkWipeOldImages"));
+  QCOMPARE(box->text(), QStringLiteral("Wipe Source Images"));
+  QVERIFY(!box->isChecked());
+  box->setChecked(true);  // not armed: turned back
+  QVERIFY(!box->isChecked());
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, 4));
+  QVERIFY(box->isChecked());
+  box->setFocus();
+  QTest::keyClick(box, Qt::Key_Space);  // Space is not the user's choice for the box
+  QVERIFY(box->isChecked());
+  QTest::keyClick(box, Qt::Key_Return);
+  QVERIFY(!box->isChecked());
+  // The mouse press was used up: a later change from elsewhere is still turned back.
+  QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(4, 4));
+  QCoreApplication::processEvents();
+  box->setChecked(false);
+  QVERIFY(box->isChecked());
 }
 
 void tst_Protection::passwordDialogWhenTheBoxIsEmpty() {

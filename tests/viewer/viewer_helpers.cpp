@@ -2,12 +2,21 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QImageReader>
 #include <QSet>
 
 #include "catalogue/database.h"
 
 namespace glim::test {
+
+namespace {
+
+bool isPic(const QString& path) {
+  return path.endsWith(QStringLiteral(".pic"), Qt::CaseInsensitive);
+}
+
+}  // namespace
 
 bool writeCatalogue(const QString& catalogue, const QList<PictureRow>& rows) {
   catalogue::Database db = catalogue::Database::open(catalogue);
@@ -71,7 +80,7 @@ void QtPhoto::setFileName(const QString& path) {
     return;
   }
   QFile file(path);
-  if (path.endsWith(QStringLiteral(".pic")) && file.open(QIODevice::ReadOnly)) {
+  if (isPic(path) && file.open(QIODevice::ReadOnly)) {
     const QString wanted = QString::fromUtf8(file.readAll()).mid(9);
     if (password_ != wanted) {
       error_ = -22;
@@ -89,6 +98,34 @@ void QtPhoto::setFileName(const QString& path) {
   }
   fileSize_ = QFileInfo(path).size();
   label_->setPixmap(QPixmap::fromImage(image_));
+}
+
+// Picture handles shared by all displays, as the engine's handles are.
+QHash<qint32, QImage>& handles() {
+  static QHash<qint32, QImage> made;
+  return made;
+}
+
+qint32 QtPhoto::copyDib() {
+  if (image_.isNull()) return 0;
+  static qint32 next = 100;
+  handles().insert(++next, image_);
+  return next;
+}
+
+void QtPhoto::setHDib(qint32 dib) {
+  image_ = handles().take(dib);
+  label_->setPixmap(QPixmap::fromImage(image_));
+}
+
+void QtPhoto::saveFile() {
+  if (failSaves || image_.isNull()) {
+    error_ = -13;
+  } else if (isPic(saveName_)) {
+    error_ = writeProtectedPicture(saveName_, password_) ? 0 : -13;
+  } else {
+    error_ = image_.save(saveName_) ? 0 : -13;
+  }
 }
 
 viewer::PictureMeasures QtPhoto::measures() const {
