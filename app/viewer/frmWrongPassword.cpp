@@ -32,6 +32,9 @@ frmWrongPassword::frmWrongPassword(const QString& pictureName, const QString& cu
   Text1_->setObjectName(QStringLiteral("Text1"));
   txtNewPassword_ = new QLineEdit(this);
   txtNewPassword_->setObjectName(QStringLiteral("txtNewPassword"));
+  // Passwords are not shown on screen, as in the viewer's own password box.
+  Text1_->setEchoMode(QLineEdit::Password);
+  txtNewPassword_->setEchoMode(QLineEdit::Password);
   form->addRow(QStringLiteral("Current Password:"), Text1_);
   form->addRow(QStringLiteral("New Password:"), txtNewPassword_);
   column->addLayout(form);
