@@ -188,11 +188,9 @@ TEST(OpsBlocks, SoftenAndSharpenAcrossThreadBandsMatchTheNeighbourhoodFormula) {
       }
 }
 
-// Table operations on a 24-bit picture whose rows end in padding: every sample follows the
-// formula and the padding stays zero.
-TEST(OpsBlocks, TableOperationsOnLargePicturesFollowTheirFormulaAndKeepThePadding) {
-  const Image src = photoLike(1001, 700, 24);
-  ASSERT_NE(src.stride(), size_t(src.width) * 3);
+// Table operations on a 24-bit picture whose rows end in padding and on a 32-bit one: every
+// sample follows the formula, alpha and the padding stay as they were.
+void checkTableOperations(const Image& src) {
   const std::pair<const char*, std::function<void(CV_HANDLE)>> ops[] = {
       {"Gamma 2.2", [](CV_HANDLE h) { CV_Gamma(h, 2.2f); }},
       {"Brightness 20", [](CV_HANDLE h) { CV_Brightness(h, 20); }},
@@ -235,10 +233,23 @@ TEST(OpsBlocks, TableOperationsOnLargePicturesFollowTheirFormulaAndKeepThePaddin
           ASSERT_NEAR(colourAt(out, x, y).*kChannels[c], ref, 0.51)
               << name << " at " << x << "," << y;
         }
-      for (size_t i = size_t(src.width) * 3; i < src.stride(); ++i)
+      for (size_t i = size_t(src.width) * 3; src.bpp == 24 && i < src.stride(); ++i)
         ASSERT_EQ(out.pixels[size_t(y) * out.stride() + i], 0) << name << " row " << y;
+      for (int x = 0; src.bpp == 32 && x < src.width; ++x)
+        ASSERT_EQ(colourAt(out, x, y).reserved, colourAt(src, x, y).reserved) << name;
     }
   }
+}
+
+TEST(OpsBlocks, TableOperationsOnLargePicturesFollowTheirFormulaAndKeepAlphaAndPadding) {
+  const Image rgb = photoLike(1001, 700, 24);
+  ASSERT_NE(rgb.stride(), size_t(rgb.width) * 3);
+  {
+    SCOPED_TRACE("24 bits");
+    checkTableOperations(rgb);
+  }
+  SCOPED_TRACE("32 bits");
+  checkTableOperations(photoLike(333, 500, 32));
 }
 
 }  // namespace

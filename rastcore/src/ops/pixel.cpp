@@ -2,6 +2,10 @@
 
 #include <sys/mman.h>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include <algorithm>
 #include <new>
 #include <thread>
@@ -210,6 +214,77 @@ void parallelRows(int count, int64_t work, const std::function<void(int, int)>& 
 
 namespace {
 
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && \
+    !defined(__SANITIZE_ADDRESS__)
+#define RC3_BYTE_PERMUTE 1
+// 64 bytes at a time through byte permutes (AVX-512 VBMI): each permute looks up 128 table
+// entries by the low 7 bits of every byte, and the top bit picks which half applies. Rows of
+// 3 or 4-byte pixels use one table per channel, chosen byte by byte with masks that repeat
+// every 3 (or 1) blocks. Bytes past the last whole block go through the plain loop.
+struct PermuteTable {
+  __m512i lo0, lo1, hi0, hi1;
+};
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline PermuteTable loadTable(
+    const uint8_t* t) {
+  return {_mm512_loadu_si512(t), _mm512_loadu_si512(t + 64), _mm512_loadu_si512(t + 128),
+          _mm512_loadu_si512(t + 192)};
+}
+
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) inline __m512i lookUp(const PermuteTable& t,
+                                                                             __m512i v) {
+  const __m512i lo = _mm512_permutex2var_epi8(t.lo0, v, t.lo1);
+  const __m512i hi = _mm512_permutex2var_epi8(t.hi0, v, t.hi1);
+  return _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), lo, hi);
+}
+
+// Returns the bytes done (a multiple of 64); step is 3 or 4 bytes a pixel (alpha kept).
+__attribute__((target("avx512f,avx512bw,avx512vbmi"))) size_t permuteRow(
+    uint8_t* p, size_t n, int step, const uint8_t* tb, const uint8_t* tg, const uint8_t* tr) {
+  const PermuteTable b = loadTable(tb), g = loadTable(tg), r = loadTable(tr);
+  const bool one = tb == tg && tg == tr && step == 3;
+  // Channel masks of the block starting at byte 64 * k, for k mod 3 (3-byte pixels).
+  __mmask64 blue[3], green[3], red[3];
+  for (int k = 0; k < 3; ++k) {
+    blue[k] = green[k] = red[k] = 0;
+    for (int i = 0; i < 64; ++i) {
+      const int c = (64 * k + i) % step;
+      const __mmask64 bit = __mmask64(1) << i;
+      if (c == 0)
+        blue[k] |= bit;
+      else if (c == 1)
+        green[k] |= bit;
+      else if (c == 2)
+        red[k] |= bit;
+    }
+  }
+  // Stop on a pixel boundary: 3 blocks hold 64 whole 3-byte pixels.
+  const size_t group = one || step == 4 ? 64 : 192;
+  const size_t end = n - n % group;
+  size_t i = 0;
+  for (int k = 0; i < end; i += 64, k = k == 2 ? 0 : k + 1) {
+    const __m512i v = _mm512_loadu_si512(p + i);
+    __m512i out;
+    if (one) {
+      out = lookUp(b, v);
+    } else {
+      const int phase = step == 3 ? k : 0;
+      out = _mm512_mask_blend_epi8(blue[phase], v, lookUp(b, v));
+      out = _mm512_mask_blend_epi8(green[phase], out, lookUp(g, v));
+      out = _mm512_mask_blend_epi8(red[phase], out, lookUp(r, v));
+    }
+    _mm512_storeu_si512(p + i, out);
+  }
+  return i;
+}
+
+bool canPermuteBytes() {
+  static const bool ok = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                         __builtin_cpu_supports("avx512vbmi");
+  return ok;
+}
+#endif
+
 // One table over every byte of a row (24-bit rows hold only colour samples).
 void tableBytes(uint8_t* __restrict p, size_t n, const uint8_t* __restrict t) {
   size_t i = 0;
@@ -249,14 +324,25 @@ void applyTables(Image& img, const uint8_t* tb, const uint8_t* tg, const uint8_t
   const int w = img.width;
   const bool oneTable = tb == tg && tg == tr;
   const size_t rowBytes = size_t(w) * size_t(bpp);
+#ifdef RC3_BYTE_PERMUTE
+  const bool permute = canPermuteBytes();
+#else
+  const bool permute = false;
+#endif
   parallelRows(img.height, int64_t(rowBytes) * img.height, [&](int y0, int y1) {
     for (int y = y0; y < y1; ++y) {
+      uint8_t* row = img.row(y);
+      size_t done = 0;
+#ifdef RC3_BYTE_PERMUTE
+      if (permute) done = permuteRow(row, rowBytes, bpp, tb, tg, tr);
+#endif
       if (oneTable && bpp == 3)
-        tableBytes(img.row(y), rowBytes, tb);
+        tableBytes(row + done, rowBytes - done, tb);
       else
-        tablePixels(img.row(y), w, bpp, tb, tg, tr);
+        tablePixels(row + done, w - int(done / size_t(bpp)), bpp, tb, tg, tr);
     }
   });
+  (void)permute;
 }
 
 }  // namespace rastcore::ops
