@@ -139,12 +139,44 @@ Failure wipeFile(const QString& path) {
   return {};
 }
 
+namespace {
+
+// Whether a trashed file landed in a trash folder: "files" inside the home trash "Trash", a
+// volume's ".Trash-<uid>", or a volume's ".Trash/<uid>".
+bool inTrashFolder(const QString& landed) {
+  const QFileInfo info(landed);
+  if (!info.isAbsolute()) return false;
+  QDir dir = info.absoluteDir();
+  if (dir.dirName() != QStringLiteral("files") || !dir.cdUp()) return false;
+  const QString trash = dir.dirName();
+  if (trash == QStringLiteral("Trash") || trash.startsWith(QStringLiteral(".Trash-"))) return true;
+  return dir.cdUp() && dir.dirName() == QStringLiteral(".Trash");
+}
+
+}  // namespace
+
 Failure recycleFiles(const QStringList& paths) {
   for (const QString& path : paths) {
     QFile file(path);
+    const QString name = QFileInfo(path).fileName();
     if (!file.moveToTrash())
       return QStringLiteral("Could not move ") + QDir::toNativeSeparators(path) +
              QStringLiteral(" to the trash: ") + file.errorString();
+    const QString landed = file.fileName();
+    if (inTrashFolder(landed)) continue;
+    // When the trash folder cannot be made, the desktop library still reports success and
+    // leaves the file in a "files" folder under the working folder: put it back.
+    const QString files = QFileInfo(landed).absolutePath();
+    const QString info = QDir::cleanPath(files + QStringLiteral("/../info"));
+    const Failure back = moveFile(QFileInfo(landed).absoluteFilePath(), path, false);
+    QFile::remove(info + u'/' + name + QStringLiteral(".trashinfo"));
+    QDir().rmdir(files);  // only when empty
+    QDir().rmdir(info);
+    return QStringLiteral("Could not move ") + QDir::toNativeSeparators(path) +
+           QStringLiteral(" to the trash: the trash folder cannot be written.") +
+           (back.isEmpty() ? QString()
+                           : QStringLiteral("\rThe file is now at ") +
+                                 QDir::toNativeSeparators(QFileInfo(landed).absoluteFilePath()));
   }
   return {};
 }

@@ -3,6 +3,9 @@
 // files in temporary folders.
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QAction>
 #include <QLineEdit>
 #include <QMenu>
@@ -47,6 +50,11 @@ class tst_FileOps : public QObject {
   void renameOverAnExistingFileAsksFirst();
   void backupFromTheViewer();
   void deleteMissingPicsPurgesTheRows();
+  void moveToAnotherVolume();
+  void backupWhenEveryNameIsTaken();
+  void failedCommandsKeepTheFileAndTheRow();
+  void renameToQuotesAndNonAscii();
+  void deleteAndWipeInAReadOnlyFolder();
 
  private:
   std::unique_ptr<TestEnv> env_;
@@ -374,6 +382,125 @@ void tst_FileOps::deleteMissingPicsPurgesTheRows() {
   QCOMPARE(storedRowCount(env_->catalogue()), 2);
   QVERIFY(QFileInfo::exists(a));  // the file stays: only the row goes
   QCOMPARE(viewer->dtaTest().recordCount(), 2);
+}
+
+// Between volumes rename fails: the file is copied, checked and only then removed.
+void tst_FileOps::moveToAnotherVolume() {
+  const QString a = picture(QStringLiteral("Crossing é.png"));
+  QTemporaryDir other(QStringLiteral("/dev/shm/glimmora-move-XXXXXX"));
+  struct stat here {
+  }, there{};
+  if (!other.isValid() || ::stat(QFile::encodeName(a).constData(), &here) != 0 ||
+      ::stat(QFile::encodeName(other.path()).constData(), &there) != 0 ||
+      here.st_dev == there.st_dev)
+    QSKIP("no second volume to move to");
+  const QByteArray bytes = readBytes(a);
+  const QString to = other.path() + QStringLiteral("/Crossing é.png");
+  QVERIFY(writeBytes(to, "older"));
+  QVERIFY(!fileops::moveFile(a, to, false).isEmpty());  // no silent overwrite
+  QCOMPARE(readBytes(to), QByteArray("older"));
+  QCOMPARE(fileops::moveFile(a, to, true), QString());
+  QCOMPARE(readBytes(to), bytes);
+  QVERIFY(!QFileInfo::exists(a));
+  QCOMPARE(QDir(other.path()).entryList(QDir::Files | QDir::Hidden),
+           QStringList{QStringLiteral("Crossing é.png")});
+}
+
+void tst_FileOps::backupWhenEveryNameIsTaken() {
+  const QString a = picture(QStringLiteral("a.png"));
+  const QString b = picture(QStringLiteral("b.png"));
+  const QString backup = env_->programFolder() + QStringLiteral("Backup/");
+  QDir().mkpath(backup);
+  QVERIFY(writeBytes(backup + "a.png", "old"));
+  for (int i = 1; i <= fileops::kBackupNameTries; ++i) {
+    QFile taken(backup + QStringLiteral("a%1.png").arg(i));
+    QVERIFY(taken.open(QIODevice::WriteOnly));
+  }
+  QVERIFY(!fileops::backupTarget(backup, QStringLiteral("a.png")));
+  frmDBScreenTest* viewer = openViewer({a, b});
+  QVERIFY(viewer->hotkeys1('b'));
+  QCOMPARE(dialogs_->messages().size(), 1);
+  QCOMPARE(dialogs_->messages().first().title, QStringLiteral("Backup Error"));
+  QVERIFY(dialogs_->lastText().startsWith(QStringLiteral("The backup failed.")));
+  QCOMPARE(QDir(backup).count(), uint(fileops::kBackupNameTries + 1 + 2));  // with . and ..
+  QCOMPARE(readBytes(backup + "a.png"), QByteArray("old"));
+  QVERIFY(!forms::find<viewer::frmMoveNotify>());
+}
+
+// A command that fails ends there: the file keeps its bytes, the row keeps its path and
+// status, the picture stays on screen, and the user is told what failed.
+void tst_FileOps::failedCommandsKeepTheFileAndTheRow() {
+  const QString a = picture(QStringLiteral("a.png"));
+  const QString b = picture(QStringLiteral("b.png"));
+  const QByteArray bytes = readBytes(a);
+  catalogue::Database db = catalogue::Database::open(env_->catalogue());
+  QVERIFY(db.execute(QStringLiteral("UPDATE SetupNew SET SubPathPath = ? WHERE IDP = 2;"),
+                     {env_->folder(QStringLiteral("x")) + QStringLiteral("/gone/")}));
+  db.close();
+  // A trash that cannot be made: a plain file sits where its folder would be.
+  QVERIFY(writeBytes(env_->dataFolder() + QStringLiteral("/Trash"), "not a folder"));
+  // Nothing may be left in the working folder either.
+  const QString savedCurrent = QDir::currentPath();
+  const QString current = env_->folder(QStringLiteral("cwd"));
+  QDir::setCurrent(current);
+  frmDBScreenTest* viewer = openViewer({a, b});
+  auto unchanged = [&](const char* title) {
+    QCOMPARE(dialogs_->messages().size(), 1);
+    QCOMPARE(dialogs_->messages().first().title, QString::fromLatin1(title));
+    QVERIFY(!dialogs_->lastText().isEmpty());
+    QCOMPARE(readBytes(a), bytes);
+    QCOMPARE(viewer->txtImagePath()->text(), a);
+    QVERIFY(viewer->txtStatus()->text() != QStringLiteral("Missing"));
+    QCOMPARE(viewer->Photo1()->fileName(), a);
+    dialogs_->clear();
+  };
+  viewer->armedButtons().armAndClick(button(viewer, "cmdRecycle"));
+  QDir::setCurrent(savedCurrent);
+  unchanged("Recycle Failed");
+  QVERIFY(QDir(current).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+  action(viewer, QStringLiteral("RCMenuMoveMD1SubDir_1"))->trigger();
+  unchanged("Move Failed");
+  QVERIFY(dialogs_->calls().isEmpty());
+  viewer->navigate(viewer::NavCommand::Next);
+  QCOMPARE(storedValue(env_->catalogue(), a, QStringLiteral("Status")).toString(), QString());
+}
+
+void tst_FileOps::renameToQuotesAndNonAscii() {
+  const QString a = picture(QStringLiteral("a.png"));
+  const QString b = picture(QStringLiteral("b.png"));
+  const QByteArray bytes = readBytes(a);
+  frmDBScreenTest* viewer = openViewer({a, b});
+  const QString renamed =
+      env_->folder(QStringLiteral("pics")) + QStringLiteral("/Zoë's \"Ålesund\".png");
+  dialogs_->answerInput(QStringLiteral("Zoë's \"Ålesund\""));
+  action(viewer, QStringLiteral("mnuRenameImage"))->trigger();
+  QCOMPARE(readBytes(renamed), bytes);
+  QVERIFY(!QFileInfo::exists(a));
+  QCOMPARE(viewer->txtImagePath()->text(), renamed);
+  QCOMPARE(storedValue(env_->catalogue(), renamed, QStringLiteral("Pathname")).toString(), renamed);
+}
+
+// Permissions bind everyone but the superuser, so this runs only for an ordinary user.
+void tst_FileOps::deleteAndWipeInAReadOnlyFolder() {
+  if (::geteuid() == 0) QSKIP("the superuser may write into read-only folders");
+  const QString folder = env_->folder(QStringLiteral("locked"));
+  const QString a = folder + QStringLiteral("/a.png");
+  const QString b = picture(QStringLiteral("b.png"));
+  QVERIFY(writePicture(a, 40, 30, "PNG"));
+  const QByteArray bytes = readBytes(a);
+  QFile(a).setPermissions(QFileDevice::ReadOwner);
+  QFile(folder).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+  frmDBScreenTest* viewer = openViewer({a, b});
+  appState().ConfirmDeletes = false;
+  for (const char* command : {"cmdDelete", "cmdWipe"}) {
+    dialogs_->clear();
+    viewer->armedButtons().armAndClick(button(viewer, command));
+    QCOMPARE(dialogs_->messages().size(), 1);
+    QCOMPARE(readBytes(a), bytes);
+    QVERIFY(viewer->txtStatus()->text() != QStringLiteral("Missing"));
+  }
+  QFile(folder).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                               QFileDevice::ExeOwner);
 }
 
 QTEST_MAIN(tst_FileOps)
