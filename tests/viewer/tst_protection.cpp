@@ -36,6 +36,8 @@ class tst_Protection : public QObject {
   void protectWithAndWithoutWipe_data();
   void protectWithAndWithoutWipe();
   void failedSaveKeepsTheSource();
+  void protectedNameAlreadyTaken();
+  void protectNamesWithQuotesAndNonAscii();
   void reprotectRewritesInPlace();
   void tenCharacterPasswordOpensWithItsFirstEight();
   void removeProtectionFromCapitalPic();
@@ -160,6 +162,51 @@ void tst_Protection::failedSaveKeepsTheSource() {
   QCOMPARE(readBytes(a), bytes);
   QCOMPARE(viewer->txtImagePath()->text(), a);
   QVERIFY(!QFileInfo::exists(env_->folder(QStringLiteral("pics")) + QStringLiteral("/photo.pic")));
+}
+
+// Another picture or a folder may already carry the protected name: nothing is lost.
+void tst_Protection::protectedNameAlreadyTaken() {
+  const QString a = picture(QStringLiteral("photo.png"));
+  const QString b = picture(QStringLiteral("b.png"));
+  const QString pic = env_->folder(QStringLiteral("pics")) + QStringLiteral("/photo.pic");
+  QVERIFY(writeProtectedPicture(pic, QStringLiteral("other")));
+  frmDBScreenTest* viewer = openViewer({{a, QStringLiteral("png")}, {b, QStringLiteral("png")}});
+  viewer->txtPicPassword()->setText(QStringLiteral("secret"));
+  setWipe(viewer, true);
+  const QByteArray bytes = readBytes(a);
+  dialogs_->answer(MsgResult::No);
+  click(viewer, "cmdEncryptCurrentPic");
+  QCOMPARE(dialogs_->messages().first().title, QStringLiteral("File Overwrite Notice"));
+  QCOMPARE(readBytes(pic), QByteArray("PASSWORD:other"));
+  QCOMPARE(readBytes(a), bytes);
+  QCOMPARE(viewer->txtImagePath()->text(), a);
+
+  QVERIFY(QFile::remove(pic));
+  QVERIFY(QDir().mkpath(pic));  // a folder of that name
+  dialogs_->clear();
+  click(viewer, "cmdEncryptCurrentPic");
+  QCOMPARE(dialogs_->lastText(), QStringLiteral("There was an error encrypting this image!"));
+  QCOMPARE(readBytes(a), bytes);
+  QVERIFY(QFileInfo(pic).isDir());
+  QCOMPARE(viewer->txtImagePath()->text(), a);
+  QCOMPARE(QDir(env_->folder(QStringLiteral("pics"))).entryList(QDir::Files | QDir::Hidden),
+           QStringList({QStringLiteral("b.png"), QStringLiteral("photo.png")}));
+}
+
+void tst_Protection::protectNamesWithQuotesAndNonAscii() {
+  const QString a = picture(QStringLiteral("Zoë's \"Ålesund\".png"));
+  const QString b = picture(QStringLiteral("b.png"));
+  const QString pic =
+      env_->folder(QStringLiteral("pics")) + QStringLiteral("/Zoë's \"Ålesund\".pic");
+  frmDBScreenTest* viewer = openViewer({{a, QStringLiteral("png")}, {b, QStringLiteral("png")}});
+  viewer->txtPicPassword()->setText(QStringLiteral("Ålesund1"));
+  setWipe(viewer, true);
+  click(viewer, "cmdEncryptCurrentPic");
+  QCOMPARE(readBytes(pic), QStringLiteral("PASSWORD:Ålesund1").toUtf8());
+  QVERIFY(!QFileInfo::exists(a));
+  viewer->navigate(viewer::NavCommand::Next);
+  QCOMPARE(storedValue(env_->catalogue(), pic, QStringLiteral("Extension")).toString(),
+           QStringLiteral("pic"));
 }
 
 void tst_Protection::reprotectRewritesInPlace() {
