@@ -392,6 +392,35 @@ void rotatedSize(int w, int h, double degrees, int64_t& outW, int64_t& outH) {
   outH = std::max<int64_t>(1, int64_t(std::ceil(w * s + h * c - 1e-6)));
 }
 
+// count output pixels of one row of a rotation, whose source position starts at (fx, fy) and
+// steps by (stepX, stepY), in 16.16 fixed point. Everything the loop needs is a local, so the
+// byte stores cannot make the compiler reload it.
+template <int N>
+void rotateSpan(const Image& src, uint8_t* __restrict d, int count, int64_t fx, int64_t fy,
+                int64_t stepX, int64_t stepY, const uint8_t* __restrict bg) {
+  const uint8_t* __restrict base = src.pixels.data();
+  const size_t stride = src.stride();
+  const uint64_t limX = uint64_t(src.width - 1), limY = uint64_t(src.height - 1);
+  const int64_t sw = src.width, sh = src.height;
+  for (int x = 0; x < count; ++x, d += N, fx += stepX, fy += stepY) {
+    const int64_t ix = fx >> 16, iy = fy >> 16;
+    if (uint64_t(ix) < limX && uint64_t(iy) < limY) {
+      const uint32_t ax = uint32_t(fx >> 8) & 255, ay = uint32_t(fy >> 8) & 255;
+      const uint8_t* p = base + size_t(iy) * stride + size_t(ix) * N;
+      const uint8_t* q = p + stride;
+      for (int k = 0; k < N; ++k) {
+        const uint32_t top = p[k] * (256 - ax) + p[k + N] * ax;
+        const uint32_t bottom = q[k] * (256 - ax) + q[k + N] * ax;
+        d[k] = uint8_t((top * (256 - ay) + bottom * ay + 32768) >> 16);
+      }
+    } else if (ix < -1 || iy < -1 || ix >= sw || iy >= sh) {
+      put<N>(d, bg);  // all four neighbours outside
+    } else {
+      sampleBilinear<N>(src, float(fx) / 65536.f, float(fy) / 65536.f, bg, d);
+    }
+  }
+}
+
 Image rotate(const Image& img, double degrees, Rgbq background) {
   if (!std::isfinite(degrees)) fail(RC3_ERR_OPS_BAD_ARGUMENT);
   const double turns = degrees / 90.0;
@@ -418,9 +447,6 @@ Image rotate(const Image& img, double degrees, Rgbq background) {
   // walked in blocks of kBand rows by kSpan columns, so the source pixels a block reads (a
   // turned square) stay in the cache while the block's rows pass over them.
   const int64_t stepX = std::llround(double(c) * 65536), stepY = std::llround(double(s) * 65536);
-  const uint32_t limX = uint32_t(src.width - 1), limY = uint32_t(src.height - 1);
-  const int64_t sw = src.width, sh = src.height;
-  const size_t stride = src.stride();
   constexpr int kBand = 32, kSpan = 256;
   byPixelSize(src.bpp, [&]<int N>() {
     const int bands = (out.height + kBand - 1) / kBand;
@@ -435,27 +461,9 @@ Image rotate(const Image& img, double degrees, Rgbq background) {
         }
         for (int x0 = 0; x0 < out.width; x0 += kSpan) {
           const int x1 = std::min(out.width, x0 + kSpan);
-          for (int j = 0; j < rows; ++j) {
-            uint8_t* d = out.row(y0 + j) + size_t(x0) * N;
-            int64_t fx = rowX[j] + x0 * stepX, fy = rowY[j] + x0 * stepY;
-            for (int x = x0; x < x1; ++x, d += N, fx += stepX, fy += stepY) {
-              const int64_t ix = fx >> 16, iy = fy >> 16;
-              if (uint64_t(ix) < limX && uint64_t(iy) < limY) {
-                const uint32_t ax = uint32_t(fx >> 8) & 255, ay = uint32_t(fy >> 8) & 255;
-                const uint8_t* p = src.pixels.data() + size_t(iy) * stride + size_t(ix) * N;
-                const uint8_t* q = p + stride;
-                for (int k = 0; k < N; ++k) {
-                  const uint32_t top = p[k] * (256 - ax) + p[k + N] * ax;
-                  const uint32_t bottom = q[k] * (256 - ax) + q[k + N] * ax;
-                  d[k] = uint8_t((top * (256 - ay) + bottom * ay + 32768) >> 16);
-                }
-              } else if (ix < -1 || iy < -1 || ix >= sw || iy >= sh) {
-                put<N>(d, bg);  // all four neighbours outside
-              } else {
-                sampleBilinear<N>(src, float(fx) / 65536.f, float(fy) / 65536.f, bg, d);
-              }
-            }
-          }
+          for (int j = 0; j < rows; ++j)
+            rotateSpan<N>(src, out.row(y0 + j) + size_t(x0) * N, x1 - x0, rowX[j] + x0 * stepX,
+                          rowY[j] + x0 * stepY, stepX, stepY, bg);
         }
       }
     });
