@@ -44,6 +44,8 @@ class tst_SlideShow : public QObject {
   void optionsFirstThenStart();
   void cancelledOptionsStartNothing();
   void aSetOfOneRefuses();
+  void showStartsWithTheViewer_data();
+  void showStartsWithTheViewer();
 
  private:
   std::unique_ptr<TestEnv> env_;
@@ -302,6 +304,53 @@ void tst_SlideShow::aSetOfOneRefuses() {
            QStringLiteral("You do not have enough pictures in this set.  You must have\r"
                           "at least 2 pictures in a set to begin a slide show."));
   QVERIFY(!viewer->isFullScreen());
+}
+
+// The viewer's load starts a show: at once when the main window asked for one, and for a
+// query-file start either by itself or after asking and showing the options.
+void tst_SlideShow::showStartsWithTheViewer_data() {
+  QTest::addColumn<bool>("queryFile");
+  QTest::addColumn<bool>("autoStart");
+  QTest::addColumn<int>("answer");  // to "Would you like to start a slide show?", 0: not asked
+  QTest::addColumn<bool>("running");
+  QTest::newRow("main window's command") << false << false << 0 << true;
+  QTest::newRow("query file, automatic") << true << true << 0 << true;
+  QTest::newRow("query file, asked, yes") << true << false << int(MsgResult::Yes) << true;
+  QTest::newRow("query file, asked, no") << true << false << int(MsgResult::No) << false;
+}
+
+void tst_SlideShow::showStartsWithTheViewer() {
+  QFETCH(bool, queryFile);
+  QFETCH(bool, autoStart);
+  QFETCH(int, answer);
+  QFETCH(bool, running);
+  keys::writeText(keys::kDftSlideSize, QStringLiteral("Normal"));
+  AppState& state = appState();
+  state.SlideShowOnOpen = true;
+  state.QueryFileStart = queryFile;
+  state.AutoStartQuery = autoStart;
+  state.QuerySQL = QStringLiteral("SELECT * FROM tbl1");
+  if (answer) dialogs_->answer(MsgResult(answer));
+  // After a yes the options dialog waits for Go.
+  bool optionsShown = false;
+  QTimer pressGo;
+  pressGo.setInterval(1);
+  connect(&pressGo, &QTimer::timeout, this, [&optionsShown] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      auto* dialog = qobject_cast<viewer::frmSlideOptionsDialog*>(w);
+      if (!dialog || !dialog->isVisible() || !dialog->chkAllowChanges()->isChecked()) continue;
+      optionsShown = true;
+      dialog->cmdGo()->click();
+    }
+  });
+  pressGo.start();
+  frmDBScreenTest* viewer = openViewer(3);
+  pressGo.stop();
+  QCOMPARE(viewer->slideShowRunning(), running);
+  QCOMPARE(dialogs_->messages().size(), answer ? 1 : 0);
+  if (answer) QCOMPARE(dialogs_->messages().first().title, QStringLiteral("Slide Show"));
+  QCOMPARE(optionsShown, answer == int(MsgResult::Yes));
+  QVERIFY(!state.ShowWithDefaults || !optionsShown);
 }
 
 QTEST_MAIN(tst_SlideShow)
