@@ -31,7 +31,7 @@ struct Run {
 };
 
 // Runs argv as a child process; wall time and the child's peak resident set.
-Run runProcess(const std::vector<std::string>& argv) {
+Run runDirect(const std::vector<std::string>& argv) {
   std::vector<char*> args;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -52,6 +52,76 @@ Run runProcess(const std::vector<std::string>& argv) {
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     r.peakKiB = usage.ru_maxrss;
   }
+  return r;
+}
+
+// A child's peak resident set includes what it had before exec, which is its parent's memory
+// at fork: after this program has loaded a photograph, every child would look that large. So
+// the children are started by a launcher forked at the very start, while this program is
+// still small; it takes argument lists over a pipe and answers with the Run.
+struct Launcher {
+  int commands = -1, results = -1;
+};
+Launcher g_launcher;
+
+bool readAll(int fd, void* data, size_t size) {
+  auto* p = static_cast<char*>(data);
+  while (size) {
+    const ssize_t n = read(fd, p, size);
+    if (n <= 0) return false;
+    p += n;
+    size -= size_t(n);
+  }
+  return true;
+}
+
+bool writeAll(int fd, const void* data, size_t size) {
+  const auto* p = static_cast<const char*>(data);
+  while (size) {
+    const ssize_t n = write(fd, p, size);
+    if (n <= 0) return false;
+    p += n;
+    size -= size_t(n);
+  }
+  return true;
+}
+
+void startLauncher() {
+  int commands[2], results[2];
+  if (pipe(commands) != 0 || pipe(results) != 0) return;
+  if (fork() == 0) {
+    close(commands[1]);
+    close(results[0]);
+    for (;;) {
+      uint32_t size = 0;
+      if (!readAll(commands[0], &size, sizeof size) || size == 0) _exit(0);
+      std::string packed(size, '\0');
+      if (!readAll(commands[0], packed.data(), size)) _exit(0);
+      std::vector<std::string> argv;
+      for (size_t at = 0; at < packed.size();) {
+        const size_t end = packed.find('\0', at);
+        argv.push_back(packed.substr(at, end - at));
+        at = end + 1;
+      }
+      const Run r = runDirect(argv);
+      if (!writeAll(results[1], &r, sizeof r)) _exit(0);
+    }
+  }
+  close(commands[0]);
+  close(results[1]);
+  g_launcher = {commands[1], results[0]};
+}
+
+Run runProcess(const std::vector<std::string>& argv) {
+  if (g_launcher.commands < 0) return runDirect(argv);
+  std::string packed;
+  for (const auto& a : argv) packed += a + '\0';
+  const auto size = uint32_t(packed.size());
+  Run r;
+  if (!writeAll(g_launcher.commands, &size, sizeof size) ||
+      !writeAll(g_launcher.commands, packed.data(), size) ||
+      !readAll(g_launcher.results, &r, sizeof r))
+    return Run{};
   return r;
 }
 
@@ -149,7 +219,8 @@ std::vector<Case> cases(int w, int h) {
 // Columns: "op only" our operation in process (and "cpu" its processor seconds); per tool the best
 // wall time and peak memory of its whole run; IM/us and vips/us the ratios of whole runs; IMop and
 // vipsop the peers' operation time (run less read-and-write) over ours; "mem x" our peak over the
-// decoded size.
+// decoded size, and "net x" the same without the tool's start-up footprint (libraries and
+// runtime, measured by running it with --help), which dominates for small pictures.
 double cpuSeconds() {
   struct rusage u {};
   getrusage(RUSAGE_SELF, &u);
@@ -224,6 +295,7 @@ std::string ratio(const Run& peer, const Run& ours) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  startLauncher();
   int runs = 3;
   bool quick = false, large = false, oursOnly = false;
   std::string only;
@@ -276,14 +348,16 @@ int main(int argc, char** argv) {
     std::printf("\n%d x %d photograph, decoded %.0f MB, best of %d runs, %ld cores\n", w, h,
                 decodedMB, runs, sysconf(_SC_NPROCESSORS_ONLN));
     const Run baseOurs = best({RASTCORE3_CLI, "convert", in, dir + "/copy.ppm"}, runs);
+    const Run idleOurs = best({RASTCORE3_CLI, "--help"}, 1);
     const Run skipped;
     const Run baseMagick = oursOnly ? skipped : best({magick, in, dir + "/copy.ppm"}, runs);
     const Run baseVips = oursOnly ? skipped : best({"vips", "copy", in, dir + "/copy.ppm"}, runs);
     std::printf("read+write only:     ours %s   convert %s   vips %s\n", cell(baseOurs).c_str(),
                 cell(baseMagick).c_str(), cell(baseVips).c_str());
-    std::printf("%-20s %9s %6s | %-17s | %-17s | %-17s | %6s %6s | %6s %6s | %5s\n", "operation",
-                "op only", "cpu", "rastcore3-cli", "convert", "vips", "IM/us", "vips/us", "IMop",
-                "vipsop", "mem x");
+    std::printf("start-up footprint of rastcore3-cli: %ld MB\n", idleOurs.peakKiB / 1024);
+    std::printf("%-20s %9s %6s | %-17s | %-17s | %-17s | %6s %6s | %6s %6s | %5s %5s\n",
+                "operation", "op only", "cpu", "rastcore3-cli", "convert", "vips", "IM/us",
+                "vips/us", "IMop", "vipsop", "mem x", "net x");
     // The resizes write a quarter of the picture, so for them a peer's read-and-write time is
     // taken from its nearest-neighbour resize (the same read and write, next to no work
     // between) rather than from its full-size copy.
@@ -307,12 +381,13 @@ int main(int argc, char** argv) {
       const bool resampled = resize && std::string(c.name) != "resize 50% nearest";
       double cpu = 0;
       const double alone = opOnly(photo, c.ours, runs, cpu);
-      std::printf("%-20s %7.3f s %6.3f | %s | %s | %s | %s %s | %s %s | %5.2f\n", c.name, alone,
-                  cpu, cell(ours).c_str(), cell(theirs).c_str(), cell(vips).c_str(),
+      std::printf("%-20s %7.3f s %6.3f | %s | %s | %s | %s %s | %s %s | %5.2f %5.2f\n", c.name,
+                  alone, cpu, cell(ours).c_str(), cell(theirs).c_str(), cell(vips).c_str(),
                   ratio(theirs, ours).c_str(), ratio(vips, ours).c_str(),
                   opRatio(theirs, resampled ? sampleMagick : baseMagick, alone).c_str(),
                   opRatio(vips, resampled ? sampleVips : baseVips, alone).c_str(),
-                  ours.peakKiB / 1024.0 / decodedMB);
+                  ours.peakKiB / 1024.0 / decodedMB,
+                  (ours.peakKiB - idleOurs.peakKiB) / 1024.0 / decodedMB);
       std::fflush(stdout);
     }
   }
