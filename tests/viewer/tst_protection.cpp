@@ -6,8 +6,10 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 #include "shell/base/appstate.h"
 #include "shell/base/dialogs.h"
@@ -45,6 +47,8 @@ class tst_Protection : public QObject {
   void wipeBoxChangesOnlyWhenArmed();
   void passwordDialogWhenTheBoxIsEmpty();
   void wrongPasswordDuringASlideShowStaysBlank();
+  void wrongPasswordPromptSuppliesANewOne();
+  void passwordBoxesRefuseOtherCharacters();
   void promptSwitch();
 
  private:
@@ -144,7 +148,11 @@ void tst_Protection::protectWithAndWithoutWipe() {
   QCOMPARE(viewer->txtImagePath()->text(), wipe ? pic : a);
   QVERIFY(dialogs_->lastText().startsWith(QStringLiteral("The encrypted file ") + pic));
   QVERIFY(!viewer->findChild<QPushButton*>(QStringLiteral("cmdEncryptCurrentPic"))->isEnabled());
+  const qsizetype shown = dialogs_->calls().size();
+  viewer->hotkeys1('e');  // the hot key acts only while the button is enabled
+  QCOMPARE(dialogs_->calls().size(), shown);
   viewer->navigate(viewer::NavCommand::Next);
+  QVERIFY(viewer->findChild<QPushButton*>(QStringLiteral("cmdEncryptCurrentPic"))->isEnabled());
   QCOMPARE(storedValue(env_->catalogue(), wipe ? pic : a, QStringLiteral("Pathname")).toString(),
            wipe ? pic : a);
 }
@@ -344,6 +352,96 @@ void tst_Protection::wrongPasswordDuringASlideShowStaysBlank() {
   QVERIFY(dialogs_->messages().isEmpty());
   for (QWidget* w : QApplication::topLevelWidgets())
     QVERIFY(w->objectName() != QStringLiteral("frmWrongPassword") || !w->isVisible());
+}
+
+void tst_Protection::wrongPasswordPromptSuppliesANewOne() {
+  const QString a = picture(QStringLiteral("a.png"));
+  const QString pic = env_->folder(QStringLiteral("pics")) + QStringLiteral("/p.pic");
+  QVERIFY(writeProtectedPicture(pic, QStringLiteral("right")));
+  frmDBScreenTest* viewer = openViewer({{a, QStringLiteral("png")}, {pic, QStringLiteral("pic")}});
+  QVERIFY(appState().PromptForNewPassword);
+  viewer->txtPicPassword()->setText(QStringLiteral("wrong"));
+  // Answers the prompt once it is up: a bad character first, then the right password, with
+  // the prompt switched off for the future.
+  QString shownName;
+  QString shownCurrent;
+  QTimer answer;
+  answer.setInterval(1);
+  connect(&answer, &QTimer::timeout, this, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->objectName() != QStringLiteral("frmWrongPassword") || !w->isVisible()) continue;
+      answer.stop();
+      shownName = w->findChild<QLabel*>(QStringLiteral("lblPicName"))->text();
+      shownCurrent = w->findChild<QLineEdit*>(QStringLiteral("Text1"))->text();
+      auto* box = w->findChild<QLineEdit*>(QStringLiteral("txtNewPassword"));
+      QTest::keyClicks(box, QStringLiteral("ri-"));
+      QCOMPARE(box->text(), QString());                 // the bad character cleared the box
+      QTest::keyClicks(box, QStringLiteral("ri ght"));  // the space is dropped
+      QCOMPARE(box->text(), QStringLiteral("right"));
+      w->findChild<QCheckBox*>(QStringLiteral("chkPromptMe"))->setChecked(false);
+      w->findChild<QPushButton*>(QStringLiteral("cmdUpdatePassword"))->click();
+    }
+  });
+  answer.start();
+  viewer->navigate(viewer::NavCommand::Next);
+  answer.stop();
+  QCOMPARE(shownName, QStringLiteral("p.pic"));
+  QCOMPARE(shownCurrent, QStringLiteral("wrong"));
+  QCOMPARE(dialogs_->messages().size(), 1);
+  QCOMPARE(dialogs_->messages().first().title, QStringLiteral("Invalid Character Entered"));
+  // The second try opened the picture with the new password.
+  QCOMPARE(photo1()->fileName(), pic);
+  QCOMPARE(photo1()->imagError(), 0);
+  QCOMPARE(viewer->txtPicPassword()->text(), QStringLiteral("right"));
+  QVERIFY(!appState().PromptForNewPassword);
+  QVERIFY(!viewer->findChild<QAction*>(QStringLiteral("mnuPromptNewPassword"))->isChecked());
+  QCOMPARE(keys::readText(keys::kPasswordPrompt, QString()), QStringLiteral("0"));
+}
+
+void tst_Protection::passwordBoxesRefuseOtherCharacters() {
+  const QString a = picture(QStringLiteral("a.png"));
+  const QString b = picture(QStringLiteral("b.png"));
+  const QString pic = env_->folder(QStringLiteral("pics")) + QStringLiteral("/a.pic");
+  frmDBScreenTest* viewer = openViewer({{a}, {b}});
+  QLineEdit* box = viewer->txtPicPassword();
+  box->setFocus();
+  QTest::keyClicks(box, QStringLiteral("aÉ9-x"));
+  QCOMPARE(box->text(), QStringLiteral("aÉ9x"));
+  QCOMPARE(dialogs_->messages().size(), 1);
+  QCOMPARE(dialogs_->messages().first().title, QStringLiteral("Invalid Password Character"));
+  // Space is refused too, and does not move to the next picture while the box has the focus.
+  QTest::keyClick(box, Qt::Key_Space);
+  QCOMPARE(box->text(), QStringLiteral("aÉ9x"));
+  QCOMPARE(dialogs_->messages().size(), 2);
+  QCOMPARE(viewer->HScrollPictureMove()->value(), 0);
+
+  // frmPassword keeps asking until both boxes agree.
+  box->clear();
+  viewer->setFocus();
+  int rounds = 0;
+  QTimer answer;
+  answer.setInterval(1);
+  connect(&answer, &QTimer::timeout, this, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->objectName() != QStringLiteral("frmPassword") || !w->isVisible()) continue;
+      auto* first = w->findChild<QLineEdit*>(QStringLiteral("txtPassword"));
+      auto* second = w->findChild<QLineEdit*>(QStringLiteral("txtConfirm"));
+      first->setText(QStringLiteral("same"));
+      second->setText(++rounds == 1 ? QStringLiteral("other") : QStringLiteral("same"));
+      w->findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+      if (rounds == 1) {
+        QVERIFY(w->isVisible());
+        QVERIFY(first->text().isEmpty() && second->text().isEmpty());
+      }
+    }
+  });
+  answer.start();
+  viewer->armedButtons().armAndClick(
+      viewer->findChild<QPushButton*>(QStringLiteral("cmdEncryptCurrentPic")));
+  answer.stop();
+  QCOMPARE(rounds, 2);
+  QCOMPARE(dialogs_->messages().at(2).text, QStringLiteral("Passwords don't match!"));
+  QCOMPARE(readBytes(pic), QByteArray("PASSWORD:same"));
 }
 
 void tst_Protection::promptSwitch() {
