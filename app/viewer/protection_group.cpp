@@ -68,6 +68,9 @@ void ProtectionGroup::attach(frmDBScreenTest& viewer) {
   chkWipeOldImages_ = new QCheckBox(QStringLiteral("Wipe Source Images"), frame);
   chkWipeOldImages_->setObjectName(QStringLiteral("chkWipeOldImages"));
   chkWipeOldImages_->setChecked(false);
+  // The panel is narrow; the full wording stays available.
+  chkWipeOldImages_->setToolTip(
+      QStringLiteral("Wipe Source Images: wipe the original once its protected copy is written"));
   chkWipeOldImages_->installEventFilter(this);
   connect(chkWipeOldImages_, &QCheckBox::toggled, this, [this](bool on) { wipeBoxToggled(on); });
   if (QLayout* layout = frame->layout()) {
