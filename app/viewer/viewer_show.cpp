@@ -111,8 +111,12 @@ void frmDBScreenTest::ShowPic() {
     setGeometryOf(Photo1_->widget(), pictureGeometry(area(), width, height));
     Photo1_->widget()->show();
   }
-  // 6.
-  if (!FreshLoad) SetPic(path);
+  // 6. A protected picture first met without its password has no size on record: once it
+  //    opens, its measurements are taken and the control sized to it.
+  if (!FreshLoad && SetPic(path) && (storedSize(txtWidth_) <= 0 || storedSize(txtHeight_) <= 0)) {
+    UpdatePictureInfo(QStringLiteral("ShowPic"));
+    PhotoSize();
+  }
   // 7 - 9.
   highlightMainTheme();
   txtFileLastViewedDate_->setText(textnum::dateText(QDate::currentDate()));

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTimer>
 
 #include "shell/base/appstate.h"
 #include "shell/base/dialogs.h"
@@ -83,6 +84,7 @@ class tst_ViewerProtection : public QObject {
   void initTestCase() { useImagingControl(); }
   void protectOpenAndUnprotectAJpeg();
   void paletteRoundTripKeepsEveryPixel();
+  void promptedPasswordShowsAPictureSeenBefore();
 };
 
 void tst_ViewerProtection::protectOpenAndUnprotectAJpeg() {
@@ -233,6 +235,65 @@ void tst_ViewerProtection::paletteRoundTripKeepsEveryPixel() {
   QCOMPARE(open.error, 0);
   QCOMPARE(open.pixels.size(), original.pixels.size());
   QVERIFY(open.pixels == original.pixels);
+  viewer->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// A protected picture met before without its password (during a show, say) is no longer new
+// and has no size on record (adding a folder cannot read it); when the prompt then supplies
+// the password, its size is recorded and the picture shown at that size.
+void tst_ViewerProtection::promptedPasswordShowsAPictureSeenBefore() {
+  TestEnv env;
+  env.installProgram();
+  ScriptedDialogs dialogs;
+  const QString folder = env.folder(QStringLiteral("pics"));
+  const QString a = folder + QStringLiteral("/a.jpg");
+  const QString pic = folder + QStringLiteral("/secret.pic");
+  QVERIFY(writePicture(a, 120, 90, "JPG"));
+  {
+    QWidget holder;
+    RastrelControl* control = createRastrel(&holder);
+    QVERIFY(control);
+    control->setFileName(a);
+    control->setPICPassword(QStringLiteral("Secret12"));
+    control->setSaveFileName(pic);
+    control->saveFile();
+    QCOMPARE(int(control->imagError()), 0);
+  }
+  PictureRow seen{pic, QStringLiteral("pic")};
+  seen.newFile = 0;
+  seen.fileError = 0;
+  seen.width = 0;
+  seen.height = 0;
+  QVERIFY(writeCatalogue(env.catalogue(), {{a}, seen}));
+  auto* viewer = forms::get<frmDBScreenTest>();
+  QVERIFY2(viewer->Photo1(), "the imaging control could not be loaded");
+  QVERIFY(appState().PromptForNewPassword);
+  bool prompted = false;
+  QTimer answer;
+  answer.setInterval(1);
+  connect(&answer, &QTimer::timeout, this, [&prompted] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (w->objectName() != QStringLiteral("frmWrongPassword") || !w->isVisible()) continue;
+      prompted = true;
+      w->findChild<QLineEdit*>(QStringLiteral("txtNewPassword"))
+          ->setText(QStringLiteral("Secret12"));
+      w->findChild<QPushButton*>(QStringLiteral("cmdUpdatePassword"))->click();
+    }
+  });
+  answer.start();
+  viewer->navigate(viewer::NavCommand::Next);
+  answer.stop();
+  QVERIFY(prompted);
+  QCOMPARE(viewer->Photo1()->fileName(), pic);
+  QCOMPARE(viewer->Photo1()->imagError(), 0);
+  QVERIFY(viewer->Photo1()->hDib() != 0);
+  QWidget* shown = viewer->Photo1()->widget();
+  QVERIFY(shown->isVisible());
+  QCOMPARE(shown->size(), QSize(120, 90));
+  QCOMPARE(viewer->txtWidth()->text(), QStringLiteral("120"));
+  viewer->navigate(viewer::NavCommand::Previous);
+  QCOMPARE(storedValue(env.catalogue(), pic, QStringLiteral("Height")).toInt(), 90);
   viewer->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
