@@ -201,22 +201,34 @@ class NearestFinder {
   std::vector<Entry> order_;
 };
 
-// Nearest palette entry for every colour on a 6-6-6 grid, so mapping a pixel is one lookup.
-struct InverseMap {
-  std::vector<uint8_t> table;  // 64^3
-  explicit InverseMap(const std::vector<Rgbq>& p) : table(size_t(1) << 18) {
-    const NearestFinder nearest(p);
+// Nearest palette entry for the colours of a 6-6-6 grid, so mapping a pixel is one lookup.
+// Filled all at once across threads for the mappings that run in parallel, or cell by cell as
+// colours turn up for error diffusion, which walks the picture in order and usually meets a
+// small part of the grid (building all of it took longer than dithering a 2-megapixel photo).
+class InverseMap {
+ public:
+  InverseMap(const std::vector<Rgbq>& p, bool lazy)
+      : nearest_(p), table_(size_t(1) << 18, kUnknown) {
+    if (lazy) return;
     parallelRows(64, int64_t(1) << 18 << 4, [&](int r0, int r1) {
-      for (int r = r0; r < r1; ++r)
-        for (int g = 0; g < 64; ++g)
-          for (int b = 0; b < 64; ++b)
-            table[size_t(r << 12 | g << 6 | b)] =
-                uint8_t(nearest(b << 2 | b >> 4, g << 2 | g >> 4, r << 2 | r >> 4));
+      for (size_t i = size_t(r0) << 12; i < size_t(r1) << 12; ++i) table_[i] = find(i);
     });
   }
+  // Not safe to call from several threads at once on a lazy map.
   uint8_t operator()(int b, int g, int r) const {
-    return table[size_t((r >> 2) << 12 | (g >> 2) << 6 | (b >> 2))];
+    const size_t i = size_t((r >> 2) << 12 | (g >> 2) << 6 | (b >> 2));
+    if (table_[i] == kUnknown) table_[i] = find(i);
+    return uint8_t(table_[i]);
   }
+
+ private:
+  static constexpr uint16_t kUnknown = 0xFFFF;
+  uint16_t find(size_t i) const {
+    const int r = int(i >> 12), g = int(i >> 6) & 63, b = int(i) & 63;
+    return uint16_t(nearest_(b << 2 | b >> 4, g << 2 | g >> 4, r << 2 | r >> 4));
+  }
+  NearestFinder nearest_;
+  mutable std::vector<uint16_t> table_;
 };
 
 constexpr uint8_t kBayer8[8][8] = {
@@ -419,7 +431,7 @@ Image colorDepth(const Image& img, int bits, int palette, int dither,
     mapPixels<1>(chans, src.width, src.height, out, pal, dither, 255 / (n - 1),
                  [n](const int* v) { return uint8_t((v[0] * (n - 1) + 127) / 255); });
   } else {
-    const InverseMap inv(pal);
+    const InverseMap inv(pal, dither != DI_Nearest && dither != DI_Ordered);
     std::unordered_map<uint32_t, uint8_t> index;
     if (exact)
       for (size_t i = 0; i < pal.size(); ++i)
