@@ -79,7 +79,7 @@ void turnBytes(const Image& src, Image& out, int turns) {
   // Tiles of kRows destination rows by kCols destination columns (128 x 64 measured best).
   constexpr int kRows = 64, kCols = 128;
   parallelRows((dh + kRows - 1) / kRows, int64_t(src.stride()) * sh, [&](int t0, int t1) {
-    std::vector<uint8_t> buf(size_t(kCols) * kRows * N);
+    std::vector<uint8_t> buf(size_t(kCols) * kRows * N + 1);  // + 1: see the 4-byte moves
     for (int ty = t0 * kRows; ty < std::min(dh, t1 * kRows); ty += kRows) {
       const int ny = std::min(kRows, dh - ty);
       for (int tx = 0; tx < dw; tx += kCols) {
@@ -95,7 +95,14 @@ void turnBytes(const Image& src, Image& out, int turns) {
           // Counter-clockwise: dst(x, y) = src(W-1-y, x), the buffer rows read backwards;
           // clockwise: dst(x, y) = src(y, H-1-x).
           const uint8_t* b = buf.data() + size_t(turns == 1 ? ny - 1 - j : j) * N;
-          for (int i = 0; i < nx; ++i, d += N, b += size_t(kRows) * N) put<N>(d, b);
+          if constexpr (N == 3) {
+            // 4-byte moves, each fourth byte overwritten by the next pixel; the last pixel of
+            // the run is moved in 3 so nothing past the tile is touched.
+            for (int i = 0; i + 1 < nx; ++i, d += 3, b += size_t(kRows) * 3) std::memcpy(d, b, 4);
+            put<3>(d, b);
+          } else {
+            for (int i = 0; i < nx; ++i, d += N, b += size_t(kRows) * N) put<N>(d, b);
+          }
         }
       }
     }
