@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPixmap>
+#include <algorithm>
+#include <cstdint>
 
 #include "controlwindow.h"
 #include "dibimage.h"
@@ -19,11 +21,13 @@ constexpr uint32_t kButtonFace = 0x8000000F;  // the system button-face colour a
 constexpr int kHimetricPerInch = 2540;
 constexpr int kPixelsPerInch = 96;
 
+// Extents come from stored property streams, so any int must convert without overflow.
 int toHimetric(int pixels) {
-  return pixels * kHimetricPerInch / kPixelsPerInch;
+  return int(std::clamp<int64_t>(int64_t(pixels) * kHimetricPerInch / kPixelsPerInch, INT32_MIN,
+                                 INT32_MAX));
 }
 int toPixels(int himetric) {
-  return (himetric * kPixelsPerInch + kHimetricPerInch / 2) / kHimetricPerInch;
+  return int((int64_t(himetric) * kPixelsPerInch + kHimetricPerInch / 2) / kHimetricPerInch);
 }
 
 // Engine-held properties whose calls the engine may lack start from these values.

@@ -147,7 +147,7 @@ class TestRules : public QObject {
   void binaryOrMissingFileReadsNothing() {
     glim::test::TestEnv env;
     const QString binary = env.folder("w") + "/bin.txt";
-    QVERIFY(glim::test::writeBytes(binary, QByteArray("3\0\xff\xfe,TITLE", 12)));
+    QVERIFY(glim::test::writeBytes(binary, QByteArray("3\0\xff\xfe,TITLE", 10)));
     WizardFile file;
     QVERIFY(!file.load(binary));
     QVERIFY(file.titles().isEmpty());

@@ -27,7 +27,7 @@ struct MemInput {
 int readInput(GifFileType* gif, GifByteType* buf, int n) {
   auto* in = static_cast<MemInput*>(gif->UserData);
   const size_t count = std::min(size_t(n < 0 ? 0 : n), in->size - in->pos);
-  std::memcpy(buf, in->data + in->pos, count);
+  if (count) std::memcpy(buf, in->data + in->pos, count);
   in->pos += count;
   return int(count);
 }

@@ -11,6 +11,8 @@
 #include <QMoveEvent>
 #include <QResizeEvent>
 #include <QSaveFile>
+#include <map>
+#include <memory>
 #include <vector>
 
 #include "shell/base/appstate.h"
@@ -125,10 +127,11 @@ IClassFactory* rastrelClassFactory(const Guid& clsid, QString* error) {
     return nullptr;
   };
   // A library stays loaded for the life of the process: objects and their windows live in it.
-  static QHash<QString, QLibrary*> libraries;
+  // Deleting a QLibrary does not unload it, so the table owns its entries.
+  static std::map<QString, std::unique_ptr<QLibrary>> libraries;
   const QString path = rastrelLibraryPath();
-  QLibrary*& library = libraries[path];
-  if (!library) library = new QLibrary(path);
+  std::unique_ptr<QLibrary>& library = libraries[path];
+  if (!library) library = std::make_unique<QLibrary>(path);
   if (!library->isLoaded() && !library->load())
     return fail(QStringLiteral("The imaging control library %1 cannot be loaded: %2")
                     .arg(QDir::toNativeSeparators(path), library->errorString()));
