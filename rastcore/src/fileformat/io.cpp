@@ -168,7 +168,10 @@ int16_t writeAtomically(const std::string& path,
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  const ByteSink sink = [fd](const uint8_t* data, size_t size) {
+  // Every 8 MiB written, the disk is asked to start on them (without waiting), so the final
+  // sync of a large file finds most of it already on its way.
+  off_t written = 0, flushed = 0;
+  const ByteSink sink = [fd, &written, &flushed](const uint8_t* data, size_t size) {
     size_t done = 0;
     while (done < size) {
       const ssize_t n = ::write(fd, data + done, size - done);
@@ -176,6 +179,14 @@ int16_t writeAtomically(const std::string& path,
       if (n <= 0) return false;
       done += size_t(n);
     }
+    written += off_t(size);
+#ifdef SYNC_FILE_RANGE_WRITE
+    constexpr off_t kStep = off_t(8) << 20;
+    if (written - flushed >= kStep) {
+      ::sync_file_range(fd, flushed, written - flushed, SYNC_FILE_RANGE_WRITE);
+      flushed = written;
+    }
+#endif
     return true;
   };
   int16_t rc;
