@@ -84,6 +84,8 @@ inline uint8_t clamp8(int v) {
   return static_cast<uint8_t>(std::clamp(v, 0, 255));
 }
 inline uint8_t clamp8f(float v) {
+  // Adding one half and truncating rounds correctly: v is strictly between 0 and 255 there.
+  // NOLINTNEXTLINE(bugprone-incorrect-roundings)
   return static_cast<uint8_t>(v <= 0.f ? 0 : v >= 255.f ? 255 : int(v + 0.5f));
 }
 
