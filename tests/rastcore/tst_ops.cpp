@@ -569,25 +569,7 @@ TEST_P(Depth, RotateByAnyAngleMatchesAPlainBilinearReference) {
     rastcore::instanceFor(inst.h)->backColor = 0x001E140A;
     CV_Rotate(inst.h, angle);
     ASSERT_EQ(inst.error(), 0);
-    const Image& out = inst.image();
-    const double r = angle * M_PI / 180, c = std::cos(r), s = std::sin(r);
-    auto at = [&](int x, int y) {
-      return (x < 0 || y < 0 || x >= src.width || y >= src.height) ? back : colourAt(src, x, y);
-    };
-    int worst = 0;
-    for (int y = 0; y < out.height; ++y)
-      for (int x = 0; x < out.width; ++x) {
-        const double u = x + 0.5 - out.width / 2.0, v = y + 0.5 - out.height / 2.0;
-        const double sx = u * c - v * s + src.width / 2.0 - 0.5;
-        const double sy = u * s + v * c + src.height / 2.0 - 0.5;
-        const int x0 = int(std::floor(sx)), y0 = int(std::floor(sy));
-        const double ax = sx - x0, ay = sy - y0;
-        for (auto ch : {&Rgbq::b, &Rgbq::g, &Rgbq::r}) {
-          const double ref = (at(x0, y0).*ch * (1 - ax) + at(x0 + 1, y0).*ch * ax) * (1 - ay) +
-                             (at(x0, y0 + 1).*ch * (1 - ax) + at(x0 + 1, y0 + 1).*ch * ax) * ay;
-          worst = std::max(worst, std::abs(int(colourAt(out, x, y).*ch) - int(std::lround(ref))));
-        }
-      }
+    const int worst = worstRotationDifference(src, inst.image(), angle, back);
     EXPECT_LE(worst, 2) << angle;
   }
 }

@@ -5,8 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <random>
 #include <set>
 #include <string>
@@ -69,6 +72,31 @@ inline Rgbq colourAt(const Image& img, int x, int y) {
   const int n = img.bpp / 8;
   const uint8_t* p = row + size_t(x) * n;
   return {p[0], p[1], p[2], uint8_t(n == 4 ? p[3] : 255)};
+}
+
+// Rotation by `angle` degrees against a plain double-precision bilinear reference: each result
+// pixel centre is mapped back into the picture, `back` outside it. Returns the largest
+// difference of any colour channel.
+inline int worstRotationDifference(const Image& src, const Image& out, double angle, Rgbq back) {
+  const double r = angle * M_PI / 180, c = std::cos(r), s = std::sin(r);
+  auto at = [&](int x, int y) {
+    return (x < 0 || y < 0 || x >= src.width || y >= src.height) ? back : colourAt(src, x, y);
+  };
+  int worst = 0;
+  for (int y = 0; y < out.height; ++y)
+    for (int x = 0; x < out.width; ++x) {
+      const double u = x + 0.5 - out.width / 2.0, v = y + 0.5 - out.height / 2.0;
+      const double sx = u * c - v * s + src.width / 2.0 - 0.5;
+      const double sy = u * s + v * c + src.height / 2.0 - 0.5;
+      const int x0 = int(std::floor(sx)), y0 = int(std::floor(sy));
+      const double ax = sx - x0, ay = sy - y0;
+      for (auto ch : {&Rgbq::b, &Rgbq::g, &Rgbq::r}) {
+        const double ref = (at(x0, y0).*ch * (1 - ax) + at(x0 + 1, y0).*ch * ax) * (1 - ay) +
+                           (at(x0, y0 + 1).*ch * (1 - ax) + at(x0 + 1, y0 + 1).*ch * ax) * ay;
+        worst = std::max(worst, std::abs(int(colourAt(out, x, y).*ch) - int(std::lround(ref))));
+      }
+    }
+  return worst;
 }
 
 inline uint32_t key(Rgbq c) {
