@@ -67,7 +67,8 @@ void WizardFile::parse(const QString& text) {
 
 void WizardFile::collectTitles() {
   titles_.clear();
-  const int last = qMin<qsizetype>(announcedSets(lines_) * kWizardLinesPerSet, lines_.size());
+  const int last =
+      qMin<qsizetype>(qsizetype(announcedSets(lines_)) * kWizardLinesPerSet, lines_.size());
   for (int i = 0; i < last && titles_.size() < kWizardMaxTitles; ++i)
     if (lines_[i].key == QLatin1String("TITLE")) titles_.append(lines_[i].value);
 }

@@ -64,10 +64,7 @@ class RecordReader {
     std::memcpy(&v, &bits, 8);
     return v;
   }
-  QByteArray text(int size) {
-    const QByteArray t(take(size), size);
-    return t;
-  }
+  QByteArray text(int size) { return QByteArray(take(size), size); }
   template <size_t N>
   void i16s(std::array<qint16, N>& values) {
     for (qint16& v : values) v = i16();

@@ -12,7 +12,7 @@
 
 namespace glim {
 
-class frmMain : public QMainWindow, public MainFormLink {
+class frmMain final : public QMainWindow, public MainFormLink {
   Q_OBJECT
  public:
   frmMain();

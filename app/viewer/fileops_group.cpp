@@ -74,7 +74,7 @@ void FileOperations::attach(frmDBScreenTest& viewer) {
       item->setObjectName(QStringLiteral("RCMenuMoveMD%1SubDir_%2").arg(k).arg(index));
       QObject::connect(item, &QAction::triggered, &viewer,
                        [this, k, index] { RCMenuMoveSubDir_Click(k, index); });
-      subItems_[size_t((k - 1) * 9 + index)] = item;
+      subItems_[size_t(k - 1) * 9 + size_t(index)] = item;
     }
   }
 

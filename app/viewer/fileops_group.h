@@ -33,7 +33,7 @@ class FileOperations : public ViewerExtension {
   // RCMenuMoveMainDir1 ... 7 (k = 1 ... 7) and their items, index 0 ... 8.
   QMenu* RCMenuMoveMainDir(int k) const { return mainMenus_.at(size_t(k - 1)); }
   QAction* RCMenuMoveSubDir(int k, int index) const {
-    return subItems_.at(size_t((k - 1) * 9 + index));
+    return subItems_.at(size_t(k - 1) * 9 + size_t(index));
   }
 
   void cmdDelete_Click();

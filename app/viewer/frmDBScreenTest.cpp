@@ -146,7 +146,7 @@ void frmDBScreenTest::buildLeftPanel(QWidget* panel) {
     auto* grid = new QGridLayout(frame);
     grid->setContentsMargins(2, 2, 2, 2);
     grid->setSpacing(1);
-    fra1_[size_t(t + 1)] = frame;
+    fra1_[size_t(t) + 1] = frame;
     SSTab1_->addTab(frame, t == 0 ? QStringLiteral("Main") : QString::number(t + 1));
   }
   column->addWidget(SSTab1_);

@@ -238,7 +238,7 @@ HRESULT readVariant(IStream* stream, Variant* value) {
       if (failed(hr = readExactly(stream, raw.data(), bytes))) return hr;
       QString text(qsizetype(bytes / 2), Qt::Uninitialized);
       for (uint32_t i = 0; i < bytes / 2; ++i)
-        text[qsizetype(i)] = QChar(qFromLittleEndian<uint16_t>(raw.constData() + 2 * i));
+        text[qsizetype(i)] = QChar(qFromLittleEndian<uint16_t>(raw.constData() + 2 * size_t(i)));
       *value = Variant::str(text);
       return S_OK;
     }

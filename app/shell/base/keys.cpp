@@ -112,8 +112,8 @@ QString ratingKey(int i) {
 }
 QString ratingCaption(int i) {
   static const QString notThere = QStringLiteral("Not There");
-  const QString key = ratingKey(i);
-  const QString value = settings::read(settings::kRatings, key, notThere);
+  QString key = ratingKey(i);
+  QString value = settings::read(settings::kRatings, key, notThere);
   if (value != notThere) return value;
   settings::write(settings::kRatings, key, key);
   return key;
