@@ -206,7 +206,7 @@ void frmDBScreenTest::syncThemeButtons() {
 }
 
 void frmDBScreenTest::moveThemeButtonsTo(int tab) {
-  QFrame* frame = fra1_[size_t(tab + 1)];
+  QFrame* frame = fra1_[size_t(tab) + 1];
   auto* grid = static_cast<QGridLayout*>(frame->layout());
   for (int i = 1; i <= kThemeCount; ++i) {
     QPushButton* button = Command2_[size_t(i)];
@@ -227,7 +227,7 @@ void frmDBScreenTest::Command2_Click(int index) {
 void frmDBScreenTest::SSTab1_Click() {
   const int tab = std::clamp(SSTab1_->currentIndex(), 0, kThemeSlots - 1);
   moveThemeButtonsTo(tab);
-  themes_.tabChanged(txtTheme_[size_t(tab + 1)]->text());
+  themes_.tabChanged(txtTheme_[size_t(tab) + 1]->text());
   syncThemeButtons();
 }
 
