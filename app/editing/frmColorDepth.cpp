@@ -7,6 +7,7 @@
 #include "editing/editcommands.h"
 #include "editing/edithost.h"
 #include "editing/editrules.h"
+#include "shell/base/buttonrow.h"
 #include "shell/base/rastrel/rastrel.h"
 
 namespace glim {
@@ -34,13 +35,9 @@ frmColorDepth::frmColorDepth(EditHost& host, QWidget* parent) : QDialog(parent),
   form->addRow(QStringLiteral("Palette Type"), cboPalette);
   form->addRow(QStringLiteral("Dither Style"), cboDithering);
   layout->addWidget(Frame1);
-  auto* buttons = new QHBoxLayout;
   cmdOK = new QPushButton(QStringLiteral("OK"), this);
   cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-  buttons->addStretch();
-  buttons->addWidget(cmdOK);
-  buttons->addWidget(cmdCancel);
-  layout->addLayout(buttons);
+  layout->addLayout(rightAlignedButtons({cmdOK, cmdCancel}));
   connect(cmdOK, &QPushButton::clicked, this, &frmColorDepth::cmdOK_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmColorDepth::cmdCancel_Click);
 }

@@ -11,6 +11,7 @@
 #include "editing/edithost.h"
 #include "editing/editrules.h"
 #include "shell/base/appstate.h"
+#include "shell/base/buttonrow.h"
 #include "shell/base/dialogs.h"
 #include "shell/base/help.h"
 #include "shell/base/rastrel/rastrel.h"
@@ -82,19 +83,16 @@ void frmResizeMethods::buildControls() {
   methods->addWidget(optPicResize, 2, 0);
   methods->addWidget(new QLabel(QStringLiteral("(V. High Qual.)"), fraResizeType), 2, 1);
 
-  auto* buttons = new QHBoxLayout;
   cmdOK = new QPushButton(QStringLiteral("OK"), this);
   cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
   cmdHelp = new QPushButton(QStringLiteral("Help"), this);
   cmdOK->setDefault(true);
-  buttons->addStretch();
-  for (QPushButton* b : {cmdOK, cmdCancel, cmdHelp}) buttons->addWidget(b);
 
   layout->addWidget(fraPixels);
   layout->addWidget(fraPercentage);
   layout->addLayout(aspect);
   layout->addWidget(fraResizeType);
-  layout->addLayout(buttons);
+  layout->addLayout(rightAlignedButtons({cmdOK, cmdCancel, cmdHelp}));
 
   for (QLineEdit* box : {txtPixelWidth, txtPixelHeight, txtPercentageWidth, txtPercentageHeight})
     box->installEventFilter(this);

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "editing/frmSavePic.h"
+#include "shell/base/buttonrow.h"
 #include "shell/base/settings.h"
 
 namespace glim {
@@ -80,13 +81,9 @@ frmSavePicOptions::frmSavePicOptions(frmSavePic& owner, const QString& fileType,
   fraPicOptions->setVisible(type_ == u"pic");
   fraTifOptions->setVisible(type_ == u"tif");
   fraPngOptions->setVisible(type_ == u"png");
-  auto* buttons = new QHBoxLayout;
   cmdOK = new QPushButton(QStringLiteral("OK"), this);
   cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
-  buttons->addStretch();
-  buttons->addWidget(cmdOK);
-  buttons->addWidget(cmdCancel);
-  layout->addLayout(buttons);
+  layout->addLayout(rightAlignedButtons({cmdOK, cmdCancel}));
   connect(cmdOK, &QPushButton::clicked, this, &frmSavePicOptions::cmdOK_Click);
   connect(cmdCancel, &QPushButton::clicked, this, &frmSavePicOptions::cmdCancel_Click);
 }

@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include "query/frmQuery.h"
+#include "shell/base/buttonrow.h"
 #include "shell/base/dialogs.h"
 #include "shell/base/textnum.h"
 
@@ -35,11 +36,7 @@ frmQuerySave::frmQuerySave(QLineEdit* txtSaveFileName, QWidget* parent)
   layout->addWidget(new QLabel(QStringLiteral("File Name:"), this));
   layout->addWidget(txtFilename);
   layout->addWidget(FileSaveQuery);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(cmdSave);
-  buttons->addWidget(cmdCancel);
-  layout->addLayout(buttons);
+  layout->addLayout(rightAlignedButtons({cmdSave, cmdCancel}));
 
   const QStringList files =
       QDir(frmQuery::userFolder()).entryList({QStringLiteral("*.qry")}, QDir::Files, QDir::Name);

@@ -6,6 +6,7 @@
 #include <QVBoxLayout>
 
 #include "shell/base/appstate.h"
+#include "shell/base/buttonrow.h"
 #include "shell/base/dialogs.h"
 #include "shell/base/textnum.h"
 #include "shell/credentials.h"
@@ -35,13 +36,9 @@ frmLogin::frmLogin() {
   auto* fields = new QFormLayout;
   fields->addRow(userLabel, txtUserName);
   fields->addRow(passwordLabel, txtPassword);
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch();
-  buttons->addWidget(cmdOK);
-  buttons->addWidget(cmdCancel);
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(fields);
-  layout->addLayout(buttons);
+  layout->addLayout(rightAlignedButtons({cmdOK, cmdCancel}));
 
   // Form_Load
   txtUserName->setText(textnum::trim(appState().StoredUserName));
