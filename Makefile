@@ -7,9 +7,6 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 SANITIZE ?= OFF
 JOBS ?= $(shell nproc)
-# ccache's direct mode does not see a header that a __has_include test found missing earlier;
-# the preprocessor mode does.
-export CCACHE_NODIRECT := 1
 
 # Build tools and libraries, then the independent tools the tests compare against.
 PACKAGES := cmake ninja-build g++ pkg-config ccache \

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPointer>
 
-#include "shell/base/textnum.h"
+#include "base/textnum.h"
 
 namespace glim::catalogue {
 

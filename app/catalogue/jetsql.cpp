@@ -2,7 +2,7 @@
 
 #include <QRegularExpression>
 
-#include "shell/base/textnum.h"
+#include "base/textnum.h"
 
 namespace glim::catalogue {
 

@@ -7,7 +7,7 @@
 #include <QString>
 #include <functional>
 
-#include "shell/base/dialogs.h"
+#include "base/dialogs.h"
 
 namespace glim::catalogue {
 

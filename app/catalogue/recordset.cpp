@@ -2,9 +2,9 @@
 
 #include <sqlite3.h>
 
+#include "base/textnum.h"
 #include "catalogue/database_p.h"
 #include "catalogue/jetsql.h"
-#include "shell/base/textnum.h"
 
 namespace glim::catalogue {
 

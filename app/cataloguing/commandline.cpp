@@ -5,12 +5,12 @@
 #include <atomic>
 #include <cstdio>
 
+#include "base/appstate.h"
+#include "base/keys.h"
 #include "catalogue/database.h"
 #include "cataloguing/pictureadder.h"
 #include "cataloguing/pictureentry.h"
 #include "cataloguing/treewalk.h"
-#include "shell/base/appstate.h"
-#include "shell/base/keys.h"
 
 namespace glim::cataloguing {
 

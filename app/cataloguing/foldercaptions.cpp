@@ -1,9 +1,9 @@
 #include "cataloguing/foldercaptions.h"
 
+#include "base/settings.h"
+#include "base/textnum.h"
 #include "catalogue/jetsql.h"
 #include "catalogue/recordset.h"
-#include "shell/base/settings.h"
-#include "shell/base/textnum.h"
 
 namespace glim::cataloguing {
 

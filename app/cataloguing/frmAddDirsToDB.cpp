@@ -16,20 +16,16 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
-#include "cataloguing/folderpicker.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/help.h"
+#include "base/keys.h"
+#include "base/textnum.h"
+#include "cataloguing/frmAddTheme.h"
 #include "cataloguing/pictureadder.h"
 #include "cataloguing/pictureentry.h"
 #include "cataloguing/treewalk.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/help.h"
-#include "shell/base/keys.h"
-#include "shell/base/textnum.h"
-
-#if __has_include("viewer/frmAddTheme.h")
-#include "viewer/frmAddTheme.h"
-#define GLIMMORA_HAVE_ADDTHEME 1
-#endif
+#include "editing/folderpicker.h"
 
 namespace glim {
 
@@ -69,7 +65,7 @@ QLineEdit* recordBox(QWidget* parent, const char* name) {
 frmAddDirsToDB::frmAddDirsToDB() {
   setObjectName(QStringLiteral("frmAddDirsToDB"));
   setWindowTitle(QStringLiteral("Add/Rescan Folders For files"));
-  picker_ = new cataloguing::FolderPicker(this);
+  picker_ = new editing::FolderPicker(this);
   File1_ = new QListWidget(this);
   File1_->setObjectName(QStringLiteral("File1"));
   File1_->setToolTip(
@@ -138,7 +134,7 @@ frmAddDirsToDB::frmAddDirsToDB() {
   layout->addLayout(buttons);
   resize(900, 520);
 
-  connect(picker_, &cataloguing::FolderPicker::Dir1_Change, this, &frmAddDirsToDB::Dir1_Change);
+  connect(picker_, &editing::FolderPicker::Dir1_Change, this, &frmAddDirsToDB::Dir1_Change);
   connect(cmdAddTheme_, &QPushButton::clicked, this, &frmAddDirsToDB::cmdAddTheme_Click);
   connect(cmdAddFiles_, &QPushButton::clicked, this, &frmAddDirsToDB::cmdAddFiles_Click);
   connect(cmdRemoveDir_, &QPushButton::clicked, this, &frmAddDirsToDB::cmdRemoveDir_Click);
@@ -194,7 +190,7 @@ void frmAddDirsToDB::chooseFolder(const QString& folder) {
 }
 
 void frmAddDirsToDB::Dir1_Change(const QString& folder) {
-  txtCurrentPathname_->setText(cataloguing::withSeparator(folder));
+  txtCurrentPathname_->setText(withSeparator(folder));
   lblTheme_->setText(QStringLiteral("None"));
   txtTheme_->setText(QStringLiteral("0"));
   fillFileList();
@@ -283,22 +279,9 @@ void frmAddDirsToDB::cmdRemoveDir_Click() {
 }
 
 void frmAddDirsToDB::cmdAddTheme_Click() {
-#ifdef GLIMMORA_HAVE_ADDTHEME
-  viewer::frmAddTheme dialog(this);
+  cataloguing::frmAddTheme dialog(this);
   dialog.setTargets(lblTheme_, txtTheme_);
   dialog.exec();
-#else
-  // Without the theme dialog the number is asked for directly.
-  const auto answer = dialogs().input(QStringLiteral("Theme number (0 for none, 1 to 15):"),
-                                      QStringLiteral("Select a Theme"), txtTheme_->text(), this);
-  const int theme = answer ? answer->trimmed().toInt() : 0;
-  const bool valid = theme >= 1 && theme <= 15;
-  txtTheme_->setText(QString::number(valid ? theme : 0));
-  lblTheme_->setText(valid ? settings::read(settings::kClassifications,
-                                            QStringLiteral("Class") + QString::number(theme),
-                                            QStringLiteral("Class") + QString::number(theme))
-                           : QStringLiteral("None"));
-#endif
 }
 
 void frmAddDirsToDB::cmdOK_Click() {

@@ -15,7 +15,7 @@ class QPushButton;
 
 namespace glim {
 
-namespace cataloguing {
+namespace editing {
 class FolderPicker;
 }
 
@@ -37,7 +37,7 @@ class frmAddDirsToDB : public QWidget {
   // Shows a folder as if chosen in the folder list.
   void chooseFolder(const QString& folder);
 
-  cataloguing::FolderPicker* folders() const { return picker_; }
+  editing::FolderPicker* folders() const { return picker_; }
   QListWidget* File1() const { return File1_; }
   QLineEdit* txtCurrentPathname() const { return txtCurrentPathname_; }
   QLabel* lblTheme() const { return lblTheme_; }
@@ -67,7 +67,7 @@ class frmAddDirsToDB : public QWidget {
   QStringList listedPaths() const;
   void setBusy(bool busy);
 
-  cataloguing::FolderPicker* picker_;
+  editing::FolderPicker* picker_;
   QListWidget* File1_;
   QMap<QString, QCheckBox*> typeBoxes_;
   QLineEdit* txtCurrentPathname_;

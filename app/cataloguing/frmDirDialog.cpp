@@ -10,8 +10,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "cataloguing/folderpicker.h"
 #include "cataloguing/treewalk.h"
+#include "editing/folderpicker.h"
 
 namespace glim {
 
@@ -32,7 +32,7 @@ int runDialog(QDialog* dialog) {
 frmDirDialog::frmDirDialog(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmDirDialog"));
   setWindowTitle(QStringLiteral("Select a Folder"));
-  picker_ = new cataloguing::FolderPicker(this);
+  picker_ = new editing::FolderPicker(this);
   File1_ = new QListWidget(this);
   File1_->setObjectName(QStringLiteral("File1"));
   Label1_ = new QLabel(this);
@@ -57,7 +57,7 @@ frmDirDialog::frmDirDialog(QWidget* parent) : QDialog(parent) {
   layout->addLayout(buttons);
   resize(560, 400);
 
-  connect(picker_, &cataloguing::FolderPicker::Dir1_Change, this, &frmDirDialog::showFolder);
+  connect(picker_, &editing::FolderPicker::Dir1_Change, this, &frmDirDialog::showFolder);
   connect(cmdOK_, &QPushButton::clicked, this, &frmDirDialog::cmdOK_Click);
   connect(cmdCancel_, &QPushButton::clicked, this, &frmDirDialog::cmdCancel_Click);
 }
@@ -69,7 +69,7 @@ void frmDirDialog::startAt(const QString& path) {
 }
 
 void frmDirDialog::showFolder(const QString& folder) {
-  Label1_->setText(cataloguing::withSeparator(folder));
+  Label1_->setText(withSeparator(folder));
   File1_->clear();
   File1_->addItems(QDir(folder).entryList(QDir::Files, QDir::Name | QDir::IgnoreCase));
 }

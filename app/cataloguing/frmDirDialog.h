@@ -10,7 +10,7 @@ class QPushButton;
 
 namespace glim {
 
-namespace cataloguing {
+namespace editing {
 class FolderPicker;
 }
 
@@ -28,7 +28,7 @@ class frmDirDialog : public QDialog {
   void cmdOK_Click();
   void cmdCancel_Click();
 
-  cataloguing::FolderPicker* folders() const { return picker_; }
+  editing::FolderPicker* folders() const { return picker_; }
   QListWidget* File1() const { return File1_; }
   QLabel* Label1() const { return Label1_; }
 
@@ -39,7 +39,7 @@ class frmDirDialog : public QDialog {
  private:
   void showFolder(const QString& folder);
 
-  cataloguing::FolderPicker* picker_;
+  editing::FolderPicker* picker_;
   QListWidget* File1_;
   QLabel* Label1_;
   QPushButton* cmdOK_;

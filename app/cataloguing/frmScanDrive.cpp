@@ -16,12 +16,12 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/help.h"
+#include "base/keys.h"
 #include "cataloguing/pictureadder.h"
 #include "cataloguing/walkjob.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/help.h"
-#include "shell/base/keys.h"
 
 namespace glim {
 
@@ -192,7 +192,7 @@ void frmScanDrive::findFiles(const QString& pattern) {
                     MsgButtons::OK, MsgIcon::None, QStringLiteral("Search"), this);
   pattern_ = pattern;
   mnuFolderInfo_->setEnabled(false);
-  startWalk(searchRoots_.isEmpty() ? cataloguing::localVolumes() : searchRoots_, true);
+  startWalk(searchRoots_.isEmpty() ? localVolumes() : searchRoots_, true);
 }
 
 void frmScanDrive::mnuFolderInfo_Click() {
@@ -213,7 +213,7 @@ void frmScanDrive::mnuFolderInfo_Click() {
   infoPath_ = path;
   mnuFolderInfo_->setText(kStopCaption);
   mnuFindFiles_->setEnabled(false);
-  startWalk(cataloguing::volumesUnder(QDir::cleanPath(path)), false);
+  startWalk(volumesUnder(QDir::cleanPath(path)), false);
 }
 
 void frmScanDrive::stopWork() {

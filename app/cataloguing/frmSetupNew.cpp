@@ -11,17 +11,17 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
+#include "base/help.h"
+#include "base/keys.h"
 #include "catalogue/jetsql.h"
 #include "cataloguing/foldercaptions.h"
 #include "cataloguing/frmAddDirsToDB.h"
 #include "cataloguing/frmDirDialog.h"
 #include "cataloguing/frmSubPathsCaptions.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
-#include "shell/base/help.h"
-#include "shell/base/keys.h"
-#include "shell/frmWizard.h"
+#include "cataloguing/frmWizard.h"
 
 namespace glim {
 

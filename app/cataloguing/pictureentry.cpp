@@ -5,7 +5,7 @@
 #include <QDir>
 #include <QFile>
 
-#include "shell/base/textnum.h"
+#include "base/textnum.h"
 
 namespace glim::cataloguing {
 

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <functional>
 
+#include "base/volumes.h"
+
 namespace glim::cataloguing {
 
 struct WalkRequest {
@@ -45,16 +47,6 @@ struct WalkResult {
 // between entries; what was found before a stop is still reported.
 WalkResult walkTree(const WalkRequest& request, const std::atomic_bool& stop,
                     const WalkReport& report);
-
-// The mounted local volumes, as the drives of the scan: real disk file systems, read-only
-// image mounts, pseudo and network file systems left out. "/" comes first.
-QStringList localVolumes();
-// `root` and the local volumes mounted below it, for a walk of one tree that stays off
-// pseudo file systems.
-QStringList volumesUnder(const QString& root);
-
-// Ends in "/" (the separator of this platform where the system adds "\").
-QString withSeparator(const QString& folder);
 
 }  // namespace glim::cataloguing
 

@@ -3,7 +3,7 @@
 #include <QFile>
 #include <QStringDecoder>
 
-#include "shell/base/textnum.h"
+#include "base/textnum.h"
 
 namespace glim::cataloguing {
 

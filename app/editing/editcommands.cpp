@@ -3,12 +3,12 @@
 #include <QFileInfo>
 #include <cmath>
 
+#include "base/dialogs.h"
+#include "base/textnum.h"
 #include "editing/edithost.h"
 #include "editing/frmColor.h"
 #include "editing/frmResizeMethods.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/rastrel/rastrel.h"
-#include "shell/base/textnum.h"
+#include "rastrel/rastrel.h"
 
 namespace glim::editing {
 

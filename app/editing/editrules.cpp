@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "shell/base/keys.h"
-#include "shell/base/textnum.h"
+#include "base/keys.h"
+#include "base/textnum.h"
 
 namespace glim::editing {
 

@@ -4,11 +4,11 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "base/buttonrow.h"
 #include "editing/editcommands.h"
 #include "editing/edithost.h"
 #include "editing/editrules.h"
-#include "shell/base/buttonrow.h"
-#include "shell/base/rastrel/rastrel.h"
+#include "rastrel/rastrel.h"
 
 namespace glim {
 

@@ -7,15 +7,15 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "base/appstate.h"
+#include "base/buttonrow.h"
+#include "base/dialogs.h"
+#include "base/help.h"
+#include "base/textnum.h"
 #include "editing/editcommands.h"
 #include "editing/edithost.h"
 #include "editing/editrules.h"
-#include "shell/base/appstate.h"
-#include "shell/base/buttonrow.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/help.h"
-#include "shell/base/rastrel/rastrel.h"
-#include "shell/base/textnum.h"
+#include "rastrel/rastrel.h"
 
 namespace glim {
 

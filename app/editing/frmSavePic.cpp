@@ -4,13 +4,13 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "cataloguing/folderpicker.h"
+#include "base/dialogs.h"
+#include "base/textnum.h"
 #include "editing/edithost.h"
 #include "editing/editrules.h"
+#include "editing/folderpicker.h"
 #include "editing/frmSavePicOptions.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/rastrel/rastrel.h"
-#include "shell/base/textnum.h"
+#include "rastrel/rastrel.h"
 
 namespace glim {
 
@@ -25,7 +25,7 @@ frmSavePic::frmSavePic(EditHost& host, QWidget* parent) : QDialog(parent), host_
 void frmSavePic::buildControls() {
   setWindowTitle(QStringLiteral("Save As..."));
   auto* layout = new QVBoxLayout(this);
-  folders_ = new cataloguing::FolderPicker(this);
+  folders_ = new editing::FolderPicker(this);
   Drive1 = folders_->Drive1();
   Dir1 = folders_->Dir1();
   layout->addWidget(folders_, 1);

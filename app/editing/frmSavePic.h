@@ -11,7 +11,7 @@
 namespace glim {
 
 class EditHost;
-namespace cataloguing {
+namespace editing {
 class FolderPicker;
 }
 
@@ -52,7 +52,7 @@ class frmSavePic : public QDialog {
  private:
   void buildControls();
   EditHost& host_;
-  cataloguing::FolderPicker* folders_;
+  editing::FolderPicker* folders_;
   QString pictureName_;
 };
 

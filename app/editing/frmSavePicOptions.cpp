@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
+#include "base/buttonrow.h"
+#include "base/settings.h"
 #include "editing/frmSavePic.h"
-#include "shell/base/buttonrow.h"
-#include "shell/base/settings.h"
 
 namespace glim {
 

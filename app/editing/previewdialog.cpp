@@ -7,7 +7,7 @@
 #include "editing/editcommands.h"
 #include "editing/edithost.h"
 #include "editing/editrules.h"
-#include "shell/base/rastrel/rastrel.h"
+#include "rastrel/rastrel.h"
 
 namespace glim {
 

@@ -25,19 +25,13 @@
 #include <QVBoxLayout>
 #include <vector>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
+#include "base/help.h"
+#include "base/textnum.h"
 #include "query/frmQuerySave.h"
 #include "query/querystart.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
-#include "shell/base/help.h"
-#include "shell/base/textnum.h"
-
-// Test builds of this module may leave the viewer out (GLIMMORA_QUERY_WITHOUT_VIEWER).
-#if __has_include("viewer/frmDBScreenTest.h") && !defined(GLIMMORA_QUERY_WITHOUT_VIEWER)
-#include "viewer/frmDBScreenTest.h"
-#define GLIMMORA_HAS_VIEWER 1
-#endif
 
 namespace glim {
 
@@ -792,15 +786,7 @@ void frmQuery::setCriteria(const QueryCriteria& c) {
 }
 
 bool frmQuery::showViewer() {
-  if (viewerOpener()) return viewerOpener()();
-#ifdef GLIMMORA_HAS_VIEWER
-  auto* viewer = forms::get<frmDBScreenTest>();
-  viewer->show();
-  viewer->raise();
-  return true;
-#else
-  return false;
-#endif
+  return viewerOpener() ? viewerOpener()() : false;
 }
 
 void frmQuery::cmdOK_Click() {

@@ -11,10 +11,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "base/buttonrow.h"
+#include "base/dialogs.h"
+#include "base/textnum.h"
 #include "query/frmQuery.h"
-#include "shell/base/buttonrow.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/textnum.h"
 
 namespace glim {
 

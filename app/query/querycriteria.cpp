@@ -1,7 +1,7 @@
 #include "query/querycriteria.h"
 
-#include "shell/base/settings.h"
-#include "shell/base/textnum.h"
+#include "base/settings.h"
+#include "base/textnum.h"
 
 namespace glim::query {
 

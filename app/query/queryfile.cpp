@@ -7,8 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "base/textnum.h"
 #include "query/queryrules.h"
-#include "shell/base/textnum.h"
 
 namespace glim::query {
 

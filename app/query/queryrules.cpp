@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "shell/base/textnum.h"
+#include "base/textnum.h"
 
 namespace glim::query {
 

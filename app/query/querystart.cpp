@@ -2,26 +2,28 @@
 
 #include <QTextStream>
 
+#include "base/appstate.h"
+#include "base/forms.h"
+#include "base/settings.h"
 #include "catalogue/database.h"
 #include "query/frmPicPasswordqry.h"
 #include "query/frmQuery.h"
 #include "query/pictureset.h"
 #include "query/queryfile.h"
-#include "shell/base/appstate.h"
-#include "shell/base/forms.h"
-#include "shell/base/settings.h"
 
-#if __has_include("viewer/extension.h") && !defined(GLIMMORA_QUERY_WITHOUT_VIEWER)
 #include "viewer/extension.h"
-#define GLIMMORA_HAS_VIEWER_EXTENSION 1
-#endif
+#include "viewer/frmDBScreenTest.h"
 
 namespace glim::query {
 
 void install() {
-#ifdef GLIMMORA_HAS_VIEWER_EXTENSION
   viewer::setQueryBuilderOpener([] { showQueryBuilder(); });
-#endif
+  frmQuery::setViewerOpener([] {
+    auto* viewer = forms::get<frmDBScreenTest>();
+    viewer->show();
+    viewer->raise();
+    return true;
+  });
 }
 
 frmQuery* showQueryBuilder() {

@@ -13,7 +13,8 @@ class frmPicPasswordqry;
 
 namespace glim::query {
 
-// Lets the viewer's "Change Picture Set" open the builder. Start-up calls it once.
+// Lets the viewer's "Change Picture Set" open the builder and hands the builder the viewer it
+// shows a picture set in. Start-up calls it once.
 void install();
 
 // Shows the builder (created on first use): "Query Images For Viewing" and its slide-show

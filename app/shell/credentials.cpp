@@ -2,9 +2,9 @@
 
 #include <sodium.h>
 
-#include "shell/base/appstate.h"
-#include "shell/base/settings.h"
-#include "shell/base/textnum.h"
+#include "base/appstate.h"
+#include "base/settings.h"
+#include "base/textnum.h"
 
 namespace glim::credentials {
 

@@ -3,8 +3,8 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "shell/base/appstate.h"
-#include "shell/base/help.h"
+#include "base/appstate.h"
+#include "base/help.h"
 #include "shell/frmMain.h"
 
 namespace glim {

@@ -5,10 +5,10 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "shell/base/appstate.h"
-#include "shell/base/buttonrow.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/textnum.h"
+#include "base/appstate.h"
+#include "base/buttonrow.h"
+#include "base/dialogs.h"
+#include "base/textnum.h"
 #include "shell/credentials.h"
 
 namespace glim {

@@ -7,14 +7,19 @@
 #include <QPointer>
 #include <QScreen>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/help.h"
-#include "shell/base/keys.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/help.h"
+#include "base/keys.h"
+#include "cataloguing/frmAddDirsToDB.h"
+#include "cataloguing/frmScanDrive.h"
+#include "cataloguing/frmSetupNew.h"
+#include "query/querystart.h"
 #include "shell/frmAbout.h"
 #include "shell/frmFormsRunStatus.h"
-#include "shell/screens.h"
+#include "shell/frmOptions.h"
 #include "shell/shutdown.h"
+#include "viewer/frmDBScreenTest.h"
 
 namespace glim {
 
@@ -135,16 +140,6 @@ void frmMain::buildMenus() {
   mnuExit = bar->addAction(QStringLiteral("E&xit"));
   mnuExit->setObjectName(QStringLiteral("mnuExit"));
   connect(mnuExit, &QAction::triggered, this, &frmMain::mnuExit_Click);
-
-  // Screens that this build does not have stay disabled rather than pretending to open.
-  mnuViewAllImagesNonSlideShow->setEnabled(screenAvailable(Screen::Viewer));
-  mnuViewAllImagesSlideShow->setEnabled(screenAvailable(Screen::ViewerSlideShow));
-  mnuSelectImagesNonSlideShow->setEnabled(screenAvailable(Screen::Query));
-  mnuSelectImagesSlideShow->setEnabled(screenAvailable(Screen::QuerySlideShow));
-  mnuAddImagesSpecificFolder->setEnabled(screenAvailable(Screen::AddDirs));
-  mnuScanEntireDisk->setEnabled(screenAvailable(Screen::ScanDrive));
-  mnuProgramSetup->setEnabled(screenAvailable(Screen::SetupNew));
-  mnuProgramOptions->setEnabled(screenAvailable(Screen::Options));
 }
 
 void frmMain::Form_Load() {
@@ -256,7 +251,6 @@ void frmMain::closeViewerIfOpen() {
 }
 
 void frmMain::runSetupToEnd() {
-#ifdef GLIMMORA_HAVE_SETUPNEW
   QPointer<frmSetupNew> setup = static_cast<frmSetupNew*>(showForm<frmSetupNew>());
   while (setup && setup->lblMessage()->text() != QStringLiteral("Done"))
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -264,7 +258,6 @@ void frmMain::runSetupToEnd() {
     setup->close();
     delete setup.data();
   }
-#endif
 }
 
 int frmMain::progressNeeded(Screen screen) {
@@ -282,50 +275,6 @@ int frmMain::progressNeeded(Screen screen) {
       return 0;
   }
   return 0;
-}
-
-bool frmMain::screenAvailable(Screen screen) {
-  switch (screen) {
-    case Screen::Viewer:
-    case Screen::ViewerSlideShow:
-#ifdef GLIMMORA_HAVE_VIEWER
-      return true;
-#else
-      return false;
-#endif
-    case Screen::Query:
-    case Screen::QuerySlideShow:
-#ifdef GLIMMORA_HAVE_QUERY
-      return true;
-#else
-      return false;
-#endif
-    case Screen::AddDirs:
-#ifdef GLIMMORA_HAVE_ADDDIRS
-      return true;
-#else
-      return false;
-#endif
-    case Screen::ScanDrive:
-#ifdef GLIMMORA_HAVE_SCANDRIVE
-      return true;
-#else
-      return false;
-#endif
-    case Screen::SetupNew:
-#ifdef GLIMMORA_HAVE_SETUPNEW
-      return true;
-#else
-      return false;
-#endif
-    case Screen::Options:
-#ifdef GLIMMORA_HAVE_OPTIONS
-      return true;
-#else
-      return false;
-#endif
-  }
-  return false;
 }
 
 void frmMain::showFormsRunStatus() {
@@ -355,43 +304,30 @@ void frmMain::showScreen(Screen screen) {
   switch (screen) {
     case Screen::Viewer:
     case Screen::ViewerSlideShow: {
-#ifdef GLIMMORA_HAVE_VIEWER
       // The whole catalogue: the viewer opens its configured record source.
       state.QueryCaller.clear();
       auto* viewer = static_cast<frmDBScreenTest*>(showForm<frmDBScreenTest>());
       if (screen == Screen::ViewerSlideShow) viewer->StartShowDefaults_Click();
-#endif
       break;
     }
     case Screen::Query:
     case Screen::QuerySlideShow:
-#ifdef GLIMMORA_HAVE_QUERY
       query::showQueryBuilder();
       if (screen == Screen::QuerySlideShow) state.SlideShowOnOpen = true;
-#endif
       break;
     case Screen::AddDirs:
-#ifdef GLIMMORA_HAVE_ADDDIRS
       showForm<frmAddDirsToDB>();
-#endif
       break;
     case Screen::ScanDrive:
-#ifdef GLIMMORA_HAVE_SCANDRIVE
       showForm<frmScanDrive>();
-#endif
       break;
     case Screen::SetupNew:
-#ifdef GLIMMORA_HAVE_SETUPNEW
       showForm<frmSetupNew>();
-#endif
       break;
     case Screen::Options:
-#ifdef GLIMMORA_HAVE_OPTIONS
       showForm<frmOptions>();
-#endif
       break;
   }
-  Q_UNUSED(state);
 }
 
 void frmMain::mnuViewAllImagesNonSlideShow_Click() {

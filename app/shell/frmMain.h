@@ -8,7 +8,7 @@
 #include <QMainWindow>
 #include <QMenu>
 
-#include "shell/base/forms.h"
+#include "base/forms.h"
 
 namespace glim {
 
@@ -43,7 +43,6 @@ class frmMain final : public QMainWindow, public MainFormLink {
   };
   static int progressNeeded(Screen screen);
   // Whether this build has the screen at all (its command is disabled when not).
-  static bool screenAvailable(Screen screen);
   // The screen-opening pattern: the set-up progress window when the set-up is not far
   // enough, otherwise close the viewer and show the screen.
   void openScreen(Screen screen);

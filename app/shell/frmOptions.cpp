@@ -5,13 +5,13 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/frmPleaseWait.h"
+#include "base/help.h"
+#include "base/keys.h"
+#include "base/textnum.h"
 #include "catalogue/maintenance.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/frmPleaseWait.h"
-#include "shell/base/help.h"
-#include "shell/base/keys.h"
-#include "shell/base/textnum.h"
 #include "shell/credentials.h"
 #include "shell/shutdown.h"
 

@@ -8,11 +8,11 @@
 #include <QPointer>
 #include <QScreen>
 
+#include "base/appstate.h"
+#include "base/keys.h"
 #include "catalogue/recordset.h"
-#include "shell/base/appstate.h"
-#include "shell/base/keys.h"
 #include "shell/credentials.h"
-#include "shell/screens.h"
+#include "shell/frmTutorial.h"
 
 namespace glim {
 
@@ -26,7 +26,6 @@ bool g_offerTutorial = true;
 
 void showTutorialOffer() {
   if (!g_offerTutorial) return;
-#ifdef GLIMMORA_HAVE_TUTORIAL
   // Shown modally: the splash's load waits until the offer has been answered.
   QPointer<frmTutorial> tutorial = new frmTutorial();
   tutorial->setAttribute(Qt::WA_DeleteOnClose);
@@ -35,7 +34,6 @@ void showTutorialOffer() {
   while (tutorial && tutorial->isVisible())
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   delete tutorial.data();
-#endif
 }
 }  // namespace
 

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell/base/appstate.h"
-#include "shell/base/help.h"
+#include "base/appstate.h"
+#include "base/help.h"
 
 namespace glim {
 

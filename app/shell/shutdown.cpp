@@ -4,8 +4,8 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "shell/base/forms.h"
-#include "shell/base/frmPleaseWait.h"
+#include "base/forms.h"
+#include "base/frmPleaseWait.h"
 
 namespace glim::shutdown {
 

@@ -9,16 +9,20 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
+#include "base/keys.h"
+#include "base/settings.h"
+#include "cataloguing/commandline.h"
+#include "query/frmPicPasswordqry.h"
+#include "query/printset.h"
+#include "query/querystart.h"
 #include "shell/association.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
-#include "shell/base/keys.h"
-#include "shell/base/settings.h"
 #include "shell/credentials.h"
+#include "shell/frmLogin.h"
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
-#include "shell/screens.h"
 #include "shell/shutdown.h"
 
 namespace glim {
@@ -136,26 +140,20 @@ void Startup::setStartMode() {
 }
 
 void Startup::showPicturePasswordPrompt() {
-#ifdef GLIMMORA_HAVE_QUERY
   AppState& state = appState();
   QPointer<QWidget> prompt = query::showPicturePasswordPrompt();
   // The prompt clears QueryPasswordPending when it unloads.
   while (state.QueryPasswordPending && prompt)
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   state.QueryPasswordPending = false;
-#endif
 }
 
 bool Startup::runLogin() {
-#ifdef GLIMMORA_HAVE_LOGIN
   frmLogin login;
   login.exec();
   const bool succeeded = login.LoginSucceeded;
   login.close();
   return succeeded;
-#else
-  return true;
-#endif
 }
 
 void Startup::wait(int milliseconds) {
@@ -178,21 +176,11 @@ bool Startup::runWindowlessCommand() {
   const QString option = config_.arguments.first();
   const QStringList rest = config_.arguments.mid(1);
   if (option == QStringLiteral("--print-set")) {
-#ifdef GLIMMORA_HAVE_PRINTSET
     exitCode_ = query::printSet(rest);
-#else
-    printError(QStringLiteral("--print-set is not available in this build."));
-    exitCode_ = 2;
-#endif
     return true;
   }
   if (isWindowlessOption(option)) {
-#ifdef GLIMMORA_HAVE_CATALOGUING_CLI
     exitCode_ = cataloguing::runCommandLine(config_.arguments);
-#else
-    printError(option + QStringLiteral(" is not available in this build."));
-    exitCode_ = 2;
-#endif
     return true;
   }
   return false;
@@ -217,9 +205,7 @@ StartOutcome Startup::run() {
   state.LoginRequired = false;
 
   if (runWindowlessCommand()) return StartOutcome::Windowless;
-#ifdef GLIMMORA_HAVE_QUERY
   query::install();
-#endif
   setStartMode();
 
   splash_ = new frmSplash();
@@ -239,9 +225,7 @@ StartOutcome Startup::run() {
 
   state.QueryFileRun = state.QueryFileStart;
   if (state.QueryFileStart) {
-#ifdef GLIMMORA_HAVE_QUERY
     query::startFromQueryFile();
-#endif
   } else {
     wait(config_.mainLoadMs);
   }

@@ -11,7 +11,7 @@
 #include "editing/frmColorDepth.h"
 #include "editing/frmSavePic.h"
 #include "editing/previewdialog.h"
-#include "shell/base/rastrel/rastrel.h"
+#include "rastrel/rastrel.h"
 #include "viewer/editinggroup.h"
 #include "viewer/frmDBScreenTest.h"
 

@@ -11,9 +11,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include "base/textnum.h"
 #include "catalogue/database.h"
 #include "catalogue/recordset.h"
-#include "shell/base/textnum.h"
 
 namespace glim::viewer::fileops {
 

@@ -9,9 +9,9 @@
 #include <QMenu>
 #include <QPushButton>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/textnum.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/textnum.h"
 #include "viewer/frmDBScreenTest.h"
 #include "viewer/frmMoveNotify.h"
 

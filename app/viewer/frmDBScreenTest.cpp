@@ -18,14 +18,14 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
-#include "shell/base/frmPleaseWait.h"
-#include "shell/base/help.h"
-#include "shell/base/keys.h"
-#include "shell/base/settings.h"
-#include "shell/base/textnum.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
+#include "base/frmPleaseWait.h"
+#include "base/help.h"
+#include "base/keys.h"
+#include "base/settings.h"
+#include "base/textnum.h"
 #include "viewer/pictureinfo.h"
 
 namespace glim {

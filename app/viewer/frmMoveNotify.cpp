@@ -6,9 +6,9 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
 
 namespace glim::viewer {
 

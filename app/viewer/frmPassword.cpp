@@ -7,9 +7,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/textnum.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/textnum.h"
 
 namespace glim::viewer {
 

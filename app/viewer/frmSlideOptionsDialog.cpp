@@ -12,8 +12,8 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "shell/base/keys.h"
-#include "shell/base/textnum.h"
+#include "base/keys.h"
+#include "base/textnum.h"
 #include "viewer/slideshow.h"
 
 namespace glim::viewer {

@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/keys.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/keys.h"
 #include "viewer/protection.h"
 
 namespace glim::viewer {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "shell/base/appstate.h"
+#include "base/appstate.h"
 
 namespace glim::viewer {
 

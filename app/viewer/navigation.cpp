@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "shell/base/textnum.h"
+#include "base/textnum.h"
 
 namespace glim::viewer {
 

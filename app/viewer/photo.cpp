@@ -1,10 +1,10 @@
 #include "viewer/photo.h"
 
-#include "shell/base/appstate.h"
+#include "base/appstate.h"
 
 #include <QPointer>
 
-#include "shell/base/rastrel/rastrel.h"
+#include "rastrel/rastrel.h"
 
 namespace glim::viewer {
 
@@ -111,6 +111,7 @@ PhotoFactory& factorySlot() {
 
 std::unique_ptr<PhotoDisplay> createPhoto(QWidget* parent, QString* error) {
   if (const PhotoFactory& factory = factorySlot()) return factory(parent, error);
+  setRastrelFolder(appState().ProgramFolder);
   RastrelControl* control = createRastrel(parent, error);
   if (!control) return nullptr;
   return std::make_unique<RastrelPhoto>(control);
@@ -124,6 +125,7 @@ QString storedPropertiesFile(const QString& controlName) {
 std::unique_ptr<PhotoDisplay> createPhoto(QWidget* parent, const QString& controlName,
                                           QString* error) {
   if (const PhotoFactory& factory = factorySlot()) return factory(parent, error);
+  setRastrelFolder(appState().ProgramFolder);
   RastrelControl* control = createRastrel(parent, storedPropertiesFile(controlName), error);
   if (!control) return nullptr;
   return std::make_unique<RastrelPhoto>(control);

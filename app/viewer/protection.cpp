@@ -1,6 +1,6 @@
 #include "viewer/protection.h"
 
-#include "shell/base/textnum.h"
+#include "base/textnum.h"
 
 namespace glim::viewer::protection {
 

@@ -12,10 +12,10 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/keys.h"
-#include "shell/base/textnum.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/keys.h"
+#include "base/textnum.h"
 #include "viewer/fileops.h"
 #include "viewer/frmDBScreenTest.h"
 #include "viewer/frmPassword.h"

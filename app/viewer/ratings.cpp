@@ -1,6 +1,6 @@
 #include "viewer/ratings.h"
 
-#include "shell/base/textnum.h"
+#include "base/textnum.h"
 
 namespace glim::viewer {
 

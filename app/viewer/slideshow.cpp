@@ -3,7 +3,7 @@
 #include <QTime>
 #include <algorithm>
 
-#include "shell/base/textnum.h"
+#include "base/textnum.h"
 
 namespace glim::viewer {
 

@@ -6,8 +6,8 @@
 #include <QMenu>
 #include <QScrollBar>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
 #include "viewer/frmDBScreenTest.h"
 #include "viewer/frmSlideOptionsDialog.h"
 

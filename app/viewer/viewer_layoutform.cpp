@@ -13,8 +13,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "shell/base/appstate.h"
-#include "shell/base/textnum.h"
+#include "base/appstate.h"
+#include "base/textnum.h"
 #include "viewer/frmDBScreenTest.h"
 
 namespace glim {

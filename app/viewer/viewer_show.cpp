@@ -8,10 +8,10 @@
 #include <QScrollBar>
 #include <QTabWidget>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/settings.h"
-#include "shell/base/textnum.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/settings.h"
+#include "base/textnum.h"
 #include "viewer/frmDBScreenTest.h"
 #include "viewer/pictureinfo.h"
 

@@ -14,11 +14,11 @@
 #include <cstdio>
 #include <vector>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
 #include "catalogue/database.h"
 #include "rastcore3.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
 #include "support/testenv.h"
 #include "viewer/frmDBScreenTest.h"
 

@@ -16,8 +16,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "shell/base/appstate.h"
-#include "shell/base/rastrel/rastrel.h"
+#include "rastrel/rastrel.h"
 
 namespace {
 
@@ -56,7 +55,6 @@ void openPagesAt(glim::RastrelControl* photo, int tab) {
 
 int run(int argc, char** argv) {
   QApplication app(argc, argv);
-  glim::appState().ProgramFolder = QCoreApplication::applicationDirPath() + u'/';
 
   QMainWindow window;
   window.setWindowTitle(QStringLiteral("Rastrel3 demo"));

@@ -6,11 +6,11 @@
 #include <QtTest>
 #include <memory>
 
+#include "base/textnum.h"
 #include "catalogue/database.h"
 #include "catalogue/jetsql.h"
 #include "catalogue/recordset.h"
 #include "catalogue_helpers.h"
-#include "shell/base/textnum.h"
 #include "support/testenv.h"
 
 using namespace glim::catalogue;

@@ -4,11 +4,11 @@
 #include <QDir>
 #include <QFile>
 
+#include "base/settings.h"
 #include "catalogue/database.h"
 #include "catalogue/recordset.h"
 #include "cataloguing/foldercaptions.h"
 #include "cataloguing/pictureadder.h"
-#include "shell/base/settings.h"
 #include "support/testenv.h"
 
 using namespace glim;

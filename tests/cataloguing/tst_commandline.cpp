@@ -3,10 +3,10 @@
 
 #include <QDir>
 
+#include "base/appstate.h"
+#include "base/settings.h"
 #include "catalogue/database.h"
 #include "cataloguing/commandline.h"
-#include "shell/base/appstate.h"
-#include "shell/base/settings.h"
 #include "support/testenv.h"
 
 using namespace glim;

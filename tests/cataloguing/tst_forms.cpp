@@ -15,19 +15,19 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
+#include "base/settings.h"
 #include "catalogue/database.h"
-#include "cataloguing/folderpicker.h"
 #include "cataloguing/frmAddDirsToDB.h"
 #include "cataloguing/frmDirDialog.h"
 #include "cataloguing/frmScanDrive.h"
 #include "cataloguing/frmSetupNew.h"
 #include "cataloguing/frmSubPathsCaptions.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
-#include "shell/base/settings.h"
+#include "cataloguing/frmWizard.h"
+#include "editing/folderpicker.h"
 #include "shell/frmTutorial.h"
-#include "shell/frmWizard.h"
 #include "support/testenv.h"
 
 using namespace glim;
@@ -220,7 +220,7 @@ class TestForms : public QObject {
     for (int i = 0; i < 80; ++i) QDir(root).mkpath(QStringLiteral("f%1").arg(i, 2, 10, QChar('0')));
     const QString deep = root + QStringLiteral("/f77/inner/deepest");
     QVERIFY(QDir().mkpath(deep));
-    cataloguing::FolderPicker picker;
+    editing::FolderPicker picker;
     picker.resize(300, 240);
     picker.setPath(deep);  // as the dialogs do, before they are shown
     picker.show();

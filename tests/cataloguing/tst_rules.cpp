@@ -286,11 +286,11 @@ class TestRules : public QObject {
   }
 
   void localVolumesStartAtRoot() {
-    const QStringList volumes = localVolumes();
+    const QStringList volumes = glim::localVolumes();
     QVERIFY(!volumes.isEmpty());
     for (const QString& v : volumes)
       QVERIFY2(!v.startsWith("/proc") && !v.startsWith("/sys"), qPrintable(v));
-    QCOMPARE(volumesUnder("/nowhere/at/all").first(), QStringLiteral("/nowhere/at/all"));
+    QCOMPARE(glim::volumesUnder("/nowhere/at/all").first(), QStringLiteral("/nowhere/at/all"));
   }
 };
 

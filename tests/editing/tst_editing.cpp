@@ -9,15 +9,15 @@
 #include <QtTest>
 #include <memory>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
 #include "editing/editcommands.h"
 #include "editing/edithost.h"
 #include "editing/frmColorDepth.h"
 #include "editing/frmResizeMethods.h"
 #include "editing/frmSavePic.h"
 #include "editing/previewdialog.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/rastrel/rastrel.h"
+#include "rastrel/rastrel.h"
 #include "support/testenv.h"
 
 using namespace glim;
@@ -83,6 +83,7 @@ class TestEditing : public QObject {
   void init() {
     env_ = std::make_unique<test::TestEnv>();
     appState().ProgramFolder = test::TestEnv::binFolder();
+    setRastrelFolder(test::TestEnv::binFolder());
     form_ = std::make_unique<QWidget>();
     form_->resize(800, 600);
     host_ = std::make_unique<Host>(form_.get());

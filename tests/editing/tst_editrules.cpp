@@ -1,7 +1,7 @@
 #include <QtTest>
 
+#include "base/settings.h"
 #include "editing/editrules.h"
-#include "shell/base/settings.h"
 #include "support/testenv.h"
 
 using namespace glim::editing;

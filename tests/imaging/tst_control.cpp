@@ -8,8 +8,8 @@
 #include <QtTest>
 #include <memory>
 
-#include "shell/base/appstate.h"
-#include "shell/base/rastrel/rastrel.h"
+#include "base/appstate.h"
+#include "rastrel/rastrel.h"
 #include "support/testenv.h"
 
 using namespace rastrel;
@@ -21,6 +21,7 @@ class TstControl : public QObject {
   void init() {
     env_ = std::make_unique<glim::test::TestEnv>();
     glim::appState().ProgramFolder = glim::test::TestEnv::binFolder();
+    glim::setRastrelFolder(glim::test::TestEnv::binFolder());
     form_ = std::make_unique<QWidget>();
     form_->resize(400, 300);
     QString error;
@@ -57,7 +58,7 @@ class TstControl : public QObject {
   }
 
   void loaderReportsMissingLibrary() {
-    glim::appState().ProgramFolder = env_->folder(QStringLiteral("empty")) + u'/';
+    glim::setRastrelFolder(env_->folder(QStringLiteral("empty")) + u'/');
     QString error;
     QVERIFY(!glim::createRastrel(nullptr, &error));
     QVERIFY2(error.contains(QStringLiteral("librastrel3.so")), qPrintable(error));

@@ -15,16 +15,16 @@
 #include <QTabWidget>
 #include <QtTest>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
+#include "base/settings.h"
 #include "query/frmPicPasswordqry.h"
 #include "query/frmQuery.h"
 #include "query/frmQuerySave.h"
 #include "query/queryfile.h"
 #include "query/querystart.h"
 #include "query_helpers.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
-#include "shell/base/settings.h"
 #include "support/testenv.h"
 
 using namespace glim;

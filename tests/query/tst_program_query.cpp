@@ -2,11 +2,11 @@
 #include <QProcess>
 #include <QtTest>
 
+#include "base/settings.h"
 #include "catalogue/database.h"
 #include "query/queryfile.h"
 #include "query/querystart.h"
 #include "query_helpers.h"
-#include "shell/base/settings.h"
 #include "support/testenv.h"
 
 using namespace glim;

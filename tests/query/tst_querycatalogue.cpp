@@ -2,13 +2,13 @@
 // against a real catalogue whose rows are chosen so that each returns exactly its rows.
 #include <QtTest>
 
+#include "base/settings.h"
 #include "catalogue/database.h"
 #include "query/pictureset.h"
 #include "query/querycriteria.h"
 #include "query/queryfile.h"
 #include "query/querystart.h"
 #include "query_helpers.h"
-#include "shell/base/settings.h"
 #include "support/testenv.h"
 
 using namespace glim::query;

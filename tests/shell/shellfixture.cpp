@@ -4,8 +4,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "base/forms.h"
 #include "catalogue/database.h"
-#include "shell/base/forms.h"
 #include "shell/shutdown.h"
 
 namespace glim::test {

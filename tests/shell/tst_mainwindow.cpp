@@ -6,11 +6,11 @@
 #include <QScreen>
 #include <QTextBrowser>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
-#include "shell/base/help.h"
-#include "shell/base/keys.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
+#include "base/help.h"
+#include "base/keys.h"
 #include "shell/frmAbout.h"
 #include "shell/frmFormsRunStatus.h"
 #include "shell/frmMain.h"
@@ -37,7 +37,7 @@ class tst_MainWindow : public QObject {
   void gating();
   void addImagesWithoutCaptionsAsks_data();
   void addImagesWithoutCaptionsAsks();
-  void unavailableScreensAreDisabled();
+  void everyScreenCommandIsEnabled();
   void helpCommandsShowLocalPages_data();
   void helpCommandsShowLocalPages();
   void missingHelpPageShowsNothing();
@@ -200,8 +200,7 @@ void tst_MainWindow::gating() {
   // Gating asks nothing (the opened screens may have messages of their own).
   if (statusWindow) QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 0);
   // The query-as-slide-show command marks the slide show only when it opened the builder.
-  if (screen == Screen::QuerySlideShow && frmMain::screenAvailable(screen))
-    QCOMPARE(appState().SlideShowOnOpen, !statusWindow);
+  if (screen == Screen::QuerySlideShow) QCOMPARE(appState().SlideShowOnOpen, !statusWindow);
 }
 
 void tst_MainWindow::addImagesWithoutCaptionsAsks_data() {
@@ -225,22 +224,19 @@ void tst_MainWindow::addImagesWithoutCaptionsAsks() {
                                      "Go to the captions and paths setup screen now?"));
   QCOMPARE(call.buttons, MsgButtons::YesNo);
   QVERIFY(!forms::find<frmFormsRunStatus>());
-  // Only the main window (and, after Yes, the set-up screen when this build has it).
-  const int expected =
-      (answer == MsgResult::Yes && frmMain::screenAvailable(Screen::SetupNew)) ? 2 : 1;
+  // Only the main window (and, after Yes, the set-up screen).
+  const int expected = answer == MsgResult::Yes ? 2 : 1;
   QCOMPARE(int(forms::openForms().size()), expected);
 }
 
-void tst_MainWindow::unavailableScreensAreDisabled() {
+void tst_MainWindow::everyScreenCommandIsEnabled() {
   test::TestEnv env;
   frmMain main;
-  QCOMPARE(main.mnuViewAllImagesNonSlideShow->isEnabled(),
-           frmMain::screenAvailable(Screen::Viewer));
-  QCOMPARE(main.mnuSelectImagesNonSlideShow->isEnabled(), frmMain::screenAvailable(Screen::Query));
-  QCOMPARE(main.mnuAddImagesSpecificFolder->isEnabled(), frmMain::screenAvailable(Screen::AddDirs));
-  QCOMPARE(main.mnuScanEntireDisk->isEnabled(), frmMain::screenAvailable(Screen::ScanDrive));
-  QCOMPARE(main.mnuProgramSetup->isEnabled(), frmMain::screenAvailable(Screen::SetupNew));
-  QCOMPARE(main.mnuProgramOptions->isEnabled(), frmMain::screenAvailable(Screen::Options));
+  for (QAction* command : {main.mnuViewAllImagesNonSlideShow, main.mnuViewAllImagesSlideShow,
+                           main.mnuSelectImagesNonSlideShow, main.mnuSelectImagesSlideShow,
+                           main.mnuAddImagesSpecificFolder, main.mnuScanEntireDisk,
+                           main.mnuProgramSetup, main.mnuProgramOptions})
+    QVERIFY2(command->isEnabled(), qPrintable(command->objectName()));
   // Help and the other commands are always there.
   QVERIFY(main.mnuGetStartedTut->isEnabled());
   QVERIFY(main.mnuExit->isEnabled());

@@ -2,9 +2,9 @@
 // its first run leaves behind once the main window has shown.
 #include <QtTest>
 
+#include "base/keys.h"
+#include "base/settings.h"
 #include "shell/association.h"
-#include "shell/base/keys.h"
-#include "shell/base/settings.h"
 #include "shellfixture.h"
 #include "support/testenv.h"
 

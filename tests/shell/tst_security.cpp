@@ -2,10 +2,10 @@
 // store's hash, the options window's load, entry rules, immediate writes and Apply.
 #include <QtTest>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/keys.h"
-#include "shell/base/settings.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/keys.h"
+#include "base/settings.h"
 #include "shell/credentials.h"
 #include "shell/frmLogin.h"
 #include "shell/frmOptions.h"

@@ -3,9 +3,9 @@
 #include <QtTest>
 #include <functional>
 
-#include "shell/base/appstate.h"
-#include "shell/base/keys.h"
-#include "shell/base/settings.h"
+#include "base/appstate.h"
+#include "base/keys.h"
+#include "base/settings.h"
 #include "support/testenv.h"
 
 using namespace glim;

@@ -2,11 +2,11 @@
 // catalogue, the single-instance test, the file-type registration and bad input.
 #include <QtTest>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/keys.h"
+#include "base/settings.h"
 #include "shell/association.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/keys.h"
-#include "shell/base/settings.h"
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
 #include "shell/startup.h"

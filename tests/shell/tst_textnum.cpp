@@ -1,6 +1,6 @@
 #include <QtTest>
 
-#include "shell/base/textnum.h"
+#include "base/textnum.h"
 
 using namespace glim::textnum;
 

@@ -6,7 +6,8 @@
 #include <QFileInfo>
 #include <QImage>
 
-#include "shell/base/appstate.h"
+#include "base/appstate.h"
+#include "rastrel/rastrel.h"
 
 namespace glim::test {
 
@@ -27,7 +28,9 @@ void copyTree(const QString& from, const QString& to) {
 
 }  // namespace
 
-QString TestEnv::binFolder() { return QStringLiteral(GLIMMORA_BIN_DIR "/"); }
+QString TestEnv::binFolder() {
+  return QStringLiteral(GLIMMORA_BIN_DIR "/");
+}
 
 TestEnv::TestEnv() {
   for (const char* name : kEnvNames) savedEnv_[name] = qgetenv(name);
@@ -48,6 +51,7 @@ TestEnv::TestEnv() {
   qputenv("HOME", homeFolder().toLocal8Bit());
   resetAppState();
   appState().ProgramFolder = program_;
+  setRastrelFolder(program_);
   appState().DatabasePath = catalogue();
   appState().HelpFile = program_ + QStringLiteral("Glimmora.hlp");
   appState().QueryHelpFile = program_ + QStringLiteral("QUERYHELP.HLP");
@@ -55,8 +59,10 @@ TestEnv::TestEnv() {
 
 TestEnv::~TestEnv() {
   for (const auto& [name, value] : savedEnv_) {
-    if (value.isNull()) qunsetenv(name.constData());
-    else qputenv(name.constData(), value);
+    if (value.isNull())
+      qunsetenv(name.constData());
+    else
+      qputenv(name.constData(), value);
   }
   resetAppState();
 }

@@ -12,10 +12,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
 #include "catalogue/database.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
 #include "support/testenv.h"
 #include "viewer/fileops.h"
 #include "viewer/frmDBScreenTest.h"

@@ -11,10 +11,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
-#include "shell/base/keys.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
+#include "base/keys.h"
 #include "support/testenv.h"
 #include "viewer/fileops.h"
 #include "viewer/frmDBScreenTest.h"

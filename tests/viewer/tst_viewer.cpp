@@ -12,12 +12,12 @@
 #include <QScrollBar>
 #include <QTabWidget>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
+#include "base/settings.h"
+#include "base/textnum.h"
 #include "catalogue/database.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
-#include "shell/base/settings.h"
-#include "shell/base/textnum.h"
 #include "support/testenv.h"
 #include "viewer/frmDBScreenTest.h"
 #include "viewer_helpers.h"

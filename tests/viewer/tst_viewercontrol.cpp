@@ -5,10 +5,10 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
-#include "shell/base/textnum.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
+#include "base/textnum.h"
 #include "support/testenv.h"
 #include "viewer/frmDBScreenTest.h"
 #include "viewer_helpers.h"

@@ -9,9 +9,9 @@
 #include <QMenuBar>
 #include <QtTest>
 
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
-#include "shell/base/rastrel/rastrel.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
+#include "rastrel/rastrel.h"
 #include "support/testenv.h"
 #include "viewer/frmDBScreenTest.h"
 #include "viewer/photo.h"

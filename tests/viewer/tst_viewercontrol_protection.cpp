@@ -11,10 +11,10 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/forms.h"
-#include "shell/base/rastrel/rastrel.h"
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
+#include "rastrel/rastrel.h"
 #include "support/testenv.h"
 #include "viewer/frmDBScreenTest.h"
 #include "viewer_helpers.h"

@@ -1,4 +1,4 @@
-#include "shell/base/rastrel/rastrel.h"
+#include "rastrel/rastrel.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,8 +14,6 @@
 #include <map>
 #include <memory>
 #include <vector>
-
-#include "shell/base/appstate.h"
 
 namespace glim {
 
@@ -115,8 +113,19 @@ class RastrelHost final : public IRastrelSite, public IRastrelEvents, public IPr
 
 // ---- loading the library ----
 
+namespace {
+QString& libraryFolder() {
+  static QString folder;
+  return folder;
+}
+}  // namespace
+
+void setRastrelFolder(const QString& folder) {
+  libraryFolder() = folder;
+}
+
 QString rastrelLibraryPath() {
-  QString folder = appState().ProgramFolder;
+  QString folder = libraryFolder();
   if (folder.isEmpty()) folder = QCoreApplication::applicationDirPath();
   return QDir(folder).filePath(QStringLiteral("librastrel3.so"));
 }

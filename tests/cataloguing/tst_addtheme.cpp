@@ -6,11 +6,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "shell/base/settings.h"
+#include "base/settings.h"
+#include "cataloguing/frmAddTheme.h"
 #include "support/testenv.h"
-#include "viewer/frmAddTheme.h"
 
-using glim::viewer::frmAddTheme;
+using glim::cataloguing::frmAddTheme;
 
 class tst_AddTheme : public QObject {
   Q_OBJECT

@@ -1,4 +1,4 @@
-#include "shell/base/textnum.h"
+#include "base/textnum.h"
 
 #include <QRegularExpression>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "shell/base/appstate.h"
+#include "base/appstate.h"
 
 namespace glim {
 
@@ -9,8 +9,12 @@ AppState& storage() {
 }
 }  // namespace
 
-AppState& appState() { return storage(); }
+AppState& appState() {
+  return storage();
+}
 
-void resetAppState() { storage() = AppState{}; }
+void resetAppState() {
+  storage() = AppState{};
+}
 
 }  // namespace glim

@@ -1,4 +1,4 @@
-#include "cataloguing/folderpicker.h"
+#include "editing/folderpicker.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -7,9 +7,9 @@
 #include <QItemSelectionModel>
 #include <QVBoxLayout>
 
-#include "cataloguing/treewalk.h"
+#include "base/volumes.h"
 
-namespace glim::cataloguing {
+namespace glim::editing {
 
 FolderPicker::FolderPicker(QWidget* parent) : QWidget(parent) {
   Drive1_ = new QComboBox(this);
@@ -82,4 +82,4 @@ void FolderPicker::folderActivated(const QModelIndex& index) {
   if (!folder.isEmpty() && withSeparator(folder) != path_) setPath(folder);
 }
 
-}  // namespace glim::cataloguing
+}  // namespace glim::editing

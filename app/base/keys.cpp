@@ -1,8 +1,8 @@
-#include "shell/base/keys.h"
+#include "base/keys.h"
 
-#include "shell/base/appstate.h"
-#include "shell/base/settings.h"
-#include "shell/base/textnum.h"
+#include "base/appstate.h"
+#include "base/settings.h"
+#include "base/textnum.h"
 
 namespace glim::keys {
 

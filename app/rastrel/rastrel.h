@@ -202,5 +202,8 @@ RastrelControl* createRastrel(QWidget* parent, const QString& propertyFile, QStr
 rastrel::IClassFactory* rastrelClassFactory(const rastrel::Guid& clsid, QString* error = nullptr);
 // The library file createRastrel loads.
 QString rastrelLibraryPath();
+// The folder librastrel3.so is loaded from (the program folder); empty means the running
+// program's own folder.
+void setRastrelFolder(const QString& folder);
 
 }  // namespace glim

@@ -1,4 +1,4 @@
-#include "shell/base/help.h"
+#include "base/help.h"
 
 #include <QFileInfo>
 #include <QPointer>
@@ -7,7 +7,7 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-#include "shell/base/forms.h"
+#include "base/forms.h"
 
 namespace glim::help {
 

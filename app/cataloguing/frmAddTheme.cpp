@@ -1,4 +1,4 @@
-#include "viewer/frmAddTheme.h"
+#include "cataloguing/frmAddTheme.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -7,11 +7,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "shell/base/settings.h"
-#include "shell/base/textnum.h"
+#include "base/settings.h"
+#include "base/textnum.h"
 #include "viewer/ratings.h"
 
-namespace glim::viewer {
+namespace glim::cataloguing {
 
 frmAddTheme::frmAddTheme(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("frmAddTheme"));
@@ -39,7 +39,7 @@ frmAddTheme::frmAddTheme(QWidget* parent) : QDialog(parent) {
 
 void frmAddTheme::Form_Load() {
   Combo1_->addItem(QStringLiteral("None"));
-  for (int n = 1; n <= kThemeCount; ++n) {
+  for (int n = 1; n <= viewer::kThemeCount; ++n) {
     const QString key = QStringLiteral("Class") + QString::number(n);
     Combo1_->addItem(settings::read(settings::kClassifications, key, key));
   }
@@ -76,4 +76,4 @@ void frmAddTheme::reject() {
   QDialog::reject();
 }
 
-}  // namespace glim::viewer
+}  // namespace glim::cataloguing

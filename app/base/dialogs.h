@@ -13,8 +13,14 @@ class QWidget;
 
 namespace glim {
 
-enum class MsgButtons { OK = 0, OKCancel = 1, AbortRetryIgnore = 2, YesNoCancel = 3, YesNo = 4,
-                        RetryCancel = 5 };
+enum class MsgButtons {
+  OK = 0,
+  OKCancel = 1,
+  AbortRetryIgnore = 2,
+  YesNoCancel = 3,
+  YesNo = 4,
+  RetryCancel = 5
+};
 enum class MsgIcon { None = 0, Critical = 16, Question = 32, Exclamation = 48, Information = 64 };
 enum class MsgResult { OK = 1, Cancel = 2, Abort = 3, Retry = 4, Ignore = 5, Yes = 6, No = 7 };
 
@@ -48,7 +54,9 @@ class Dialogs {
   static void install(Dialogs* dialogs);
 };
 
-inline Dialogs& dialogs() { return Dialogs::instance(); }
+inline Dialogs& dialogs() {
+  return Dialogs::instance();
+}
 
 class QtDialogs : public Dialogs {
  public:
@@ -90,7 +98,10 @@ class ScriptedDialogs : public Dialogs {
   QList<Call> messages() const;
   QString lastText() const { return calls_.isEmpty() ? QString() : calls_.last().text; }
   int count(Kind kind) const;
-  void clear() { calls_.clear(); answers_.clear(); }
+  void clear() {
+    calls_.clear();
+    answers_.clear();
+  }
   size_t pendingAnswers() const { return answers_.size(); }
 
   MsgResult message(const QString& text, MsgButtons buttons, MsgIcon icon, const QString& title,

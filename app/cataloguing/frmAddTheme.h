@@ -10,7 +10,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-namespace glim::viewer {
+namespace glim::cataloguing {
 
 class frmAddTheme : public QDialog {
   Q_OBJECT
@@ -49,4 +49,4 @@ class frmAddTheme : public QDialog {
   bool answered_ = false;
 };
 
-}  // namespace glim::viewer
+}  // namespace glim::cataloguing

@@ -1,4 +1,4 @@
-#include "shell/base/forms.h"
+#include "base/forms.h"
 
 namespace glim::forms {
 
@@ -7,7 +7,9 @@ QList<QPointer<QWidget>>& registry() {
   static QList<QPointer<QWidget>> list;
   return list;
 }
-void prune() { registry().removeIf([](const QPointer<QWidget>& p) { return p.isNull(); }); }
+void prune() {
+  registry().removeIf([](const QPointer<QWidget>& p) { return p.isNull(); });
+}
 }  // namespace
 
 void track(QWidget* form) {
@@ -38,6 +40,10 @@ namespace glim {
 namespace {
 MainFormLink* g_link = nullptr;
 }
-MainFormLink* mainFormLink() { return g_link; }
-void setMainFormLink(MainFormLink* link) { g_link = link; }
+MainFormLink* mainFormLink() {
+  return g_link;
+}
+void setMainFormLink(MainFormLink* link) {
+  g_link = link;
+}
 }  // namespace glim

@@ -1,4 +1,4 @@
-#include "shell/base/settings.h"
+#include "base/settings.h"
 
 #include <QDir>
 #include <QIODevice>
@@ -16,10 +16,14 @@ QString escape(const QString& text) {
   QString out;
   out.reserve(text.size());
   for (QChar c : text) {
-    if (c == u'\\') out += QStringLiteral("\\\\");
-    else if (c == u'\n') out += QStringLiteral("\\n");
-    else if (c == u'\r') out += QStringLiteral("\\r");
-    else out += c;
+    if (c == u'\\')
+      out += QStringLiteral("\\\\");
+    else if (c == u'\n')
+      out += QStringLiteral("\\n");
+    else if (c == u'\r')
+      out += QStringLiteral("\\r");
+    else
+      out += c;
   }
   return out;
 }
@@ -80,7 +84,9 @@ QSettings::Format textFormat() {
   return format;
 }
 
-QString path(const QString& section, const QString& key) { return section + u'/' + key; }
+QString path(const QString& section, const QString& key) {
+  return section + u'/' + key;
+}
 
 }  // namespace
 
@@ -90,7 +96,9 @@ QString folder() {
   return base + QStringLiteral("/glimmora");
 }
 
-QString fileFor(const QString& app) { return folder() + u'/' + app + QStringLiteral(".ini"); }
+QString fileFor(const QString& app) {
+  return folder() + u'/' + app + QStringLiteral(".ini");
+}
 
 QString get(const QString& app, const QString& section, const QString& key,
             const QString& defaultValue) {

@@ -1,4 +1,4 @@
-#include "shell/frmWizard.h"
+#include "cataloguing/frmWizard.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -7,10 +7,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/help.h"
 #include "cataloguing/frmSetupNew.h"
-#include "shell/base/appstate.h"
-#include "shell/base/dialogs.h"
-#include "shell/base/help.h"
 
 namespace glim {
 

@@ -9,7 +9,7 @@
 
 class QFileSystemModel;
 
-namespace glim::cataloguing {
+namespace glim::editing {
 
 class FolderPicker : public QWidget {
   Q_OBJECT
@@ -42,4 +42,4 @@ class FolderPicker : public QWidget {
   QString path_;
 };
 
-}  // namespace glim::cataloguing
+}  // namespace glim::editing

@@ -1,11 +1,11 @@
-#include "shell/base/frmPleaseWait.h"
+#include "base/frmPleaseWait.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "shell/base/appstate.h"
-#include "shell/base/forms.h"
+#include "base/appstate.h"
+#include "base/forms.h"
 
 namespace glim {
 

@@ -1,4 +1,4 @@
-#include "shell/base/dialogs.h"
+#include "base/dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
