@@ -30,21 +30,6 @@ int toPixels(int himetric) {
   return int((int64_t(himetric) * kPixelsPerInch + kHimetricPerInch / 2) / kHimetricPerInch);
 }
 
-// Engine-held properties whose calls the engine may lack start from these values.
-Variant initialLocalValue(DISPID id) {
-  switch (id) {
-    case dispid::Persistence:
-    case dispid::PictureEnabled:
-    case dispid::Update:
-    case dispid::ShowHourglass:
-      return Variant::boolean(true);
-    case dispid::BackColor:
-      return Variant::ui4(kButtonFace);
-    default:
-      return Variant();
-  }
-}
-
 template <class T>
 T* as(Control* c) {
   return static_cast<T*>(c);
@@ -56,19 +41,18 @@ T* as(Control* c) {
 Control::Control() {
   addObject();
   font_ = QFont(QStringLiteral("Sans Serif"), 8);
-  if (CV_CreateInstance) CV_CreateInstance(&engine_);
-  if (CV_SetBackColor) CV_SetBackColor(engine_, kButtonFace);
+  CV_CreateInstance(&engine_);
+  CV_SetBackColor(engine_, kButtonFace);
   poster_ = std::make_unique<QObject>();
-  if (CV_SetProgressMessages)
-    CV_SetProgressMessages(engine_, kProgressMessage, kAsyncProgressMessage);
-  if (CV_SetPostMessage) CV_SetPostMessage(engine_, &Control::postFromEngine, this);
+  CV_SetProgressMessages(engine_, kProgressMessage, kAsyncProgressMessage);
+  CV_SetPostMessage(engine_, &Control::postFromEngine, this);
   enabled_ = true;
   oleDrop_ = false;
 }
 
 Control::~Control() {
-  if (CV_SetPostMessage) CV_SetPostMessage(engine_, nullptr, nullptr);
-  if (CV_DestroyInstance) CV_DestroyInstance(engine_);
+  CV_SetPostMessage(engine_, nullptr, nullptr);
+  CV_DestroyInstance(engine_);
   if (ControlWindow* w = window()) {
     if (oleDrop_) w->setDropTarget(false);
     // The window may be inside one of its own event handlers (a sink released the control
@@ -312,8 +296,7 @@ HRESULT Control::createWindow(QWidget* parent, const QRect& rect) {
   w->setGeometry(rect);
   if (oleDrop_) w->setDropTarget(true);
   const bool run = runMode();
-  if (CV_AttachWindow)
-    CV_AttachWindow(engine_, windowHandle(w), windowHandle(w), run ? int16_t(-1) : int16_t(0));
+  CV_AttachWindow(engine_, windowHandle(w), windowHandle(w), run ? int16_t(-1) : int16_t(0));
   if (run) w->setEnabled(enabled_);
   w->syncScrollBars();
   w->show();
@@ -354,14 +337,14 @@ void Control::viewChanged() {
   ControlWindow* w = window();
   if (!w) return;
   // With Update false the window keeps what it shows until Update, Refresh or Paint.
-  if (CV_GetUpdate && CV_GetUpdate(engine_) == 0) return;
+  if (CV_GetUpdate(engine_) == 0) return;
   w->syncScrollBars();
   w->update();
   checkPositionRect();
 }
 
 Control::BusyCursor::BusyCursor(const Control& control) {
-  shown_ = qobject_cast<QApplication*>(QCoreApplication::instance()) && CV_GetShowHourglass &&
+  shown_ = qobject_cast<QApplication*>(QCoreApplication::instance()) &&
            CV_GetShowHourglass(control.engine()) != 0;
   if (shown_) QApplication::setOverrideCursor(Qt::WaitCursor);
 }
@@ -371,7 +354,6 @@ Control::BusyCursor::~BusyCursor() {
 }
 
 HRESULT Control::printTo(QPaintDevice* device) {
-  if (!CV_CopyDib || !CV_DibFree || !CV_GetPrinterLeft) return E_NOTIMPL;
   CV_HDIB dib = 0;
   CV_CopyDib(engine_, &dib);
   if (!dib) return S_OK;  // no picture: ImagError says so
@@ -422,7 +404,7 @@ bool Control::customCursor(QCursor* cursor) const {
 }
 
 void Control::checkPositionRect() {
-  if (!site_ || !window() || !CV_GetControlRect) return;
+  if (!site_ || !window()) return;
   CV_RECT r{};
   CV_GetControlRect(engine_, &r);
   const QSize wanted(r.right - r.left, r.bottom - r.top);
@@ -491,20 +473,6 @@ void Control::loadDroppedFile(const QString& path) {
   Invoke(dispid::FileName, InvokeKind::Put, &name, 1, nullptr, nullptr);
 }
 
-Variant Control::localValue(const Member& m) const {
-  if (auto it = local_.constFind(m.id); it != local_.constEnd()) return *it;
-  Variant initial = initialLocalValue(m.id), typed;
-  if (initial.isEmpty()) {
-    if (m.type == VT_BSTR) return Variant::str(QString());
-    initial = Variant::i4(0);
-  }
-  return succeeded(initial.changeType(m.type, &typed)) ? typed : initial;
-}
-
-void Control::setLocalValue(const Member& m, const Variant& value) {
-  local_.insert(m.id, value);
-}
-
 // ---- engine notifications ----
 
 // The engine may post from a worker thread: the message is queued to this control's thread.
@@ -517,18 +485,16 @@ void Control::postFromEngine(void* context, CV_HANDLE, uint32_t message) {
 
 void Control::engineMessage(uint32_t message) {
   if (message == kProgressMessage) {
-    if (CV_GetImagError && CV_GetImagError(engine_) == CV_ERR_CANCELLED) return;
-    const int16_t id = CV_GetProgressId ? CV_GetProgressId(engine_) : 0;
-    const int16_t pct = CV_GetProgressPct ? CV_GetProgressPct(engine_) : 0;
+    if (CV_GetImagError(engine_) == CV_ERR_CANCELLED) return;
+    const int16_t id = CV_GetProgressId(engine_);
+    const int16_t pct = CV_GetProgressPct(engine_);
     fireEvent(eventid::Progress, {Variant::i2(id), Variant::i2(pct)});
   } else if (message == kAsyncProgressMessage) {
     const CV_HANDLE h = engine_;
     fireEvent(eventid::AsyncProgress,
-              {Variant::i2(CV_GetProgressId ? CV_GetProgressId(h) : 0),
-               Variant::i4(CV_GetAsyncBytesProcessed ? CV_GetAsyncBytesProcessed(h) : 0),
-               Variant::i4(CV_GetAsyncTotalBytes ? CV_GetAsyncTotalBytes(h) : 0),
-               Variant::boolean(CV_GetAsyncDone && CV_GetAsyncDone(h) != 0),
-               Variant::i4(CV_GetAsyncError ? CV_GetAsyncError(h) : 0)});  // widened from 16
+              {Variant::i2(CV_GetProgressId(h)), Variant::i4(CV_GetAsyncBytesProcessed(h)),
+               Variant::i4(CV_GetAsyncTotalBytes(h)), Variant::boolean(CV_GetAsyncDone(h) != 0),
+               Variant::i4(CV_GetAsyncError(h))});  // widened from 16
   }
 }
 

@@ -115,9 +115,6 @@ class Control final : public IRastrel,
   int16_t propertyI2(DISPID id);
   // A file dropped on the window: loaded as a FileName put.
   void loadDroppedFile(const QString& path);
-  // Values of engine-held properties whose calls the engine does not export.
-  Variant localValue(const Member& m) const;
-  void setLocalValue(const Member& m, const Variant& value);
   // The position rectangle in the container's coordinates.
   QRect positionRect() const { return rect_; }
 
@@ -150,7 +147,6 @@ class Control final : public IRastrel,
   QSize extent_{2540, 2540};  // HIMETRIC; 96 x 96 pixels until a window gives a size
   std::vector<Sink> sinks_;
   uint32_t nextCookie_ = 1;
-  QHash<DISPID, Variant> local_;
   std::unique_ptr<QObject> poster_;  // receives the engine's posted messages on this thread
 
   friend class ControlWindow;

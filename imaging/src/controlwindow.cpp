@@ -149,7 +149,7 @@ QRect ControlWindow::clientRect() const {
 }
 
 void ControlWindow::syncScrollBars() {
-  if (!control_ || !CV_SetClientSize || !CV_GetScrollInfo) return;
+  if (!control_) return;
   const int extent = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
   CV_SetClientSize(control_->engine(), width(), height(), extent);
   CV_SCROLLINFO h{}, v{};
@@ -174,8 +174,8 @@ void ControlWindow::syncScrollBars() {
 
 void ControlWindow::scrolled(bool vertical, int value) {
   if (syncing_ || !control_) return;
-  if (vertical && CV_SetScrollY) CV_SetScrollY(control_->engine(), value);
-  if (!vertical && CV_SetScrollX) CV_SetScrollX(control_->engine(), value);
+  if (vertical) CV_SetScrollY(control_->engine(), value);
+  if (!vertical) CV_SetScrollX(control_->engine(), value);
   update();
 }
 
@@ -188,13 +188,9 @@ void ControlWindow::paintEvent(QPaintEvent* event) {
                      palette().button());
   if (area.isEmpty() || !control_) return;
   QImage image(area.size(), QImage::Format_RGB32);
-  if (CV_Draw) {
-    const CV_RECT r{area.left(), area.top(), area.right() + 1, area.bottom() + 1};
-    CV_Draw(control_->engine(), reinterpret_cast<uint32_t*>(image.bits()),
-            int32_t(image.bytesPerLine()), &r);
-  } else {
-    image.fill(palette().button().color());
-  }
+  const CV_RECT r{area.left(), area.top(), area.right() + 1, area.bottom() + 1};
+  CV_Draw(control_->engine(), reinterpret_cast<uint32_t*>(image.bits()),
+          int32_t(image.bytesPerLine()), &r);
   painter.drawImage(area.topLeft(), image);
   drawBorder(painter);
   // After drawing, the window follows the picture's size where the engine asks for it.
@@ -228,9 +224,8 @@ void ControlWindow::drawBorder(QPainter& painter) {
 
 void ControlWindow::resizeEvent(QResizeEvent*) {
   if (!control_) return;
-  if (CV_WindowMessage)
-    CV_WindowMessage(control_->engine(), impl::windowHandle(this), WM_SIZE, 0,
-                     pointParam(width(), height()));
+  CV_WindowMessage(control_->engine(), impl::windowHandle(this), WM_SIZE, 0,
+                   pointParam(width(), height()));
   syncScrollBars();
   update();
 }
@@ -249,7 +244,7 @@ ControlWindow::MouseArgs ControlWindow::argsOf(QMouseEvent* event, bool withChan
 }
 
 bool ControlWindow::engineConsumes(uint32_t message, uintptr_t wParam, intptr_t lParam) {
-  if (!CV_WindowMessage || !control_) return false;
+  if (!control_) return false;
   return CV_WindowMessage(control_->engine(), impl::windowHandle(this), message, wParam, lParam) !=
          -1;
 }

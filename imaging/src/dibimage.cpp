@@ -20,7 +20,7 @@ uint32_t le32(const uchar* p) {
 // A packed DIB becomes a BMP file once the 14-byte file header (with the offset of the rows)
 // is put in front of it, and Qt reads BMP files.
 QImage imageFromDib(CV_HDIB dib) {
-  if (!dib || !CV_DibLock || !CV_DibSize) return QImage();
+  if (!dib) return QImage();
   const auto* data = static_cast<const uchar*>(CV_DibLock(dib));
   const uint32_t size = CV_DibSize(dib);
   if (!data || size < kInfoHeaderSize) return QImage();
@@ -51,7 +51,7 @@ QImage imageFromDib(CV_HDIB dib) {
 }
 
 CV_HDIB dibFromImage(const QImage& image) {
-  if (image.isNull() || !CV_DibAlloc || !CV_DibLock) return 0;
+  if (image.isNull()) return 0;
   const bool alpha = image.hasAlphaChannel();
   const QImage src = image.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
   const int w = src.width(), h = src.height(), bytes = alpha ? 4 : 3;

@@ -88,14 +88,9 @@ QString engineString(int32_t (*getter)(CV_HANDLE, char*, int32_t), CV_HANDLE h) 
 
 // ---- handlers ----
 
-// Pattern 1: engine-held property get. When the engine does not serve the property the
-// control keeps the value itself.
+// Pattern 1: engine-held property get.
 template <auto Getter>
 HRESULT getProp(Control& c, const Member& m, const Variant*, Variant* result) {
-  if (!Getter) {
-    *result = c.localValue(m);
-    return S_OK;
-  }
   *result = toVariant(m.type, Getter(c.engine()));
   return S_OK;
 }
@@ -103,10 +98,7 @@ HRESULT getProp(Control& c, const Member& m, const Variant*, Variant* result) {
 // Pattern 2: engine-held property put, then a change notification.
 template <auto Setter>
 HRESULT putProp(Control& c, const Member& m, const Variant* args, Variant*) {
-  if (!Setter)
-    c.setLocalValue(m, args[0]);
-  else
-    callWith(Setter, c.engine(), args, std::make_index_sequence<1>());
+  callWith(Setter, c.engine(), args, std::make_index_sequence<1>());
   c.changed(m.id);
   return S_OK;
 }
@@ -114,16 +106,13 @@ HRESULT putProp(Control& c, const Member& m, const Variant* args, Variant*) {
 // Pattern 5: strings.
 template <auto Getter>
 HRESULT getString(Control& c, const Member& m, const Variant*, Variant* result) {
-  *result = Getter ? Variant::str(engineString(Getter, c.engine())) : c.localValue(m);
+  *result = Variant::str(engineString(Getter, c.engine()));
   return S_OK;
 }
 
 template <auto Setter>
 HRESULT putString(Control& c, const Member& m, const Variant* args, Variant*) {
-  if (!Setter)
-    c.setLocalValue(m, args[0]);
-  else
-    Setter(c.engine(), args[0].string().toUtf8().constData());
+  Setter(c.engine(), args[0].string().toUtf8().constData());
   c.changed(m.id);
   return S_OK;
 }
@@ -133,7 +122,6 @@ HRESULT putString(Control& c, const Member& m, const Variant* args, Variant*) {
 // cursor (ShowHourglass); the quick ones, called on every mouse move, do not.
 template <auto Fn>
 HRESULT callQuick(Control& c, const Member&, const Variant* args, Variant*) {
-  if (!Fn) return E_NOTIMPL;
   callWith(Fn, c.engine(), args, std::make_index_sequence<EngineCall<decltype(Fn)>::argCount>());
   c.viewChanged();
   return S_OK;
@@ -148,7 +136,6 @@ HRESULT callMethod(Control& c, const Member& m, const Variant* args, Variant* r)
 // ---- special cases ----
 
 HRESULT putFileName(Control& c, const Member& m, const Variant* args, Variant*) {
-  if (!CV_SetFileName) return E_NOTIMPL;
   const Control::BusyCursor busy(c);
   CV_SetFileName(c.engine(), args[0].string().toUtf8().constData());
   c.changed(m.id);
@@ -157,7 +144,6 @@ HRESULT putFileName(Control& c, const Member& m, const Variant* args, Variant*) 
 }
 
 HRESULT putHDib(Control& c, const Member& m, const Variant* args, Variant*) {
-  if (!CV_SetHDib) return E_NOTIMPL;
   CV_SetHDib(c.engine(), CV_HDIB(args[0].whole()));
   c.changed(m.id);
   c.pictureLoaded();
@@ -194,8 +180,7 @@ HRESULT putAndRepaint(Control& c, const Member& m, const Variant* args, Variant*
 template <auto Setter>
 HRESULT putCrop(Control& c, const Member& m, const Variant* args, Variant* r) {
   putProp<Setter>(c, m, args, r);
-  if (CV_GetScrollBars && CV_SetScrollBars)
-    CV_SetScrollBars(c.engine(), CV_GetScrollBars(c.engine()));
+  CV_SetScrollBars(c.engine(), CV_GetScrollBars(c.engine()));
   c.viewChanged();
   return S_OK;
 }
@@ -245,12 +230,12 @@ HRESULT putMouseIcon(Control& c, const Member& m, const Variant* args, Variant*)
 // Picture get: a new bitmap picture over the engine's bitmap and palette (not owned), or no
 // object when the engine holds no bitmap.
 HRESULT getPicture(Control& c, const Member&, const Variant*, Variant* result) {
-  const uint32_t bitmap = CV_GetHBmp ? CV_GetHBmp(c.engine()) : 0;
+  const uint32_t bitmap = CV_GetHBmp(c.engine());
   if (bitmap == 0) {
     *result = Variant::object(nullptr, VT_DISPATCH);
     return S_OK;
   }
-  PictureObject* picture = new PictureObject(bitmap, CV_GetHPal ? CV_GetHPal(c.engine()) : 0);
+  PictureObject* picture = new PictureObject(bitmap, CV_GetHPal(c.engine()));
   *result = Variant::object(picture, VT_DISPATCH);
   picture->Release();
   return S_OK;
@@ -279,7 +264,6 @@ HRESULT callCreateCtlWindow(Control& c, const Member&, const Variant* args, Vari
 }
 
 HRESULT callNumPages(Control& c, const Member&, const Variant* args, Variant* result) {
-  if (!CV_NumPages) return E_NOTIMPL;
   int16_t pages = 0;
   CV_NumPages(c.engine(), args[0].string().toUtf8().constData(), &pages);
   *result = Variant::i4(pages);  // widened to 32 bits
@@ -287,7 +271,6 @@ HRESULT callNumPages(Control& c, const Member&, const Variant* args, Variant* re
 }
 
 HRESULT callUniqueColors(Control& c, const Member&, const Variant*, Variant* result) {
-  if (!CV_UniqueColors) return E_NOTIMPL;
   int32_t count = 0;
   CV_UniqueColors(c.engine(), &count);
   *result = Variant::i4(count);
@@ -295,7 +278,6 @@ HRESULT callUniqueColors(Control& c, const Member&, const Variant*, Variant* res
 }
 
 HRESULT callCopyDib(Control& c, const Member&, const Variant*, Variant* result) {
-  if (!CV_CopyDib) return E_NOTIMPL;
   CV_HDIB dib = 0;
   CV_CopyDib(c.engine(), &dib);
   *result = Variant::i4(int32_t(dib));
@@ -303,7 +285,6 @@ HRESULT callCopyDib(Control& c, const Member&, const Variant*, Variant* result) 
 }
 
 HRESULT callBitmapToDib(Control& c, const Member&, const Variant* args, Variant* result) {
-  if (!CV_BitmapToDib) return E_NOTIMPL;
   CV_HDIB dib = 0;
   CV_BitmapToDib(c.engine(), uint32_t(args[0].whole()), uint32_t(orZero(args[1]).whole()), &dib);
   *result = Variant::i4(int32_t(dib));
@@ -311,7 +292,6 @@ HRESULT callBitmapToDib(Control& c, const Member&, const Variant* args, Variant*
 }
 
 HRESULT callDibGetPixel(Control& c, const Member&, const Variant* args, Variant* result) {
-  if (!CV_DibGetPixel) return E_NOTIMPL;
   uint32_t color = 0;
   CV_DibGetPixel(c.engine(), int32_t(args[0].whole()), int32_t(args[1].whole()), &color);
   *result = Variant::ui4(color);
@@ -319,7 +299,6 @@ HRESULT callDibGetPixel(Control& c, const Member&, const Variant* args, Variant*
 }
 
 HRESULT callDibGetPalIndex(Control& c, const Member&, const Variant* args, Variant* result) {
-  if (!CV_DibGetPalIndex) return E_NOTIMPL;
   int16_t index = 0;
   CV_DibGetPalIndex(c.engine(), int32_t(args[0].whole()), int32_t(args[1].whole()), &index);
   *result = Variant::i2(index);
@@ -328,7 +307,6 @@ HRESULT callDibGetPalIndex(Control& c, const Member&, const Variant* args, Varia
 
 // LoadBuffer and LoadBlob: a picture file held in a memory block of the handle table.
 HRESULT callLoadBuffer(Control& c, const Member&, const Variant* args, Variant*) {
-  if (!CV_LoadBuffer || !CV_DibLock || !CV_DibSize) return E_NOTIMPL;
   const Control::BusyCursor busy(c);
   const CV_HDIB block = CV_HDIB(args[0].whole());
   const void* data = CV_DibLock(block);
@@ -342,7 +320,6 @@ HRESULT callLoadBuffer(Control& c, const Member&, const Variant* args, Variant*)
 
 // Matrix(intensity, divisor, bias, k1..k9): the 3x3 kernel row by row.
 HRESULT callMatrix(Control& c, const Member&, const Variant* args, Variant*) {
-  if (!CV_Matrix) return E_NOTIMPL;
   int16_t kernel[9];
   for (int i = 0; i < 9; ++i) kernel[i] = int16_t(args[3 + i].whole());
   CV_Matrix(c.engine(), kernel, int16_t(args[0].whole()), int16_t(args[1].whole()),
@@ -353,7 +330,6 @@ HRESULT callMatrix(Control& c, const Member&, const Variant* args, Variant*) {
 
 // DrawPolygon(points, color): points as text "x0,y0,x1,y1,..." (commas or blanks).
 HRESULT callDrawPolygon(Control& c, const Member&, const Variant* args, Variant*) {
-  if (!CV_DrawPolygon) return E_NOTIMPL;
   std::vector<int32_t> xy;
   const QStringList parts =
       args[0].string().split(QRegularExpression(QStringLiteral("[,\\s]+")), Qt::SkipEmptyParts);
@@ -371,7 +347,6 @@ HRESULT callDrawPolygon(Control& c, const Member&, const Variant* args, Variant*
 
 // CaptureWindow(hWnd): the engine takes the window by its handle.
 HRESULT callCaptureWindow(Control& c, const Member&, const Variant* args, Variant*) {
-  if (!CV_CaptureWindow) return E_NOTIMPL;
   CV_CaptureWindow(c.engine(), uintptr_t(uint32_t(args[0].whole())));
   c.viewChanged();
   return S_OK;
@@ -403,9 +378,6 @@ HRESULT putUpdate(Control& c, const Member& m, const Variant* args, Variant* r) 
 
 // Copy: the rubber-band selection when there is one, else the whole picture, to the clipboard.
 HRESULT callCopy(Control& c, const Member&, const Variant*, Variant*) {
-  if (!CV_CopyDib || !CV_GetCopyRubberbandDib || !CV_GetRubberBandW || !CV_GetRubberBandH ||
-      !CV_DibFree)
-    return E_NOTIMPL;
   const Control::BusyCursor busy(c);
   CV_HDIB dib = 0;
   if (CV_GetRubberBandW(c.engine()) > 0 && CV_GetRubberBandH(c.engine()) > 0)
@@ -423,7 +395,6 @@ HRESULT callCopy(Control& c, const Member&, const Variant*, Variant*) {
 // Paste: the clipboard's picture replaces the control's; without one, ImagError says so and
 // the picture stays.
 HRESULT callPaste(Control& c, const Member&, const Variant*, Variant*) {
-  if (!CV_PasteDib || !CV_DibFree || !CV_GetImagError) return E_NOTIMPL;
   const Control::BusyCursor busy(c);
   const QImage image = QGuiApplication::clipboard()->image();
   const CV_HDIB dib = dibFromImage(image);
@@ -437,7 +408,6 @@ HRESULT callPaste(Control& c, const Member&, const Variant*, Variant*) {
 // PrinterhDC put: a device handle from RastrelDeviceHandle prints the picture on that device in
 // the PrinterLeft/Top/Width/Height rectangle; 0 only clears the property.
 HRESULT putPrinterhDC(Control& c, const Member& m, const Variant* args, Variant*) {
-  if (!CV_SetPrinterhDC) return E_NOTIMPL;
   const uint32_t handle = uint32_t(args[0].whole());
   QPaintDevice* device = deviceForHandle(handle);
   if (handle != 0 && !device) return E_INVALIDARG;
@@ -458,7 +428,6 @@ HRESULT putIgnored(Control&, const Member&, const Variant*, Variant*) {
 }
 
 HRESULT getCopyRubberbandDib(Control& c, const Member&, const Variant*, Variant* result) {
-  if (!CV_GetCopyRubberbandDib) return E_NOTIMPL;
   *result = Variant::i4(int32_t(CV_GetCopyRubberbandDib(c.engine())));
   return S_OK;
 }

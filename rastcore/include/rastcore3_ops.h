@@ -16,16 +16,7 @@
 
 #include "rastcore3.h"
 
-// Errors of the processing side: numbers of the engine's one table (rastcore3_errors.h).
-#define RC3_ERR_OPS_NO_INSTANCE (-1)     // the instance handle names no instance
-#define RC3_ERR_OPS_NO_PICTURE (-2)      // the instance holds no picture
-#define RC3_ERR_OPS_TOO_LARGE (-9)       // the result would exceed the engine's picture size limit
-#define RC3_ERR_OPS_OUT_OF_MEMORY (-10)  // memory for the result could not be had
-#define RC3_ERR_OPS_BAD_ARGUMENT (-12)   // an argument out of range or an unknown enumeration value
-#define RC3_ERR_OPS_BAD_HANDLE (-15)     // a picture handle argument that names no picture
-#define RC3_ERR_OPS_NOT_AVAILABLE (-18)  // needs hardware or a service this platform does not offer
-#define RC3_ERR_OPS_NO_UNDO (-20)        // Undo without a kept copy
-#define RC3_ERR_OPS_NO_SELECTION (-207)  // no rubber band, region or sprite to work on
+// Errors are the numbers of the engine's one table (rastcore3_errors.h).
 
 // enumAutoSize
 #define ISIZE_CropImageToControl 0
@@ -180,7 +171,7 @@ CV_API void CV_SetAntialias(CV_HANDLE h, int16_t mode);
 
 // PFileName: a palette file (JASC "JASC-PAL" text or RIFF "PAL ") whose colours IPAL_PalFile,
 // IPAL_PalFileDither and IPAL_UserDefined use, for ColorDepth and for palette displays. An
-// unreadable file gives RC3_ERR_OPS_BAD_ARGUMENT and leaves no palette. The getter copies the
+// unreadable file gives CV_ERR_BAD_ARGUMENT and leaves no palette. The getter copies the
 // name as the engine's other string getters do and returns its length.
 CV_API void CV_SetPFileName(CV_HANDLE h, const char* fileName);
 CV_API int32_t CV_GetPFileName(CV_HANDLE h, char* buf, int32_t size);
@@ -296,44 +287,45 @@ CV_API void CV_Buttonize(CV_HANDLE h, int16_t style, int16_t width, int16_t inte
 CV_API void CV_Pinch(CV_HANDLE h, int16_t intensity);  // -100 (bulge) .. 100 (pinch)
 
 // ---- Last arguments (read-only; the argument last given to each method) ----
-#define RC3_LAST_ARGUMENTS(X)                                                                      \
-  X(IPSharpenI, int16_t)                                                                           \
-  X(IPSoftenI, int16_t)                                                                            \
-  X(IPMosaicB, int16_t)                                                                            \
-  X(IPBrightnessI, int16_t)                                                                        \
-  X(IPContrastI, int16_t)                                                                          \
-  X(IPCropX, int32_t)                                                                              \
-  X(IPCropY, int32_t) X(IPCropWidth, int32_t) X(IPCropHeight, int32_t) X(IPHeight, int16_t) X(     \
-      IPWidth, int16_t) X(IPRippleI, int16_t) X(IPRippleF, int16_t) X(IPRippleD, int16_t)          \
-      X(IPNoiseI, int16_t) X(IPNoiseF, int16_t) X(IPTwistB, int16_t) X(IPTwistR, int16_t) X(       \
-          IPMBlurI, int16_t) X(IPMBlurX, int16_t) X(IPMBlurY, int16_t) X(IPColorFrom, uint32_t)    \
-          X(IPColorTo, uint32_t) X(IPColorReplace, uint32_t) X(IPMatrixI, int16_t) X(              \
-              IPMatrixD, int16_t) X(IPMatrixV, int16_t) X(IPArea, int16_t) X(IPAreaX, int32_t)     \
-              X(IPAreaY, int32_t) X(IPAreaWidth, int32_t) X(IPAreaHeight, int32_t) X(              \
-                  IPZoomF, float) X(IPRotateA, double) X(IPPalette, int16_t) X(IPDither, int16_t)  \
-                  X(IPMerge, uint32_t) X(IPMergeStyle, int16_t) X(IPMergeSize, int16_t)            \
-                      X(IPMergePctHi, int16_t) X(IPMergePctLo, int16_t) X(                         \
-                          IPTransparent,                                                           \
-                          int16_t) X(IPTransparentColor, uint32_t) X(IPTileWidth, int16_t)         \
-                          X(IPTileHeight, int16_t) X(IPPerspectiveType, int16_t)                   \
-                              X(IPPerspectivePct, int16_t) X(IPAdjustType, int16_t) X(             \
-                                  IPAdjustRed, int16_t) X(IPAdjustGreen, int16_t)                  \
-                                  X(IPAdjustBlue, int16_t) X(IPAdjustHue, int16_t) X(              \
-                                      IPAdjustSat, int16_t) X(IPAdjustLum, int16_t)                \
-                                      X(IPGamma, float) X(IPPosterize, int16_t)                    \
-                                          X(IPSolarize, int16_t) X(IPParabolic, int16_t) X(        \
-                                              IPBlendPct, int16_t) X(IPPWarpX1, int32_t)           \
-                                              X(IPPWarpX2, int32_t) X(IPPWarpX3, int32_t) X(       \
-                                                  IPPWarpX4, int32_t) X(IPPWarpY1, int32_t)        \
-                                                  X(IPPWarpY2, int32_t) X(IPPWarpY3, int32_t) X(   \
-                                                      IPPWarpY4, int32_t) X(IPSwirlD, double)      \
-                                                      X(IPButtonS, int16_t) X(IPButtonW, int16_t)  \
-                                                          X(IPButtonI, int16_t)                    \
-                                                              X(IPPinchI, int16_t)                 \
-                                                                  X(IPSeparationType, int16_t)     \
-                                                                      X(IPCropPct, int16_t)        \
-                                                                          X(IPBorderX, int32_t) X( \
-                                                                              IPBorderY, int32_t)
+#define RC3_LAST_ARGUMENTS(X)                                                                     \
+  X(IPSharpenI, int16_t)                                                                          \
+  X(IPSoftenI, int16_t)                                                                           \
+  X(IPMosaicB, int16_t)                                                                           \
+  X(IPBrightnessI, int16_t)                                                                       \
+  X(IPContrastI, int16_t)                                                                         \
+  X(IPCropX, int32_t)                                                                             \
+  X(IPCropY, int32_t)                                                                             \
+  X(IPCropWidth, int32_t) X(IPCropHeight, int32_t) X(IPHeight, int16_t) X(IPWidth, int16_t) X(    \
+      IPRippleI, int16_t) X(IPRippleF, int16_t) X(IPRippleD, int16_t) X(IPNoiseI, int16_t)        \
+      X(IPNoiseF, int16_t) X(IPTwistB, int16_t) X(IPTwistR, int16_t) X(IPMBlurI, int16_t) X(      \
+          IPMBlurX, int16_t) X(IPMBlurY, int16_t) X(IPColorFrom, uint32_t) X(IPColorTo, uint32_t) \
+          X(IPColorReplace, uint32_t) X(IPMatrixI, int16_t) X(IPMatrixD, int16_t)                 \
+              X(IPMatrixV, int16_t) X(IPArea, int16_t) X(IPAreaX, int32_t) X(IPAreaY, int32_t) X( \
+                  IPAreaWidth, int32_t) X(IPAreaHeight, int32_t) X(IPZoomF, float)                \
+                  X(IPRotateA, double) X(IPPalette, int16_t) X(IPDither, int16_t) X(              \
+                      IPMerge, uint32_t) X(IPMergeStyle, int16_t) X(IPMergeSize, int16_t)         \
+                      X(IPMergePctHi, int16_t) X(IPMergePctLo, int16_t) X(                        \
+                          IPTransparent, int16_t) X(IPTransparentColor, uint32_t)                 \
+                          X(IPTileWidth,                                                          \
+                            int16_t) X(IPTileHeight, int16_t) X(IPPerspectiveType, int16_t)       \
+                              X(IPPerspectivePct, int16_t) X(IPAdjustType, int16_t) X(            \
+                                  IPAdjustRed, int16_t) X(IPAdjustGreen, int16_t)                 \
+                                  X(IPAdjustBlue, int16_t) X(IPAdjustHue, int16_t) X(             \
+                                      IPAdjustSat, int16_t) X(IPAdjustLum, int16_t)               \
+                                      X(IPGamma, float) X(IPPosterize, int16_t) X(                \
+                                          IPSolarize,                                             \
+                                          int16_t) X(IPParabolic, int16_t)                        \
+                                          X(IPBlendPct, int16_t) X(IPPWarpX1, int32_t) X(         \
+                                              IPPWarpX2, int32_t) X(IPPWarpX3, int32_t)           \
+                                              X(IPPWarpX4, int32_t) X(IPPWarpY1, int32_t) X(      \
+                                                  IPPWarpY2, int32_t) X(IPPWarpY3, int32_t)       \
+                                                  X(IPPWarpY4, int32_t) X(IPSwirlD, double) X(    \
+                                                      IPButtonS, int16_t) X(IPButtonW, int16_t)   \
+                                                      X(IPButtonI, int16_t) X(IPPinchI, int16_t)  \
+                                                          X(IPSeparationType, int16_t)            \
+                                                              X(IPCropPct, int16_t)               \
+                                                                  X(IPBorderX, int32_t)           \
+                                                                      X(IPBorderY, int32_t)
 
 #define RC3_DECLARE_LAST_ARGUMENT(name, type) CV_API type CV_Get##name(CV_HANDLE h);
 RC3_LAST_ARGUMENTS(RC3_DECLARE_LAST_ARGUMENT)
@@ -465,9 +457,9 @@ CV_API int32_t CV_GetRgnHeight(CV_HANDLE h);
 // CV_Draw at its position (the region's top-left corner at first) without changing the picture;
 // RgnMoveSprite moves its top-left corner to (x, y); RgnPasteSprite writes it into the picture
 // there (a picture operation: undo applies; the sprite stays); RgnDeleteSprite drops it.
-// Without a region (or with an empty one) RgnCreateSprite fails with RC3_ERR_OPS_NO_SELECTION,
+// Without a region (or with an empty one) RgnCreateSprite fails with CV_ERR_NO_SELECTION,
 // as do moving and pasting without a sprite. A region or sprite call on an instance without a
-// picture fails with RC3_ERR_OPS_NO_PICTURE.
+// picture fails with CV_ERR_NO_IMAGE.
 CV_API void CV_RgnCreateSprite(CV_HANDLE h);
 CV_API void CV_RgnDeleteSprite(CV_HANDLE h);
 CV_API void CV_RgnMoveSprite(CV_HANDLE h, int32_t x, int32_t y);
@@ -537,14 +529,23 @@ CV_API void CV_SetPrinterBanding(CV_HANDLE h, int16_t on);
 // The control owns the clipboard; the engine takes a pasted picture as a DIB handle. A handle
 // replaces the picture (the engine takes it over; undo applies as for a processing method);
 // 0 means the clipboard holds no picture: CV_ERR_CLIPBOARD_EMPTY, nothing changed. A handle that
-// holds no usable bitmap: RC3_ERR_OPS_BAD_HANDLE, nothing changed, the handle stays the caller's.
+// holds no usable bitmap: CV_ERR_BAD_HANDLE, nothing changed, the handle stays the caller's.
 CV_API void CV_PasteDib(CV_HANDLE h, CV_HDIB dib);
 
-// ---- Members this platform cannot serve: RC3_ERR_OPS_NOT_AVAILABLE, nothing changed ----
+// ---- Members this platform cannot serve: CV_ERR_NOT_AVAILABLE, nothing changed ----
 CV_API void CV_TwainSelect(CV_HANDLE h);
 CV_API void CV_TwainAcquire(CV_HANDLE h);
 CV_API void CV_Capture(CV_HANDLE h);
 CV_API void CV_CaptureWindow(CV_HANDLE h, uintptr_t window);
+// The scanner source's product family, manufacturer, product name and version texts.
+CV_API void CV_SetTwainProductFamily(CV_HANDLE h, const char* value);
+CV_API int32_t CV_GetTwainProductFamily(CV_HANDLE h, char* buf, int32_t size);
+CV_API void CV_SetTwainManufacturer(CV_HANDLE h, const char* value);
+CV_API int32_t CV_GetTwainManufacturer(CV_HANDLE h, char* buf, int32_t size);
+CV_API void CV_SetTwainProductName(CV_HANDLE h, const char* value);
+CV_API int32_t CV_GetTwainProductName(CV_HANDLE h, char* buf, int32_t size);
+CV_API void CV_SetTwainVersionInfo(CV_HANDLE h, const char* value);
+CV_API int32_t CV_GetTwainVersionInfo(CV_HANDLE h, char* buf, int32_t size);
 
 #ifdef __cplusplus
 }

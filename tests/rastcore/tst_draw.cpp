@@ -111,22 +111,22 @@ TEST(Draw, BadDrawArgumentsAreRefused) {
   Inst inst(src);
   const int32_t one[] = {1, 1};
   CV_DrawPolygon(inst.h, one, 1, 0xFF);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  EXPECT_EQ(inst.error(), CV_ERR_BAD_ARGUMENT);
   CV_DrawPolygon(inst.h, nullptr, 3, 0xFF);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  EXPECT_EQ(inst.error(), CV_ERR_BAD_ARGUMENT);
   CV_DrawCircle(inst.h, 5, 5, -2, 0xFF);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  EXPECT_EQ(inst.error(), CV_ERR_BAD_ARGUMENT);
   CV_DrawLine(inst.h, 0, 0, 2000000000, 5, 0xFF);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  EXPECT_EQ(inst.error(), CV_ERR_BAD_ARGUMENT);
   CV_SetDrawWidth(inst.h, 0);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  EXPECT_EQ(inst.error(), CV_ERR_BAD_ARGUMENT);
   EXPECT_EQ(CV_GetDrawWidth(inst.h), 1);
   CV_SetDrawMode(inst.h, 17);
   EXPECT_EQ(CV_GetDrawMode(inst.h), DM_CopyPen);
   EXPECT_EQ(inst.image().pixels, src.pixels);
   Inst empty;
   CV_DrawLine(empty.h, 0, 0, 5, 5, 0);
-  EXPECT_EQ(empty.error(), RC3_ERR_OPS_NO_PICTURE);
+  EXPECT_EQ(empty.error(), CV_ERR_NO_IMAGE);
 }
 
 TEST(Draw, ShapesFarOutsideThePictureChangeNothing) {

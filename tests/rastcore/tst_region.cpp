@@ -105,7 +105,7 @@ TEST(Region, PolygonGrowsWithEachPointAndCanCutAHole) {
 
   CV_RgnCreate(inst.h, RGN_Ellipse, 0, 0, 8, 8);  // a new shape ends the polygon
   CV_RgnAddPoint(inst.h, 1, 1);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_NO_SELECTION);
+  EXPECT_EQ(inst.error(), CV_ERR_NO_SELECTION);
   EXPECT_EQ(CV_GetRgnWidth(inst.h), 8);
   CV_RgnDelete(inst.h);
   EXPECT_EQ(CV_GetRgnWidth(inst.h), 0);
@@ -118,12 +118,12 @@ TEST(Region, BadArgumentsLeaveTheRegionAsItWas) {
   const int16_t bad[] = {3, RGN_Rectangle | 0x50, 0x100, -1};
   for (int16_t type : bad) {
     CV_RgnCreate(inst.h, type, 0, 0, 5, 5);
-    EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT) << type;
+    EXPECT_EQ(inst.error(), CV_ERR_BAD_ARGUMENT) << type;
   }
   CV_RgnCreate(inst.h, RGN_Ellipse, 0, 0, -5, 5);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  EXPECT_EQ(inst.error(), CV_ERR_BAD_ARGUMENT);
   CV_RgnCreate(inst.h, RGN_Rectangle, 2000000000, 0, 5, 5);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  EXPECT_EQ(inst.error(), CV_ERR_BAD_ARGUMENT);
   const Geometry g = regionOf(inst.h);
   EXPECT_EQ(g.x, 1);
   EXPECT_EQ(g.y, 2);
@@ -134,11 +134,11 @@ TEST(Region, BadArgumentsLeaveTheRegionAsItWas) {
   for (int i = 1; i < 4096; ++i) CV_RgnAddPoint(inst.h, i % 20, i % 7);
   EXPECT_EQ(inst.error(), 0);
   CV_RgnAddPoint(inst.h, 1, 1);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  EXPECT_EQ(inst.error(), CV_ERR_BAD_ARGUMENT);
 
   Inst empty;
   CV_RgnCreate(empty.h, RGN_Rectangle, 0, 0, 5, 5);
-  EXPECT_EQ(empty.error(), RC3_ERR_OPS_NO_PICTURE);
+  EXPECT_EQ(empty.error(), CV_ERR_NO_IMAGE);
   EXPECT_EQ(CV_GetRgnWidth(empty.h), 0);
   CV_RgnCreate(12345, RGN_Rectangle, 0, 0, 5, 5);  // no such instance: nothing happens
 }
@@ -221,14 +221,14 @@ TEST_P(RegionDepth, SpriteShowsOverThePictureAndPastesWhereItWasMoved) {
 TEST(Region, SpriteKeepsTheRegionsShapeAndItsCallsNeedOne) {
   Inst inst(randomImage(20, 20, 24, 9));
   CV_RgnMoveSprite(inst.h, 1, 1);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_NO_SELECTION);
+  EXPECT_EQ(inst.error(), CV_ERR_NO_SELECTION);
   CV_RgnPasteSprite(inst.h);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_NO_SELECTION);
+  EXPECT_EQ(inst.error(), CV_ERR_NO_SELECTION);
   CV_RgnCreateSprite(inst.h);  // no region
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_NO_SELECTION);
+  EXPECT_EQ(inst.error(), CV_ERR_NO_SELECTION);
   CV_RgnCreate(inst.h, RGN_Rectangle, 50, 50, 5, 5);  // empty: outside the picture
   CV_RgnCreateSprite(inst.h);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_NO_SELECTION);
+  EXPECT_EQ(inst.error(), CV_ERR_NO_SELECTION);
 
   const Image before = inst.image();
   CV_RgnCreate(inst.h, RGN_Ellipse, 0, 0, 10, 10);
@@ -246,7 +246,7 @@ TEST(Region, SpriteKeepsTheRegionsShapeAndItsCallsNeedOne) {
   CV_RgnDeleteSprite(inst.h);
   EXPECT_EQ(inst.error(), 0);
   CV_RgnPasteSprite(inst.h);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_NO_SELECTION);
+  EXPECT_EQ(inst.error(), CV_ERR_NO_SELECTION);
 }
 
 }  // namespace

@@ -167,7 +167,7 @@ TEST(View, PaletteDisplaysShowOnlyTheirColours) {
   const Window grey = render(inst.h, 30, 20);
   for (uint32_t p : grey.px) EXPECT_EQ(p & 0xFF, (p >> 8) & 0xFF);
   CV_SetDisplayMode(inst.h, 9);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  EXPECT_EQ(inst.error(), CV_ERR_BAD_ARGUMENT);
   EXPECT_EQ(CV_GetDisplayMode(inst.h), DM_PaletteColor);
 }
 
@@ -217,7 +217,7 @@ TEST(View, RubberBandDraggedBackwardsOrBeyondThePictureIsClipped) {
   CV_RubberBand(inst.h, 0, 0, 0, 0);
   EXPECT_EQ(CV_GetRubberBandW(inst.h), 0);
   EXPECT_EQ(CV_GetCopyRubberbandDib(inst.h), 0u);
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_NO_SELECTION);
+  EXPECT_EQ(inst.error(), CV_ERR_NO_SELECTION);
 }
 
 TEST(View, NegatingRubberBandInvertsItsOutline) {

@@ -11,6 +11,7 @@
 #include "fileformat/dib.h"
 #include "fileformat/io.h"
 #include "instance.h"
+#include "rastcore3_ops.h"
 
 using namespace rastcore;
 
@@ -140,6 +141,10 @@ STR_FIELD(LZWPassword, file.lzwPassword)
 STR_FIELD(FTPUserName, file.ftpUserName)
 STR_FIELD(FTPPassword, file.ftpPassword)
 STR_FIELD(ProxyServer, file.proxyServer)
+STR_FIELD(TwainProductFamily, file.twainProductFamily)
+STR_FIELD(TwainManufacturer, file.twainManufacturer)
+STR_FIELD(TwainProductName, file.twainProductName)
+STR_FIELD(TwainVersionInfo, file.twainVersionInfo)
 I2_FIELD(PICThumbnail, file.thumbnail, 0, 3)
 BOOL_FIELD(PICCropEnabled, file.cropEnabled)
 I2_FIELD(PICCropX, file.cropX, 0, INT16_MAX)

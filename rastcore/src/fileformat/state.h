@@ -22,6 +22,8 @@ struct FileState {
   bool cancelLoad = false, cancelRemove = false;
   int16_t cancelMode = 0;
   std::string lzwPassword, ftpUserName, ftpPassword, proxyServer;
+  // The scanner's texts: what the chosen source reports, or what the host put.
+  std::string twainProductFamily, twainManufacturer, twainProductName, twainVersionInfo;
   int16_t thumbnail = 0;  // PICThumbnail: 0 none, 1 = 1/4, 2 = 1/16, 3 = 1/64 of the area
   bool cropEnabled = false;
   int16_t cropX = 0, cropY = 0, cropWidth = 0, cropHeight = 0;
@@ -35,8 +37,8 @@ struct SaveOptions {
   std::string fileName;
   int16_t fileType = FT_DEFAULT;
   bool multiPage = false;
-  int16_t jpgChromFactor = 30;   // quality 1-255 (30: libjpeg quality 75)
-  int16_t jpgLumFactor = 0;      // 0: follow jpgChromFactor
+  int16_t jpgChromFactor = 30;  // quality 1-255 (30: libjpeg quality 75)
+  int16_t jpgLumFactor = 0;     // 0: follow jpgChromFactor
   bool jpgProgressive = false;
   bool jpgGrayscale = false;
   int16_t jpgSubSampling = JPG_SubSampling420;

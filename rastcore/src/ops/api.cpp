@@ -42,9 +42,9 @@ void guarded(CV_HANDLE h, F&& f) {
   } catch (const OpFailure& e) {
     setError(h, e.code);
   } catch (const std::bad_alloc&) {
-    setError(h, RC3_ERR_OPS_OUT_OF_MEMORY);
+    setError(h, CV_ERR_OUT_OF_MEMORY);
   } catch (const std::length_error&) {
-    setError(h, RC3_ERR_OPS_TOO_LARGE);
+    setError(h, CV_ERR_TOO_LARGE);
   }
 }
 
@@ -90,7 +90,7 @@ void method(CV_HANDLE h, int effect, Record record) {
 }
 
 void notAvailable(CV_HANDLE h) {
-  setError(h, RC3_ERR_OPS_NOT_AVAILABLE);
+  setError(h, CV_ERR_NOT_AVAILABLE);
 }
 
 }  // namespace
@@ -125,7 +125,7 @@ void runTransform(CV_HANDLE h, const std::function<Image(const Image&, OpsState&
   OpsState* st = opsStateFor(h);
   if (!inst || !st) return;
   if (inst->image.empty()) {
-    inst->error = RC3_ERR_OPS_NO_PICTURE;
+    inst->error = CV_ERR_NO_IMAGE;
     return;
   }
   guarded(h, [&] {
@@ -145,7 +145,7 @@ void runInPlace(CV_HANDLE h, const std::function<void(Image&, OpsState&)>& chang
   OpsState* st = opsStateFor(h);
   if (!inst || !st) return;
   if (inst->image.empty()) {
-    inst->error = RC3_ERR_OPS_NO_PICTURE;
+    inst->error = CV_ERR_NO_IMAGE;
     return;
   }
   guarded(h, [&] {
@@ -198,7 +198,7 @@ void CV_SetUndoEnabled(CV_HANDLE h, int16_t on) {
 
 void CV_Undo(CV_HANDLE h) {
   runCall(h, [](Instance& inst, OpsState& st) -> int16_t {
-    if (!inst.hasUndo || inst.undo.empty()) return RC3_ERR_OPS_NO_UNDO;
+    if (!inst.hasUndo || inst.undo.empty()) return CV_ERR_NO_UNDO;
     inst.image = std::move(inst.undo);
     inst.undo = Image{};
     inst.hasUndo = false;
@@ -380,7 +380,7 @@ void CV_Matrix(CV_HANDLE h, const int16_t* kernel, int16_t intensity, int16_t di
                int16_t bias) {
   if (!opsStateFor(h)) return;
   if (!kernel) {
-    setError(h, RC3_ERR_OPS_BAD_ARGUMENT);
+    setError(h, CV_ERR_BAD_ARGUMENT);
     return;
   }
   Extra& x = extraFor(h);
@@ -434,7 +434,7 @@ void CV_Area(CV_HANDLE h, int16_t effect, int32_t x, int32_t y, int32_t width, i
   st->last.IPAreaWidth = width;
   st->last.IPAreaHeight = height;
   if (!effectKeepsSize(effect) || effect == CV_IP_Merge || effect == CV_IP_Blend) {
-    setError(h, RC3_ERR_OPS_BAD_ARGUMENT);
+    setError(h, CV_ERR_BAD_ARGUMENT);
     return;
   }
   runTransform(h, [&](const Image& img, OpsState& s) {

@@ -136,12 +136,12 @@ void negateInPlace(Image& img) {
 }
 
 void brightnessInPlace(Image& img, int value) {
-  if (value < -255 || value > 255) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (value < -255 || value > 255) fail(CV_ERR_BAD_ARGUMENT);
   applyOne(img, makeTable([value](int v) { return clamp8(v + value); }));
 }
 
 void contrastInPlace(Image& img, int value) {
-  if (value < -100 || value > 100) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (value < -100 || value > 100) fail(CV_ERR_BAD_ARGUMENT);
   // value 100 is a hard threshold at mid grey, -100 flattens everything to mid grey.
   const double f =
       value >= 0 ? (value == 100 ? 255.0 : 100.0 / (100.0 - value)) : (100.0 + value) / 100.0;
@@ -149,10 +149,10 @@ void contrastInPlace(Image& img, int value) {
 }
 
 void adjustRgbInPlace(Image& img, int type, int r, int g, int b) {
-  if (type < 0 || type > 1) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (type < 0 || type > 1) fail(CV_ERR_BAD_ARGUMENT);
   const int lim = type == 0 ? 255 : 100;
   for (int v : {r, g, b})
-    if (v < -lim || v > lim) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+    if (v < -lim || v > lim) fail(CV_ERR_BAD_ARGUMENT);
   auto table = [type](int amount) {
     return makeTable([type, amount](int v) {
       return type == 0 ? clamp8(v + amount) : clamp8f(v * (100.f + amount) / 100.f);
@@ -163,18 +163,18 @@ void adjustRgbInPlace(Image& img, int type, int r, int g, int b) {
 }
 
 void gammaInPlace(Image& img, double gamma) {
-  if (!(gamma >= 0.01 && gamma <= 100.0)) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (!(gamma >= 0.01 && gamma <= 100.0)) fail(CV_ERR_BAD_ARGUMENT);
   const double e = 1.0 / gamma;
   applyOne(img, makeTable([e](int v) { return clamp8f(float(255.0 * std::pow(v / 255.0, e))); }));
 }
 
 void solarizeInPlace(Image& img, int threshold) {
-  if (threshold < 0 || threshold > 255) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (threshold < 0 || threshold > 255) fail(CV_ERR_BAD_ARGUMENT);
   applyOne(img, makeTable([threshold](int v) { return uint8_t(v > threshold ? 255 - v : v); }));
 }
 
 void posterizeInPlace(Image& img, int levels) {
-  if (levels < 2 || levels > 255) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (levels < 2 || levels > 255) fail(CV_ERR_BAD_ARGUMENT);
   applyOne(img, makeTable([levels](int v) {
              const int step = int(std::lround(v * (levels - 1) / 255.0));
              return uint8_t(step * 255 / (levels - 1));
@@ -182,7 +182,7 @@ void posterizeInPlace(Image& img, int levels) {
 }
 
 void parabolicInPlace(Image& img, int intensity) {
-  if (intensity < 0 || intensity > 100) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (intensity < 0 || intensity > 100) fail(CV_ERR_BAD_ARGUMENT);
   applyOne(img, makeTable([intensity](int v) {
              const int p = 255 - 4 * v * (255 - v) / 255;
              return clamp8((v * (100 - intensity) + p * intensity + 50) / 100);
@@ -237,9 +237,9 @@ void equalizeInPlace(Image& img) {
 
 void adjustHslInPlace(Image& img, int type, int hue, int sat, int lum) {
   if (type < 0 || type > 1 || sat < -100 || sat > 100 || lum < -100 || lum > 100)
-    fail(RC3_ERR_OPS_BAD_ARGUMENT);
-  if (type == 0 && (hue < -180 || hue > 180)) fail(RC3_ERR_OPS_BAD_ARGUMENT);
-  if (type == 1 && (hue < 0 || hue > 359 || sat < 0)) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+    fail(CV_ERR_BAD_ARGUMENT);
+  if (type == 0 && (hue < -180 || hue > 180)) fail(CV_ERR_BAD_ARGUMENT);
+  if (type == 1 && (hue < 0 || hue > 359 || sat < 0)) fail(CV_ERR_BAD_ARGUMENT);
   forEachColour(img, [=](uint8_t& b, uint8_t& g, uint8_t& r) {
     float h, s, l;
     rgbToHsl(r, g, b, h, s, l);
@@ -268,7 +268,7 @@ void replaceColorsInPlace(Image& img, Rgbq from, Rgbq to, Rgbq replace) {
 }
 
 Image colorSeparation(const Image& img, int type) {
-  if (type < 0 || type > 6) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (type < 0 || type > 6) fail(CV_ERR_BAD_ARGUMENT);
   const TrueColour srcHolder(img, false);
   const Image& src = *srcHolder;
   Image out = makeImage(img.width, img.height, 8);

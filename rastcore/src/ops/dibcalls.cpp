@@ -17,7 +17,7 @@ void blendWith(CV_HANDLE h, uint32_t dib, int effect) {
   if (!inst) return;
   Image other;
   if (dib == 0 || imageFromDib(dib, other) != 0 || other.empty()) {
-    inst->error = RC3_ERR_OPS_BAD_HANDLE;
+    inst->error = CV_ERR_BAD_HANDLE;
     return;
   }
   runTransform(h, [&](const Image& img, OpsState& st) {
@@ -36,12 +36,12 @@ uint32_t CV_GetCopyRubberbandDib(CV_HANDLE h) {
   if (!inst) return 0;
   try {
     const uint32_t dib = dibFromImage(rubberbandImage(h));
-    inst->error = dib ? 0 : RC3_ERR_OPS_OUT_OF_MEMORY;
+    inst->error = dib ? 0 : CV_ERR_OUT_OF_MEMORY;
     return dib;
   } catch (const OpFailure& e) {
     inst->error = e.code;
   } catch (const std::bad_alloc&) {
-    inst->error = RC3_ERR_OPS_OUT_OF_MEMORY;
+    inst->error = CV_ERR_OUT_OF_MEMORY;
   }
   return 0;
 }

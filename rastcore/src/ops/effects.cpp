@@ -93,7 +93,7 @@ void applyEffectInPlace(int effect, Image& img, const EffectContext& ctx) {
                            oleToRgbq(a.IPColorReplace));
       break;
     default:
-      fail(RC3_ERR_OPS_BAD_ARGUMENT);
+      fail(CV_ERR_BAD_ARGUMENT);
   }
 }
 
@@ -111,7 +111,7 @@ Image applyEffect(int effect, const Image& img, const EffectContext& ctx) {
     case CV_IP_Mosaic:
       return mosaic(img, a.IPMosaicB);
     case CV_IP_Noise:
-      if (a.IPNoiseF < 0 || a.IPNoiseF > 1) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+      if (a.IPNoiseF < 0 || a.IPNoiseF > 1) fail(CV_ERR_BAD_ARGUMENT);
       return noise(img, a.IPNoiseI, a.IPNoiseF == 1, ctx.seed);
     case CV_IP_MBlur:
       return motionBlur(img, a.IPMBlurI, a.IPMBlurX, a.IPMBlurY);
@@ -143,7 +143,7 @@ Image applyEffect(int effect, const Image& img, const EffectContext& ctx) {
       return matrix(img, ctx.kernel.data(), a.IPMatrixI, a.IPMatrixD, a.IPMatrixV);
     case CV_IP_Merge:
     case CV_IP_Blend:
-      if (!ctx.other) fail(RC3_ERR_OPS_BAD_HANDLE);
+      if (!ctx.other) fail(CV_ERR_BAD_HANDLE);
       if (effect == CV_IP_Blend)
         return merge(img, *ctx.other, 0, 0, a.IPBlendPct, a.IPBlendPct, false, {});
       return merge(img, *ctx.other, a.IPMergeStyle, a.IPMergeSize, a.IPMergePctHi, a.IPMergePctLo,
@@ -186,12 +186,11 @@ Image applyEffect(int effect, const Image& img, const EffectContext& ctx) {
       return autoCrop(img, a.IPCropPct);
     case CV_IP_CropBorder: {
       const int64_t x = a.IPBorderX, y = a.IPBorderY;
-      if (x < 0 || y < 0 || 2 * x >= img.width || 2 * y >= img.height)
-        fail(RC3_ERR_OPS_BAD_ARGUMENT);
+      if (x < 0 || y < 0 || 2 * x >= img.width || 2 * y >= img.height) fail(CV_ERR_BAD_ARGUMENT);
       return crop(img, x, y, img.width - 2 * x, img.height - 2 * y);
     }
     default:
-      fail(RC3_ERR_OPS_BAD_ARGUMENT);
+      fail(CV_ERR_BAD_ARGUMENT);
   }
 }
 

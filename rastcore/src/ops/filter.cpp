@@ -122,13 +122,13 @@ Image separable3(const Image& src, Combine combine) {
 }  // namespace
 
 Image convolve3(const Image& img, const int* kernel, int divisor, int bias) {
-  if (divisor == 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (divisor == 0) fail(CV_ERR_BAD_ARGUMENT);
   const TrueColour src(img);
   return convolveTrue(*src, kernel, divisor, bias);
 }
 
 Image sharpen(const Image& img, int amount) {
-  if (amount < 1 || amount > 100) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (amount < 1 || amount > 100) fail(CV_ERR_BAD_ARGUMENT);
   // in + (in - mean of the 8 neighbours) * amount / 10, in 1/64 steps:
   // ((64 + 9n) * in - n * box sum) / 64.
   const int n = int(std::lround(amount * 64 / 80.0));
@@ -139,7 +139,7 @@ Image sharpen(const Image& img, int amount) {
 }
 
 Image soften(const Image& img, int amount) {
-  if (amount < 1 || amount > 100) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (amount < 1 || amount > 100) fail(CV_ERR_BAD_ARGUMENT);
   // A blend of the picture with its 3x3 Gaussian: half at 5, fully blurred at 10; larger
   // amounts repeat the full blur once per further 10. Out of 640: t/10 of the Gaussian (whose
   // weights sum to 16) and the rest of the picture; x / 640 as (x * 3277) >> 21.
@@ -258,7 +258,7 @@ Image morph3(const Image& img, bool dilate) {
 }
 
 Image mosaic(const Image& img, int block) {
-  if (block < 2 || block > 255) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (block < 2 || block > 255) fail(CV_ERR_BAD_ARGUMENT);
   Image out = toTrueColor(img);
   const int n = out.bpp / 8;
   for (int by = 0; by < out.height; by += block) {
@@ -283,7 +283,7 @@ Image mosaic(const Image& img, int block) {
 }
 
 Image noise(const Image& img, int intensity, bool coloured, uint32_t seed) {
-  if (intensity < 1 || intensity > 255) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (intensity < 1 || intensity > 255) fail(CV_ERR_BAD_ARGUMENT);
   Image out = toTrueColor(img);
   const int n = out.bpp / 8;
   std::mt19937 rng(seed);
@@ -321,7 +321,7 @@ Image diffuse(const Image& img, uint32_t seed) {
 Image motionBlur(const Image& img, int length, int dx, int dy) {
   if (length < 1 || length > 100 || dx < -100 || dx > 100 || dy < -100 || dy > 100 ||
       (dx == 0 && dy == 0))
-    fail(RC3_ERR_OPS_BAD_ARGUMENT);
+    fail(CV_ERR_BAD_ARGUMENT);
   const TrueColour srcHolder(img);
   const Image& src = *srcHolder;
   Image out = trueColourLike(src);
@@ -350,7 +350,7 @@ Image motionBlur(const Image& img, int length, int dx, int dy) {
 }
 
 Image matrix(const Image& img, const int* kernel, int intensity, int divisor, int bias) {
-  if (intensity < 0 || intensity > 100 || divisor == 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (intensity < 0 || intensity > 100 || divisor == 0) fail(CV_ERR_BAD_ARGUMENT);
   const TrueColour srcHolder(img);
   const Image& src = *srcHolder;
   Image conv = convolveTrue(src, kernel, divisor, bias);
@@ -364,7 +364,7 @@ Image matrix(const Image& img, const int* kernel, int intensity, int divisor, in
 
 Image buttonize(const Image& img, int style, int width, int intensity) {
   if (style < 0 || style > 1 || width < 1 || width > 100 || intensity < 1 || intensity > 100)
-    fail(RC3_ERR_OPS_BAD_ARGUMENT);
+    fail(CV_ERR_BAD_ARGUMENT);
   Image out = toTrueColor(img);
   const int n = out.bpp / 8;
   const int bw = std::min({width, out.width / 2, out.height / 2});
@@ -389,7 +389,7 @@ Image merge(const Image& img, const Image& other, int style, int size, int pctHi
             bool transparent, Rgbq transparentColor) {
   if (style < 0 || style > 3 || size < 0 || size > 100 || pctHi < 0 || pctHi > 100 || pctLo < 0 ||
       pctLo > 100)
-    fail(RC3_ERR_OPS_BAD_ARGUMENT);
+    fail(CV_ERR_BAD_ARGUMENT);
   Image out = toTrueColor(img);
   const Image top = (other.width == img.width && other.height == img.height)
                         ? toTrueColor(other, false)

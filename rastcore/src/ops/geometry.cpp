@@ -325,7 +325,7 @@ RC3_VECTOR_CLONES void resampleBand4(const Image& src, Image& out, const std::ve
 // areaOnShrink: an axis that shrinks is area-averaged instead of filtered.
 Image resampleSeparable(const Image& in, int64_t w, int64_t h, double support,
                         double (*filter)(double), bool areaOnShrink) {
-  if (w <= 0 || h <= 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (w <= 0 || h <= 0) fail(CV_ERR_BAD_ARGUMENT);
   const TrueColour srcHolder(in);
   const Image& src = *srcHolder;
   Image out = makeImage(w, h, src.bpp);
@@ -430,7 +430,7 @@ void rotateSpan(const Image& src, uint8_t* __restrict d, int count, int64_t fx, 
 }
 
 Image rotate(const Image& img, double degrees, Rgbq background) {
-  if (!std::isfinite(degrees)) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (!std::isfinite(degrees)) fail(CV_ERR_BAD_ARGUMENT);
   const double turns = degrees / 90.0;
   if (std::fabs(turns - std::round(turns)) < 1e-9) {
     return rotate90(img, int(std::fmod(std::round(turns), 4.0)));
@@ -481,7 +481,7 @@ Image rotate(const Image& img, double degrees, Rgbq background) {
 
 Image crop(const Image& img, int64_t x, int64_t y, int64_t w, int64_t h) {
   if (w <= 0 || h <= 0 || x < 0 || y < 0 || x >= img.width || y >= img.height)
-    fail(RC3_ERR_OPS_BAD_ARGUMENT);
+    fail(CV_ERR_BAD_ARGUMENT);
   w = std::min<int64_t>(w, img.width - x);
   h = std::min<int64_t>(h, img.height - y);
   return withWholeBytes(img, [&](const Image& src) {
@@ -496,9 +496,9 @@ Image crop(const Image& img, int64_t x, int64_t y, int64_t w, int64_t h) {
 }
 
 Image resizeNearest(const Image& img, int64_t w, int64_t h) {
-  if (w <= 0 || h <= 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (w <= 0 || h <= 0) fail(CV_ERR_BAD_ARGUMENT);
   makeImage(std::min<int64_t>(w, 1), std::min<int64_t>(h, 1), img.bpp);
-  if (w * h > kMaxPixels || w > kMaxPixels || h > kMaxPixels) fail(RC3_ERR_OPS_TOO_LARGE);
+  if (w * h > kMaxPixels || w > kMaxPixels || h > kMaxPixels) fail(CV_ERR_TOO_LARGE);
   return withWholeBytes(img, [&](const Image& src) {
     Image out = makeImage(w, h, src.bpp);
     out.palette = src.palette;
@@ -528,7 +528,7 @@ Image resampleLanczos(const Image& img, int64_t w, int64_t h) {
 }
 
 Image tile(const Image& img, int64_t w, int64_t h) {
-  if (w <= 0 || h <= 0) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (w <= 0 || h <= 0) fail(CV_ERR_BAD_ARGUMENT);
   return withWholeBytes(img, [&](const Image& src) {
     Image out = makeImage(w, h, src.bpp);
     out.palette = src.palette;
@@ -546,7 +546,7 @@ Image tile(const Image& img, int64_t w, int64_t h) {
 }
 
 Image twist(const Image& img, int blocks, int rotation, uint32_t seed) {
-  if (blocks < 2 || blocks > 64 || rotation < 0 || rotation > 3) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (blocks < 2 || blocks > 64 || rotation < 0 || rotation > 3) fail(CV_ERR_BAD_ARGUMENT);
   // Square tiles turn within themselves; the picture keeps its size and depth.
   const int side = std::max(1, std::min(img.width, img.height) / blocks);
   std::mt19937 rng(seed);
@@ -567,7 +567,7 @@ Image twist(const Image& img, int blocks, int rotation, uint32_t seed) {
 }
 
 Image autoCrop(const Image& img, int pct) {
-  if (pct < 0 || pct > 100) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (pct < 0 || pct > 100) fail(CV_ERR_BAD_ARGUMENT);
   const Rgbq corner = pixelAt(img, 0, 0);
   const int tol = pct * 255 / 100;
   auto differs = [&](int x, int y) {

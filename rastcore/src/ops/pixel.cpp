@@ -33,11 +33,11 @@ std::vector<Rgbq> greyPalette(int n) {
 }
 
 Image makeImage(int64_t width, int64_t height, int16_t bpp) {
-  if (width <= 0 || height <= 0 || !validDepth(bpp)) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (width <= 0 || height <= 0 || !validDepth(bpp)) fail(CV_ERR_BAD_ARGUMENT);
   if (width > kMaxPixels || height > kMaxPixels || width * height > kMaxPixels)
-    fail(RC3_ERR_OPS_TOO_LARGE);
+    fail(CV_ERR_TOO_LARGE);
   const int64_t stride = int64_t(Image::strideFor(int32_t(width), bpp));
-  if (stride * height > kMaxBytes) fail(RC3_ERR_OPS_TOO_LARGE);
+  if (stride * height > kMaxBytes) fail(CV_ERR_TOO_LARGE);
   Image img;
   img.width = int32_t(width);
   img.height = int32_t(height);
@@ -56,7 +56,7 @@ Image makeImage(int64_t width, int64_t height, int16_t bpp) {
     }
     img.pixels.resize(bytes, 0);
   } catch (const std::bad_alloc&) {
-    fail(RC3_ERR_OPS_OUT_OF_MEMORY);
+    fail(CV_ERR_OUT_OF_MEMORY);
   }
   if (bpp <= 8) img.palette = greyPalette(1 << bpp);
   return img;

@@ -31,7 +31,7 @@ constexpr int64_t kMaxPixels = int64_t(1) << 28;
 constexpr int64_t kMaxBytes = int64_t(1) << 30;
 
 // A zero-filled picture of the given size and depth (palette of the right length for indexed
-// depths, grey ramp); fails with RC3_ERR_OPS_BAD_ARGUMENT or RC3_ERR_OPS_TOO_LARGE.
+// depths, grey ramp); fails with CV_ERR_BAD_ARGUMENT or CV_ERR_TOO_LARGE.
 Image makeImage(int64_t width, int64_t height, int16_t bpp);
 // Same size and depth as src, palette copied, pixels zeroed.
 Image makeLike(const Image& src);

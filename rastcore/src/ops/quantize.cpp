@@ -370,7 +370,7 @@ Image colorDepth(const Image& img, int bits, int palette, int dither,
                  const std::vector<Rgbq>* filePalette) {
   if (palette < IPAL_Optimized || palette > IPAL_PalFileDither || dither < DI_Nearest ||
       dither > DI_Corvane || !validDepth(int16_t(bits)))
-    fail(RC3_ERR_OPS_BAD_ARGUMENT);
+    fail(CV_ERR_BAD_ARGUMENT);
   if (bits == 24 || bits == 32) {
     const TrueColour tHolder(img, bits == 32);
     const Image& t = *tHolder;
@@ -417,7 +417,7 @@ Image colorDepth(const Image& img, int bits, int palette, int dither,
       pal = greyPalette(colours);
       break;
     default:
-      if (!filePalette || filePalette->empty()) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+      if (!filePalette || filePalette->empty()) fail(CV_ERR_BAD_ARGUMENT);
       pal = *filePalette;
       if (int(pal.size()) > colours) pal.resize(size_t(colours));
       break;

@@ -77,7 +77,7 @@ Homography squareTo(const double* q) {
   }
   const double dx1 = x1 - x2, dx2 = x3 - x2, dy1 = y1 - y2, dy2 = y3 - y2;
   const double den = dx1 * dy2 - dx2 * dy1;
-  if (std::fabs(den) < 1e-12) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (std::fabs(den) < 1e-12) fail(CV_ERR_BAD_ARGUMENT);
   const double g = (sx * dy2 - dx2 * sy) / den, hh = (dx1 * sy - sx * dy1) / den;
   h.m[0] = x1 - x0 + g * x1;
   h.m[1] = x3 - x0 + hh * x3;
@@ -109,7 +109,7 @@ Homography inverse(const Homography& h) {
 }  // namespace
 
 Image swirl(const Image& img, double degrees, Rgbq background) {
-  if (!std::isfinite(degrees) || degrees < -3600 || degrees > 3600) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (!std::isfinite(degrees) || degrees < -3600 || degrees > 3600) fail(CV_ERR_BAD_ARGUMENT);
   const double cx = img.width / 2.0, cy = img.height / 2.0;
   const double radius = std::min(cx, cy);
   const double a = degrees * M_PI / 180;
@@ -128,7 +128,7 @@ Image swirl(const Image& img, double degrees, Rgbq background) {
 }
 
 Image pinch(const Image& img, int intensity, Rgbq background) {
-  if (intensity < -100 || intensity > 100) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (intensity < -100 || intensity > 100) fail(CV_ERR_BAD_ARGUMENT);
   const double cx = img.width / 2.0, cy = img.height / 2.0, radius = std::min(cx, cy);
   const double k = intensity / 100.0;
   return warp(img, background, [=](double x, double y, double& sx, double& sy) {
@@ -148,7 +148,7 @@ Image pinch(const Image& img, int intensity, Rgbq background) {
 Image ripple(const Image& img, int intensity, int frequency, int direction, Rgbq background) {
   if (intensity < 1 || intensity > 100 || frequency < 1 || frequency > 100 || direction < 0 ||
       direction > 2)
-    fail(RC3_ERR_OPS_BAD_ARGUMENT);
+    fail(CV_ERR_BAD_ARGUMENT);
   const double w = img.width, h = img.height;
   return warp(img, background, [=](double x, double y, double& sx, double& sy) {
     sx = x;
@@ -173,7 +173,7 @@ Image pwarp(const Image& img, const double* xy, Rgbq background) {
 }
 
 Image perspective(const Image& img, int type, int pct, Rgbq background) {
-  if (type < 0 || type > 3 || pct < 1 || pct > 99) fail(RC3_ERR_OPS_BAD_ARGUMENT);
+  if (type < 0 || type > 3 || pct < 1 || pct > 99) fail(CV_ERR_BAD_ARGUMENT);
   const double w = img.width, h = img.height;
   const double ix = w * pct / 200.0, iy = h * pct / 200.0;
   std::array<double, 8> q = {0, 0, w, 0, w, h, 0, h};

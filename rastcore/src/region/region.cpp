@@ -75,7 +75,7 @@ void withRegion(CV_HANDLE h, F fn) {
     if (st->stale) rebuildPolygon(*st);
     inst->error = fn(*inst, *st);
   } catch (const std::bad_alloc&) {
-    inst->error = RC3_ERR_OPS_OUT_OF_MEMORY;
+    inst->error = CV_ERR_OUT_OF_MEMORY;
   } catch (const ops::OpFailure& e) {
     inst->error = e.code;
   }
@@ -236,8 +236,8 @@ void CV_RgnCreate(CV_HANDLE h, int16_t type, int32_t x, int32_t y, int32_t width
     const int16_t shape = type & 0x0F, how = type & 0xF0;
     if ((type & ~0xFF) != 0 || shape > RGN_Polygon || how > RGN_Xor || !coordOk(x) || !coordOk(y) ||
         !coordOk(width) || !coordOk(height) || (shape != RGN_Polygon && (width < 0 || height < 0)))
-      return RC3_ERR_OPS_BAD_ARGUMENT;
-    if (inst.image.empty()) return RC3_ERR_OPS_NO_PICTURE;
+      return CV_ERR_BAD_ARGUMENT;
+    if (inst.image.empty()) return CV_ERR_NO_IMAGE;
     const Image& img = inst.image;
     const Mask held = st.exists ? st.region : Mask{};
     if (shape == RGN_Polygon) {
@@ -267,9 +267,9 @@ void CV_RgnAddPoint(CV_HANDLE h, int32_t x, int32_t y) {
   RegionState* st = g_regions.get(h);  // no rebuild: the point only extends the outline
   if (!inst || !st) return;
   if (!st->building) {
-    inst->error = RC3_ERR_OPS_NO_SELECTION;
+    inst->error = CV_ERR_NO_SELECTION;
   } else if (!coordOk(x) || !coordOk(y) || st->points.size() / 2 >= kMaxVertices) {
-    inst->error = RC3_ERR_OPS_BAD_ARGUMENT;
+    inst->error = CV_ERR_BAD_ARGUMENT;
   } else {
     st->points.push_back(x);
     st->points.push_back(y);
@@ -317,14 +317,14 @@ int32_t CV_GetRgnHeight(CV_HANDLE h) {
 
 void CV_RgnCreateSprite(CV_HANDLE h) {
   withRegion(h, [&](Instance& inst, RegionState& st) -> int16_t {
-    if (inst.image.empty()) return RC3_ERR_OPS_NO_PICTURE;
+    if (inst.image.empty()) return CV_ERR_NO_IMAGE;
     // The region as it lies on the picture now (the picture may have shrunk since).
     const Mask shape = st.exists ? combine(st.region,
                                            rectangleMask(0, 0, inst.image.width, inst.image.height,
                                                          inst.image.width, inst.image.height),
                                            RGN_And)
                                  : Mask{};
-    if (shape.empty()) return RC3_ERR_OPS_NO_SELECTION;
+    if (shape.empty()) return CV_ERR_NO_SELECTION;
     Sprite s;
     s.pixels = ops::makeImage(shape.w, shape.h, 32);
     s.shape = shape;
@@ -356,8 +356,8 @@ void CV_RgnDeleteSprite(CV_HANDLE h) {
 
 void CV_RgnMoveSprite(CV_HANDLE h, int32_t x, int32_t y) {
   withRegion(h, [&](Instance&, RegionState& st) -> int16_t {
-    if (!st.sprite.active) return RC3_ERR_OPS_NO_SELECTION;
-    if (!coordOk(x) || !coordOk(y)) return RC3_ERR_OPS_BAD_ARGUMENT;
+    if (!st.sprite.active) return CV_ERR_NO_SELECTION;
+    if (!coordOk(x) || !coordOk(y)) return CV_ERR_BAD_ARGUMENT;
     st.sprite.x = x;
     st.sprite.y = y;
     return 0;
@@ -367,7 +367,7 @@ void CV_RgnMoveSprite(CV_HANDLE h, int32_t x, int32_t y) {
 void CV_RgnPasteSprite(CV_HANDLE h) {
   RegionState* st = stateFor(h);
   if (!st) return;
-  if (!st->sprite.active) return fail(h, RC3_ERR_OPS_NO_SELECTION);
+  if (!st->sprite.active) return fail(h, CV_ERR_NO_SELECTION);
   const Sprite& s = st->sprite;
   ops::runInPlace(h, [&](Image& img, ops::OpsState&) {
     const int32_t x0 = std::max(0, -s.x), y0 = std::max(0, -s.y);

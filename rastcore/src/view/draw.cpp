@@ -275,7 +275,7 @@ std::vector<Pt> ellipsePoints(double cx, double cy, double rx, double ry, double
 void arcOrPie(CV_HANDLE h, int32_t x1, int32_t y1, int32_t x2, int32_t y2, int32_t x3, int32_t y3,
               int32_t x4, int32_t y4, uint32_t color, bool pie) {
   if (!coordsValid({x1, y1, x2, y2, x3, y3, x4, y4}) || x1 == x2 || y1 == y2) {
-    if (Instance* i = instanceFor(h)) i->error = RC3_ERR_OPS_BAD_ARGUMENT;
+    if (Instance* i = instanceFor(h)) i->error = CV_ERR_BAD_ARGUMENT;
     return;
   }
   const double cx = (x1 + x2) / 2.0, cy = (y1 + y2) / 2.0;
@@ -292,7 +292,7 @@ void setDrawProp(CV_HANDLE h, T DrawState::*field, T value, bool valid) {
   Instance* inst = instanceFor(h);
   if (!st || !inst) return;
   if (valid) st->draw.*field = value;
-  inst->error = valid ? 0 : RC3_ERR_OPS_BAD_ARGUMENT;
+  inst->error = valid ? 0 : CV_ERR_BAD_ARGUMENT;
 }
 
 template <typename T>
@@ -403,7 +403,7 @@ constexpr uint8_t kFont[95][7] = {
 };
 
 void badArgument(CV_HANDLE h) {
-  if (Instance* i = instanceFor(h)) i->error = RC3_ERR_OPS_BAD_ARGUMENT;
+  if (Instance* i = instanceFor(h)) i->error = CV_ERR_BAD_ARGUMENT;
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ template <typename T>
 void setChecked(CV_HANDLE h, T& field, T value, bool valid) {
   if (Instance* inst = instanceFor(h)) {
     if (valid) field = value;
-    inst->error = valid ? 0 : RC3_ERR_OPS_BAD_ARGUMENT;
+    inst->error = valid ? 0 : CV_ERR_BAD_ARGUMENT;
   }
 }
 
@@ -421,7 +421,7 @@ void CV_Zoom(CV_HANDLE h, float factor) {
   withView(h, [&](Instance& inst, OpsState& s) {
     s.last.IPZoomF = factor;
     if (!(factor >= 0.01f && factor <= 100.0f)) {
-      inst.error = RC3_ERR_OPS_BAD_ARGUMENT;
+      inst.error = CV_ERR_BAD_ARGUMENT;
       return 0;
     }
     // Keep the picture point at the middle of the window in the middle.
@@ -483,7 +483,7 @@ void CV_SetPFileName(CV_HANDLE h, const char* fileName) {
     s.view.filePalette.clear();
     inst.error = 0;
     if (!s.view.pfileName.empty() && !readPaletteFile(s.view.pfileName, s.view.filePalette))
-      inst.error = RC3_ERR_OPS_BAD_ARGUMENT;
+      inst.error = CV_ERR_BAD_ARGUMENT;
     return 0;
   });
 }
@@ -508,7 +508,7 @@ void CV_RubberBand(CV_HANDLE h, int16_t on, int32_t x, int32_t y, int16_t negate
     inst.error = 0;
     if (!on) return 0;
     if (inst.image.empty()) {
-      inst.error = RC3_ERR_OPS_NO_PICTURE;
+      inst.error = CV_ERR_NO_IMAGE;
       return 0;
     }
     s.band.active = true;
@@ -523,7 +523,7 @@ void CV_RubberBand(CV_HANDLE h, int16_t on, int32_t x, int32_t y, int16_t negate
 void CV_RubberbandUpdate(CV_HANDLE h, int32_t x, int32_t y) {
   withView(h, [&](Instance& inst, OpsState& s) {
     if (!s.band.active) {
-      inst.error = RC3_ERR_OPS_NO_SELECTION;
+      inst.error = CV_ERR_NO_SELECTION;
       return 0;
     }
     pictureAt(inst, s, x, y, s.band.bx, s.band.by);
@@ -553,13 +553,13 @@ namespace rastcore::ops {
 Image rubberbandImage(CV_HANDLE h) {
   Instance* inst = instanceFor(h);
   OpsState* st = opsStateFor(h);
-  if (!inst || !st) fail(RC3_ERR_OPS_NO_INSTANCE);
-  if (inst->image.empty()) fail(RC3_ERR_OPS_NO_PICTURE);
+  if (!inst || !st) fail(CV_ERR_BAD_INSTANCE);
+  if (inst->image.empty()) fail(CV_ERR_NO_IMAGE);
   const int32_t l = bandEdge(*st, inst->image, false, false),
                 t = bandEdge(*st, inst->image, true, false);
   const int32_t w = bandEdge(*st, inst->image, false, true),
                 hh = bandEdge(*st, inst->image, true, true);
-  if (!st->band.active || w <= 0 || hh <= 0) fail(RC3_ERR_OPS_NO_SELECTION);
+  if (!st->band.active || w <= 0 || hh <= 0) fail(CV_ERR_NO_SELECTION);
   return crop(inst->image, l, t, w, hh);
 }
 

@@ -14,14 +14,14 @@ namespace {
 
 PerInstance<WindowState> g_windows;
 
-// Sets a field when valid; sets ImagError to 0 or RC3_ERR_OPS_BAD_ARGUMENT.
+// Sets a field when valid; sets ImagError to 0 or CV_ERR_BAD_ARGUMENT.
 template <typename T, typename V>
 void setField(CV_HANDLE h, T WindowState::*field, V value, bool valid) {
   Instance* inst = instanceFor(h);
   WindowState* w = view::windowStateFor(h);
   if (!inst || !w) return;
   if (valid) w->*field = T(value);
-  inst->error = valid ? 0 : RC3_ERR_OPS_BAD_ARGUMENT;
+  inst->error = valid ? 0 : CV_ERR_BAD_ARGUMENT;
 }
 
 template <typename T>
@@ -63,7 +63,7 @@ void CV_SetBackColor(CV_HANDLE h, uint32_t color) {
   // An OLE colour, or a system colour by its index.
   const bool valid = (color >> 24) == 0 || ((color >> 24) == 0x80 && (color & 0x00FFFFFF) <= 0x18);
   if (valid) inst->backColor = color;
-  inst->error = valid ? 0 : RC3_ERR_OPS_BAD_ARGUMENT;
+  inst->error = valid ? 0 : CV_ERR_BAD_ARGUMENT;
 }
 
 int16_t CV_GetMousePointer(CV_HANDLE h) {

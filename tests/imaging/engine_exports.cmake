@@ -1,0 +1,26 @@
+# Every engine call the imaging control imports is exported by the engine library:
+# cmake -DCONTROL=librastrel3.so -DENGINE=librastcore3.so -P engine_exports.cmake
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND nm -D --undefined-only ${CONTROL} OUTPUT_VARIABLE imported
+                RESULT_VARIABLE nm_imported)
+execute_process(COMMAND nm -D --defined-only ${ENGINE} OUTPUT_VARIABLE exported
+                RESULT_VARIABLE nm_exported)
+if(NOT nm_imported EQUAL 0 OR NOT nm_exported EQUAL 0)
+  message(FATAL_ERROR "nm could not read ${CONTROL} or ${ENGINE}")
+endif()
+string(REGEX MATCHALL "CV_[A-Za-z0-9_]+" imported_calls "${imported}")
+string(REGEX MATCHALL "CV_[A-Za-z0-9_]+" exported_calls "${exported}")
+list(LENGTH imported_calls count)
+if(count LESS 100)
+  message(FATAL_ERROR "only ${count} engine calls imported by ${CONTROL}")
+endif()
+set(missing "")
+foreach(call IN LISTS imported_calls)
+  if(NOT call IN_LIST exported_calls)
+    list(APPEND missing ${call})
+  endif()
+endforeach()
+if(missing)
+  message(FATAL_ERROR "the engine does not export: ${missing}")
+endif()
+message(STATUS "${count} engine calls imported, all exported")
