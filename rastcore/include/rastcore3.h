@@ -80,6 +80,13 @@ typedef uint32_t CV_HDIB;
 #define FT_DCX 24
 #define FT_EPIC 25
 #define FT_LJP 29
+/* Formats beyond the control's list, read through their reference libraries. WebP is also
+   written; the others are read only. */
+#define FT_WEBP 40
+#define FT_HEIC 41 /* HEIF with HEVC pictures */
+#define FT_AVIF 42 /* HEIF with AV1 pictures */
+#define FT_JXL 43
+#define FT_RAW 44 /* camera raw: CR2, NEF, ARW, DNG, RAF, ORF, RW2 */
 
 /* enumSaveTIFCompression */
 #define TIF_Uncompressed 0
