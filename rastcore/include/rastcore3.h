@@ -250,6 +250,13 @@ CV_API void CV_SetSavePGMType(CV_HANDLE handle, int16_t type);
 CV_API int16_t CV_GetSavePGMType(CV_HANDLE handle);
 CV_API void CV_SetSavePPMType(CV_HANDLE handle, int16_t type);
 CV_API int16_t CV_GetSavePPMType(CV_HANDLE handle);
+/* WebP: lossy at SaveWEBPQuality 1-100 (the scale of the WebP tools; default 75), or lossless
+   when SaveWEBPLossless is true. Alpha is written when some pixel is not opaque. */
+CV_API void CV_SetSaveWEBPQuality(CV_HANDLE handle, int16_t quality);
+CV_API int16_t CV_GetSaveWEBPQuality(CV_HANDLE handle);
+CV_API void CV_SetSaveWEBPLossless(CV_HANDLE handle, int16_t on);
+CV_API int16_t CV_GetSaveWEBPLossless(CV_HANDLE handle);
+
 /* Lossless JPEG options are kept for the control's property pages; saving FT_LJP is not
    supported by this engine and gives CV_ERR_SAVE_FORMAT. */
 CV_API void CV_SetSaveLJPCompType(CV_HANDLE handle, int16_t value);

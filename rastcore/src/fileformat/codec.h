@@ -98,6 +98,7 @@ RASTCORE_CODEC(Pnm)
 RASTCORE_CODEC(Wmf)
 RASTCORE_CODEC(Epic)
 RASTCORE_CODEC(Heif)
+RASTCORE_CODEC(Webp)
 #undef RASTCORE_CODEC
 bool sniffAvif(const uint8_t* data, size_t size);  // AVIF decodes through decodeHeif
 

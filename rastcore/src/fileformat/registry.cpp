@@ -19,6 +19,7 @@ const std::vector<Codec>& codecs() {
       {FT_PPM, "PPM", "ppm pnm", sniffPnm, decodePnm, encodePnm, true},
       {FT_PGM, "PGM", "pgm", sniffPnm, decodePnm, encodePnm, true},
       {FT_PBM, "PBM", "pbm", sniffPnm, decodePnm, encodePnm, true},
+      {FT_WEBP, "WebP", "webp", sniffWebp, decodeWebp, encodeWebp, false},
       {FT_AVIF, "AVIF", "avif", sniffAvif, decodeHeif, nullptr, false},
       {FT_HEIC, "HEIF", "heic heif hif", sniffHeif, decodeHeif, nullptr, false},
       {FT_PCX, "PCX", "pcx", sniffPcx, decodePcx, encodePcx, false},
