@@ -99,6 +99,7 @@ RASTCORE_CODEC(Wmf)
 RASTCORE_CODEC(Epic)
 RASTCORE_CODEC(Heif)
 RASTCORE_CODEC(Webp)
+RASTCORE_CODEC(Raw)
 #undef RASTCORE_CODEC
 bool sniffAvif(const uint8_t* data, size_t size);  // AVIF decodes through decodeHeif
 

@@ -12,6 +12,8 @@ const std::vector<Codec>& codecs() {
       {FT_PNG, "PNG", "png", sniffPng, decodePng, encodePng, true},
       {FT_BMP, "BMP", "bmp dib", sniffBmp, decodeBmp, encodeBmp, false},
       {FT_TIF, "TIFF", "tif tiff", sniffTiff, decodeTiff, encodeTiff, false},
+      {FT_RAW, "Camera raw", "cr2 nef nrw arw srf sr2 dng raf orf rw2 pef srw", sniffRaw, decodeRaw,
+       nullptr, false},
       {FT_GIF, "GIF", "gif", sniffGif, decodeGif, encodeGif, false},
       {FT_EPIC, "ePIC", "pic", sniffEpic, decodeEpic, encodeEpic, false},
       {FT_WPG, "WPG", "wpg", sniffWpg, decodeWpg, encodeWpg, false},
