@@ -100,6 +100,7 @@ RASTCORE_CODEC(Epic)
 RASTCORE_CODEC(Heif)
 RASTCORE_CODEC(Webp)
 RASTCORE_CODEC(Raw)
+RASTCORE_CODEC(Jxl)
 #undef RASTCORE_CODEC
 bool sniffAvif(const uint8_t* data, size_t size);  // AVIF decodes through decodeHeif
 

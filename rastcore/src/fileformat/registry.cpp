@@ -22,6 +22,7 @@ const std::vector<Codec>& codecs() {
       {FT_PGM, "PGM", "pgm", sniffPnm, decodePnm, encodePnm, true},
       {FT_PBM, "PBM", "pbm", sniffPnm, decodePnm, encodePnm, true},
       {FT_WEBP, "WebP", "webp", sniffWebp, decodeWebp, encodeWebp, false},
+      {FT_JXL, "JPEG XL", "jxl", sniffJxl, decodeJxl, nullptr, false},
       {FT_AVIF, "AVIF", "avif", sniffAvif, decodeHeif, nullptr, false},
       {FT_HEIC, "HEIF", "heic heif hif", sniffHeif, decodeHeif, nullptr, false},
       {FT_PCX, "PCX", "pcx", sniffPcx, decodePcx, encodePcx, false},
