@@ -12,8 +12,10 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake ninja-build g++ pkg-config ccache \
   qt6-base-dev libgl-dev libsqlite3-dev libsodium-dev \
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev \
+  libheif-dev libwebp-dev libjxl-dev libraw-dev \
   libgtest-dev libbenchmark-dev \
   imagemagick libjpeg-turbo-progs python3-pil sqlite3 xvfb xauth \
+  libheif-examples libavif-bin webp libjxl-tools libraw-bin \
   shared-mime-info desktop-file-utils
 
 .PHONY: all deps configure build run test clean

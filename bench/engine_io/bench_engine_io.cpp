@@ -1,7 +1,9 @@
 // Loads and saves a large JPEG and PNG and counts their colours with the engine, and runs the
 // peer tools on the same files in the same run: djpeg/cjpeg (libjpeg-turbo) and ImageMagick's
 // convert and identify -format %k. Prints the median time of each, the peak memory of a load
-// (measured in a separate process for every tool) and the engine's ratios.
+// (measured in a separate process for every tool) and the engine's ratios. Then HEIC, AVIF,
+// WebP and JPEG XL decodes beside each library's own command-line decoder (--formats-only 1
+// runs only these).
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -141,12 +143,58 @@ void printMemory(const std::string& jpg, const std::string& png, double decodedM
   std::printf("\n");
 }
 
+// The command-line decoders do the same decode and write as little as they can: dwebp
+// nothing, heif-convert planar Y4M (no conversion to RGB, so it does less than the engine),
+// djxl a PPM into memory-backed /dev/shm.
+void benchLibraryFormats(const std::string& dir, const std::string& png,
+                         const std::function<Measure(const std::string&)>& timeLoad) {
+  const std::string scratch = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : dir;
+  struct Format {
+    const char* name;
+    const char* encoder;  // makes the file from the PNG
+    std::string file;
+    const char* peer;
+    std::string peerCommand;
+  };
+  const std::vector<Format> formats = {
+      {"HEIC decode", "heif-enc", dir + "/photo.heic", "heif-convert -> Y4M", ""},
+      {"AVIF decode", "heif-enc", dir + "/photo.avif", "heif-convert -> Y4M", ""},
+      {"WebP decode", "cwebp", dir + "/photo.webp", "dwebp (no output)", ""},
+      {"JPEG XL decode", "cjxl", dir + "/photo.jxl", "djxl -> PPM", ""}};
+  const std::vector<std::string> make = {
+      "heif-enc -q 85 '" + png + "' -o '" + formats[0].file + "'",
+      "heif-enc -A -q 85 -p speed=9 '" + png + "' -o '" + formats[1].file + "'",
+      "cwebp -q 85 '" + png + "' -o '" + formats[2].file + "'",
+      "cjxl '" + png + "' '" + formats[3].file + "' -d 1"};
+  const std::vector<std::string> decode = {
+      "heif-convert '" + formats[0].file + "' " + scratch + "/rastcore-bench.y4m",
+      "heif-convert '" + formats[1].file + "' " + scratch + "/rastcore-bench.y4m",
+      "dwebp '" + formats[2].file + "'",
+      "djxl '" + formats[3].file + "' " + scratch + "/rastcore-bench.ppm"};
+  std::printf("\nformats read through their libraries (files made by the libraries' encoders):\n");
+  for (size_t i = 0; i < formats.size(); ++i) {
+    const Format& f = formats[i];
+    if (!haveProgram(f.encoder) || std::system((make[i] + " >/dev/null 2>&1").c_str()) != 0) {
+      std::printf("%-28s (%s could not make the file)\n", f.name, f.encoder);
+      continue;
+    }
+    const Measure ours = timeLoad(f.file);
+    if (!ours.ok) {
+      std::printf("%-28s engine FAILED to load %s\n", f.name, f.file.c_str());
+      continue;
+    }
+    printRow(f.name, ours, f.peer, runProcess(decode[i]));
+  }
+  std::remove((scratch + "/rastcore-bench.y4m").c_str());
+  std::remove((scratch + "/rastcore-bench.ppm").c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::string dir = "/tmp";
   int width = 6000, height = 4000;
-  bool skipPngEncode = false;
+  bool skipPngEncode = false, formatsOnly = false;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--runs") g_runs = std::max(1, std::atoi(argv[i + 1]));
@@ -154,6 +202,7 @@ int main(int argc, char** argv) {
     if (a == "--width") width = std::atoi(argv[i + 1]);
     if (a == "--height") height = std::atoi(argv[i + 1]);
     if (a == "--skip-png-encode") skipPngEncode = std::atoi(argv[i + 1]) != 0;
+    if (a == "--formats-only") formatsOnly = std::atoi(argv[i + 1]) != 0;
   }
   dir += "/rastcore-bench-io";
   mkdir(dir.c_str(), 0755);
@@ -185,7 +234,7 @@ int main(int argc, char** argv) {
               decodedMb, g_runs);
   const bool djpeg = haveProgram("djpeg"), cjpeg = haveProgram("cjpeg"),
              magick = haveProgram("convert");
-  printMemory(jpg, png, decodedMb, djpeg, magick);
+  if (!formatsOnly) printMemory(jpg, png, decodedMb, djpeg, magick);
 
   CV_HANDLE h = 0;
   CV_CreateInstance(&h);
@@ -220,6 +269,11 @@ int main(int argc, char** argv) {
   };
   const Measure none{0, 0, false};
   auto peer = [&](bool have, const std::string& cmd) { return have ? runProcess(cmd) : none; };
+  if (formatsOnly) {
+    benchLibraryFormats(dir, png, timeLoad);
+    CV_DestroyInstance(h);
+    return 0;
+  }
 
   const Measure jpegLoad = timeLoad(jpg);
   printRow("JPEG decode", jpegLoad, "djpeg", peer(djpeg, "djpeg -outfile /dev/null '" + jpg + "'"));
@@ -251,6 +305,7 @@ int main(int argc, char** argv) {
   if (identify.ok && imDecode.ok)
     printRow("colour count (count only)", count, "identify %k minus its decode",
              Measure{std::max(1e-6, identify.seconds - imDecode.seconds), 0, true});
+  benchLibraryFormats(dir, png, timeLoad);
 
   CV_DestroyInstance(h);
   return 0;

@@ -204,11 +204,13 @@ QStringList enumTexts(DISPID id) {
   }
 }
 
+// The classic list, then the formats the engine reads through their reference libraries.
 QString pictureFileFilter() {
   static const char* const kFilters[][2] = {
       {"All Supported Formats",
        "*.bmp;*.dib;*.dcx;*.gif;*.ico;*.jif;*.jpg;*.kqp;*.pbm;*.pcx;*.pgm;*.pic;*.png;*.ppm;*.rle;"
-       "*.tga;*.tif;*.wmf;*.wpg"},
+       "*.tga;*.tif;*.wmf;*.wpg;*.heic;*.heif;*.avif;*.webp;*.jxl;*.cr2;*.nef;*.arw;*.dng;*.raf;"
+       "*.orf;*.rw2"},
       {"BMP - OS/2 or Windows Bitmap", "*.bmp"},
       {"DCX - ZSoft Multiple Page", "*.dcx"},
       {"DIB - OS/2 or Windows DIB", "*.dib"},
@@ -228,6 +230,11 @@ QString pictureFileFilter() {
       {"TIF - Tagged Image File Format", "*.tif"},
       {"WMF - Windows Metafile", "*.wmf"},
       {"WPG - Word Perfect Bitmap", "*.wpg"},
+      {"HEIC - High Efficiency Image File", "*.heic;*.heif"},
+      {"AVIF - AV1 Image File", "*.avif"},
+      {"WEBP - WebP", "*.webp"},
+      {"JXL - JPEG XL", "*.jxl"},
+      {"Camera Raw", "*.cr2;*.nef;*.arw;*.dng;*.raf;*.orf;*.rw2"},
   };
   QStringList parts;
   for (const auto& f : kFilters)

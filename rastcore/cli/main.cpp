@@ -18,11 +18,12 @@ const char kUsage[] =
     "      distinct colours, error 0 or the engine's error number).\n"
     "  rastcore3-cli convert IN OUT [options] [--op NAME[:ARG,...]]...\n"
     "      Loads IN, applies the operations in order, saves OUT in the format its extension\n"
-    "      names (jpg jpeg jif png tif tiff gif bmp pcx tga wpg wmf ppm pnm pgm pbm pic).\n"
+    "      names (jpg jpeg jif png tif tiff gif bmp pcx tga wpg wmf ppm pnm pgm pbm pic webp).\n"
     "  rastcore3-cli --help\n"
     "\n"
     "Options of convert:\n"
-    "  --quality N          JPEG, TIFF-JPEG and ePIC quality, 1 (smallest) to 100 (best)\n"
+    "  --quality N          JPEG, TIFF-JPEG, ePIC and WebP quality, 1 (smallest) to 100 (best)\n"
+    "  --lossless           lossless WebP\n"
     "  --progressive        progressive JPEG or ePIC\n"
     "  --grayscale          grey JPEG or ePIC\n"
     "  --interlaced         interlaced PNG or GIF\n"
@@ -100,6 +101,9 @@ int convert(int argc, char** argv) {
     if (a == "--quality" && hasValue) {
       if (!parseInt(argv[++i], 1, 100, n)) return usageError("--quality takes 1 to 100");
       CV_SetSaveJPGChromFactor(h, int16_t((n * 255 + 99) / 100));
+      CV_SetSaveWEBPQuality(h, int16_t(n));
+    } else if (a == "--lossless") {
+      CV_SetSaveWEBPLossless(h, -1);
     } else if (a == "--progressive") {
       CV_SetSaveJPGProgressive(h, -1);
     } else if (a == "--grayscale") {

@@ -80,6 +80,13 @@ typedef uint32_t CV_HDIB;
 #define FT_DCX 24
 #define FT_EPIC 25
 #define FT_LJP 29
+/* Formats beyond the control's list, read through their reference libraries. WebP is also
+   written; the others are read only. */
+#define FT_WEBP 40
+#define FT_HEIC 41 /* HEIF with HEVC pictures */
+#define FT_AVIF 42 /* HEIF with AV1 pictures */
+#define FT_JXL 43
+#define FT_RAW 44 /* camera raw: CR2, NEF, ARW, DNG, RAF, ORF, RW2 */
 
 /* enumSaveTIFCompression */
 #define TIF_Uncompressed 0
@@ -243,6 +250,13 @@ CV_API void CV_SetSavePGMType(CV_HANDLE handle, int16_t type);
 CV_API int16_t CV_GetSavePGMType(CV_HANDLE handle);
 CV_API void CV_SetSavePPMType(CV_HANDLE handle, int16_t type);
 CV_API int16_t CV_GetSavePPMType(CV_HANDLE handle);
+/* WebP: lossy at SaveWEBPQuality 1-100 (the scale of the WebP tools; default 75), or lossless
+   when SaveWEBPLossless is true. Alpha is written when some pixel is not opaque. */
+CV_API void CV_SetSaveWEBPQuality(CV_HANDLE handle, int16_t quality);
+CV_API int16_t CV_GetSaveWEBPQuality(CV_HANDLE handle);
+CV_API void CV_SetSaveWEBPLossless(CV_HANDLE handle, int16_t on);
+CV_API int16_t CV_GetSaveWEBPLossless(CV_HANDLE handle);
+
 /* Lossless JPEG options are kept for the control's property pages; saving FT_LJP is not
    supported by this engine and gives CV_ERR_SAVE_FORMAT. */
 CV_API void CV_SetSaveLJPCompType(CV_HANDLE handle, int16_t value);

@@ -350,6 +350,9 @@ class TstPersist : public QObject {
     impl::setOpenFileHook(nullptr);
     QVERIFY(seenFilter.startsWith(QStringLiteral("All Supported Formats (*.bmp *.dib")));
     QVERIFY(seenFilter.contains(QStringLiteral("WPG - Word Perfect Bitmap (*.wpg)")));
+    QVERIFY(seenFilter.contains(QStringLiteral("*.wpg *.heic *.heif *.avif *.webp *.jxl *.cr2")));
+    QVERIFY(seenFilter.endsWith(
+        QStringLiteral("Camera Raw (*.cr2 *.nef *.arw *.dng *.raf *.orf *.rw2)")));
     QCOMPARE(dialog->applyAll(), S_OK);
     QCOMPARE(a.get(dispid::FileName).string(), picture_);
     QCOMPARE(a.get(dispid::IWidth).whole(), 24);

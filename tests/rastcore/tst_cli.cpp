@@ -74,6 +74,20 @@ TEST(Cli, ConvertWithOptions) {
       << wrong.output;
 }
 
+TEST(Cli, ConvertToWebp) {
+  const std::string png = samplePng();
+  const std::string dir = tempDir();
+  ASSERT_EQ(cli("convert '" + png + "' " + dir + "/l.webp --lossless").status, 0);
+  ASSERT_EQ(cli("convert '" + png + "' " + dir + "/q5.webp --quality 5").status, 0);
+  ASSERT_EQ(cli("convert '" + png + "' " + dir + "/q95.webp --quality 95").status, 0);
+  EXPECT_LT(readFile(dir + "/q5.webp").size(), readFile(dir + "/q95.webp").size());
+  CV_HANDLE original = load(png), lossless = load(dir + "/l.webp");
+  EXPECT_EQ(CV_GetIFormat(lossless), FT_WEBP);
+  EXPECT_EQ(maxDifference(pixelsOf(original), pixelsOf(lossless), true), 0);
+  CV_DestroyInstance(original);
+  CV_DestroyInstance(lossless);
+}
+
 TEST(Cli, FailuresExitWithTheErrorAndItsMeaning) {
   const std::string png = samplePng();
   const Result unknown = cli("convert '" + png + "' " + tempDir() + "/out.xyz");
@@ -90,7 +104,7 @@ TEST(Cli, HelpNamesEveryOption) {
   EXPECT_EQ(r.status, 0);
   for (const char* option :
        {"info", "convert", "--quality", "--progressive", "--grayscale", "--interlaced",
-        "--tif-compression", "--password", "--load-password", "--op"})
+        "--lossless", "--tif-compression", "--password", "--load-password", "--op"})
     EXPECT_NE(r.output.find(option), std::string::npos) << option;
 }
 

@@ -265,7 +265,7 @@ STRING_PROPERTY(SaveFileName, save.fileName)
 void CV_SetSaveFileType(CV_HANDLE handle, int16_t type) {
   WITH_INSTANCE()
   const bool known = type == FT_DEFAULT || (type >= FT_TGA && type <= FT_JPG) || type == FT_PNG ||
-                     (type >= FT_PPM && type <= FT_EPIC) || type == FT_LJP;
+                     (type >= FT_PPM && type <= FT_EPIC) || type == FT_LJP || type == FT_WEBP;
   if (!known)
     inst->error = CV_ERR_UNSUPPORTED_OPTION;
   else
@@ -304,6 +304,8 @@ RANGE_PROPERTY(SaveTIFCompression, save.tifCompression, TIF_Uncompressed, TIF_CC
 RANGE_PROPERTY(SavePBMType, save.pbmType, PNM_Binary, PNM_Ascii)
 RANGE_PROPERTY(SavePGMType, save.pgmType, PNM_Binary, PNM_Ascii)
 RANGE_PROPERTY(SavePPMType, save.ppmType, PNM_Binary, PNM_Ascii)
+RANGE_PROPERTY(SaveWEBPQuality, save.webpQuality, 1, 100)
+BOOL_PROPERTY(SaveWEBPLossless, save.webpLossless)
 RANGE_PROPERTY(SaveLJPCompType, save.ljpCompType, INT16_MIN, INT16_MAX)
 RANGE_PROPERTY(SaveLJPPrediction, save.ljpPrediction, INT16_MIN, INT16_MAX)
 RANGE_PROPERTY(SaveLJPCompOrder, save.ljpCompOrder, INT16_MIN, INT16_MAX)

@@ -97,7 +97,12 @@ RASTCORE_CODEC(Wpg)
 RASTCORE_CODEC(Pnm)
 RASTCORE_CODEC(Wmf)
 RASTCORE_CODEC(Epic)
+RASTCORE_CODEC(Heif)
+RASTCORE_CODEC(Webp)
+RASTCORE_CODEC(Raw)
+RASTCORE_CODEC(Jxl)
 #undef RASTCORE_CODEC
+bool sniffAvif(const uint8_t* data, size_t size);  // AVIF decodes through decodeHeif
 
 // Takes encoded bytes as they are made; false when they cannot be stored.
 using ByteSink = std::function<bool(const uint8_t* data, size_t size)>;

@@ -24,10 +24,13 @@ int16_t openError() {
   return errno == ENOENT || errno == ENOTDIR ? CV_ERR_FILE_NOT_FOUND : CV_ERR_FILE_READ;
 }
 
-// Picks the codec by content; formats without a signature are taken by extension.
+// Picks the codec by content; formats without a signature are taken by extension. The codec
+// the extension names wins when the content agrees with it (camera raw files carry the TIFF
+// signature).
 const Codec* chooseCodec(const uint8_t* head, size_t n, const std::string& ext) {
-  if (const Codec* c = sniffCodec(head, n)) return c;
   const Codec* byExt = codecForExtension(ext);
+  if (byExt && byExt->sniff && byExt->sniff(head, n)) return byExt;
+  if (const Codec* c = sniffCodec(head, n)) return c;
   return byExt && !byExt->sniff ? byExt : nullptr;
 }
 

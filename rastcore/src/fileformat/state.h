@@ -49,6 +49,8 @@ struct SaveOptions {
   uint32_t gifTColor = 0;  // 0x00BBGGRR
   int16_t tifCompression = TIF_Uncompressed;
   int16_t pbmType = PNM_Binary, pgmType = PNM_Binary, ppmType = PNM_Binary;
+  int16_t webpQuality = 75;  // 1-100, the scale of cwebp and the other WebP tools
+  bool webpLossless = false;
   int16_t ljpCompType = 0, ljpPrediction = 1, ljpCompOrder = 0, ljpCompMethod = 0;
   std::string password;       // copied from FileState::password when saving ePIC
   bool toBuffer = false;      // SaveToBuffer: SaveFile fills an engine-held buffer
