@@ -17,6 +17,8 @@ namespace {
 
 constexpr int kInterlaceOffset[4] = {0, 4, 2, 1};
 constexpr int kInterlaceStep[4] = {8, 8, 4, 2};
+// Screens above this size must be mostly covered by their frame.
+constexpr int64_t kBackgroundOnly = int64_t(1) << 24;
 
 struct MemInput {
   const uint8_t* data;
@@ -87,6 +89,11 @@ int16_t decodeGif(const LoadRequest& request, Decoded& out) {
   const int64_t width = std::max<int64_t>(gif->SWidth, int64_t(desc.Left) + desc.Width);
   const int64_t height = std::max<int64_t>(gif->SHeight, int64_t(desc.Top) + desc.Height);
   if (!sizeAllowed(width, height) || !sizeAllowed(desc.Width, desc.Height)) return CV_ERR_TOO_LARGE;
+  // An LZW code stands for at most 4096 pixels, so the file must hold that share of the frame.
+  const int64_t framePixels = int64_t(desc.Width) * desc.Height;
+  if (int64_t(in.size - in.pos) < framePixels / 4096) return CV_ERR_TRUNCATED;
+  // A vast screen around a small frame is background, not picture.
+  if (width * height > kBackgroundOnly && framePixels * 64 < width * height) return CV_ERR_DAMAGED;
   const bool alpha = frame.transparent >= 0 && frame.transparent < map->ColorCount;
   out.fileBpp = int16_t(map->BitsPerPixel);
   rc = allocImage(out.image, width, height, alpha ? 32 : 8);

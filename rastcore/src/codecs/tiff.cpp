@@ -142,30 +142,106 @@ int16_t readScanlines(TIFF* tif, int bpp, int spp, Image& image, Progress* progr
   return CV_OK;
 }
 
-int16_t readRgba(TIFF* tif, bool alpha, Image& image) {
-  std::vector<uint32_t> raster;
-  try {
-    raster.resize(size_t(image.width) * size_t(image.height));
-  } catch (const std::bad_alloc&) {
-    return CV_ERR_OUT_OF_MEMORY;
+// Bytes of raw samples that one stored byte can stand for at best under each compression;
+// 0 when the scheme has no useful floor.
+uint64_t bestRatio(uint16_t compression) {
+  switch (compression) {
+    case COMPRESSION_NONE:
+      return 1;
+    case COMPRESSION_PACKBITS:
+      return 64;  // two bytes repeat one up to 128 times
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:
+      return 1100;  // deflate's best is about 1032 to 1
+    case COMPRESSION_LZW:
+      return 4096;  // a 9- to 12-bit code stands for at most 4096 bytes
+    case COMPRESSION_JPEG:
+    case COMPRESSION_OJPEG:
+      return 512;  // at least a bit for each 8 x 8 block of a sample
+    default:
+      return 0;
   }
-  if (!TIFFReadRGBAImageOriented(tif, uint32_t(image.width), uint32_t(image.height), raster.data(),
-                                 ORIENTATION_TOPLEFT, 0))
-    return CV_ERR_DAMAGED;
-  const int outBytes = alpha ? 4 : 3;
-  for (int y = 0; y < image.height; ++y) {
-    const uint32_t* src = raster.data() + size_t(y) * size_t(image.width);
-    uint8_t* dst = image.row(y);
-    for (int x = 0; x < image.width; ++x, dst += outBytes) {
-      const uint32_t p = src[x];
-      dst[0] = uint8_t(TIFFGetB(p)), dst[1] = uint8_t(TIFFGetG(p)), dst[2] = uint8_t(TIFFGetR(p));
-      if (alpha) dst[3] = uint8_t(TIFFGetA(p));
-    }
-  }
-  return CV_OK;
 }
 
-int16_t decodePage(TIFF* tif, Decoded& out, Progress* progress) {
+// Checks, before any picture memory is taken, that the strips or tiles in the file can hold
+// the samples the directory declares: a few bytes declaring a huge picture are cut short.
+bool dataCanHold(TIFF* tif, uint64_t fileSize, uint32_t w, uint32_t h, uint16_t bps, uint16_t spp) {
+  uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  const uint64_t ratio = bestRatio(compression);
+  const uint32_t count = TIFFNumberOfStrips(tif);
+  if (count == 0) return false;
+  uint64_t available = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    int err = 0;
+    const uint64_t offset = TIFFGetStrileOffsetWithErr(tif, i, &err);
+    const uint64_t bytes = err ? 0 : TIFFGetStrileByteCountWithErr(tif, i, &err);
+    if (!err && offset < fileSize) available += std::min(bytes, fileSize - offset);
+  }
+  if (available == 0) return false;
+  if (ratio == 0) return true;
+  const uint64_t raw = (uint64_t(w) * bps * spp + 7) / 8 * h;
+  // Uncompressed data may lack the padding of its last row.
+  const uint64_t slack = ratio == 1 ? (uint64_t(w) * bps * spp + 7) / 8 : 0;
+  return available + slack >= raw / ratio;
+}
+
+// libtiff's RGBA reader gives premultiplied colours whatever the file stores.
+void unpremultiply(uint8_t* bgra, int width) {
+  for (int x = 0; x < width; ++x, bgra += 4) {
+    const int a = bgra[3];
+    if (a == 0 || a == 255) continue;
+    for (int c = 0; c < 3; ++c) bgra[c] = uint8_t(std::min(255, (bgra[c] * 255 + a / 2) / a));
+  }
+}
+
+// Every other layout through libtiff's RGBA reader, a band of strips or tiles at a time, so
+// memory beyond the picture stays a band and rows are taken as the data arrives. Rows come in
+// stored order (orientation is applied after loading).
+int16_t readRgba(TIFF* tif, bool alpha, Image& image, Progress* progress) {
+  char message[1024];
+  TIFFRGBAImage reader;
+  if (!TIFFRGBAImageBegin(&reader, tif, 1, message)) return CV_ERR_UNSUPPORTED_FEATURE;
+  reader.req_orientation = reader.orientation;
+  uint32_t band = 0;
+  if (TIFFIsTiled(tif))
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &band);
+  else
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &band);
+  band = std::clamp<uint32_t>(band, 1, uint32_t(image.height));
+  int16_t rc = CV_OK;
+  std::vector<uint32_t> raster;
+  try {
+    raster.resize(size_t(image.width) * band);
+  } catch (const std::bad_alloc&) {
+    rc = CV_ERR_OUT_OF_MEMORY;
+  }
+  const int outBytes = alpha ? 4 : 3;
+  for (uint32_t y0 = 0; rc == CV_OK && y0 < uint32_t(image.height); y0 += band) {
+    const uint32_t rows = std::min(band, uint32_t(image.height) - y0);
+    reader.row_offset = int(y0);
+    reader.col_offset = 0;
+    if (!TIFFRGBAImageGet(&reader, raster.data(), uint32_t(image.width), rows)) {
+      rc = CV_ERR_DAMAGED;
+      break;
+    }
+    for (uint32_t r = 0; r < rows; ++r) {
+      const uint32_t* src = raster.data() + size_t(r) * size_t(image.width);
+      uint8_t* dst = image.row(int(y0 + r));
+      for (int x = 0; x < image.width; ++x, dst += outBytes) {
+        const uint32_t p = src[x];
+        dst[0] = uint8_t(TIFFGetB(p)), dst[1] = uint8_t(TIFFGetG(p)), dst[2] = uint8_t(TIFFGetR(p));
+        if (alpha) dst[3] = uint8_t(TIFFGetA(p));
+      }
+      if (alpha) unpremultiply(image.row(int(y0 + r)), image.width);
+    }
+    if (progress) progress->rows(y0 + rows, image.height);
+  }
+  TIFFRGBAImageEnd(&reader);
+  return rc;
+}
+
+int16_t decodePage(TIFF* tif, uint64_t fileSize, Decoded& out, Progress* progress) {
   uint32_t w = 0, h = 0;
   uint16_t bps = 1, spp = 1, photometric = PHOTOMETRIC_MINISWHITE, planar = PLANARCONFIG_CONTIG;
   uint16_t extraCount = 0;
@@ -180,6 +256,7 @@ int16_t decodePage(TIFF* tif, Decoded& out, Progress* progress) {
     photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
   if (!sizeAllowed(w, h)) return w && h ? CV_ERR_TOO_LARGE : CV_ERR_DAMAGED;
   out.fileBpp = int16_t(std::min(bps * spp, 64));
+  if (!dataCanHold(tif, fileSize, w, h, bps, spp)) return CV_ERR_TRUNCATED;
   const bool simpleLayout = !TIFFIsTiled(tif) && planar == PLANARCONFIG_CONTIG;
   const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
   const bool indexed = spp == 1 && (bps == 1 || bps == 4 || bps == 8) &&
@@ -208,7 +285,7 @@ int16_t decodePage(TIFF* tif, Decoded& out, Progress* progress) {
   if (!TIFFRGBAImageOK(tif, message)) return CV_ERR_UNSUPPORTED_FEATURE;
   const int16_t rc = allocImage(out.image, w, h, alpha ? 32 : 24);
   if (rc != CV_OK) return rc;
-  return readRgba(tif, alpha, out.image);
+  return readRgba(tif, alpha, out.image, progress);
 }
 
 // ---- writing ----
@@ -382,7 +459,7 @@ int16_t decodeTiff(const LoadRequest& request, Decoded& out) {
   out.numPages = int16_t(std::min<tdir_t>(TIFFNumberOfDirectories(tif.get()), INT16_MAX));
   if (request.page >= out.numPages) return CV_ERR_NO_PAGE;
   if (request.page > 0 && !TIFFSetDirectory(tif.get(), tdir_t(request.page))) return CV_ERR_NO_PAGE;
-  const int16_t rc = decodePage(tif.get(), out, request.progress);
+  const int16_t rc = decodePage(tif.get(), request.size, out, request.progress);
   if (rc == CV_OK) readResolution(tif.get(), out);
   return rc;
 }
