@@ -13,6 +13,7 @@
 
 #include "fileformat/checked.h"
 #include "fileformat/codec.h"
+#include "fileformat/orientation.h"
 
 namespace rastcore {
 namespace {
@@ -146,7 +147,11 @@ int16_t readJpeg(jpeg_decompress_struct* cinfo, JpegError* err, const LoadReques
   else
     jpeg_mem_src(cinfo, request->data, static_cast<unsigned long>(request->size));
   Progress* progress = request->progress;
+  jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
   jpeg_read_header(cinfo, TRUE);
+  for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next)
+    if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && !std::memcmp(m->data, "Exif\0\0", 6))
+      out->orientation = int16_t(exifOrientation(m->data, m->data_length));
   if (!sizeAllowed(cinfo->image_width, cinfo->image_height)) return CV_ERR_TOO_LARGE;
   if (!fileCanHold(*cinfo, requestSize(*request))) return CV_ERR_TRUNCATED;
   err->scanCap = scanCapFor(*cinfo);
@@ -225,9 +230,12 @@ int16_t writeJpeg(jpeg_compress_struct* cinfo, JpegError* err, WriteJob* job) {
   cinfo->in_color_space = job->greyIn ? JCS_GRAYSCALE : img.bpp == 32 ? JCS_EXT_BGRX : JCS_EXT_BGR;
   jpeg_set_defaults(cinfo);
   if (job->grey && !job->greyIn) jpeg_set_colorspace(cinfo, JCS_GRAYSCALE);
-  const int chrom = jpegQualityFromFactor(job->options->jpgChromFactor);
-  const int lum =
-      job->options->jpgLumFactor > 0 ? jpegQualityFromFactor(job->options->jpgLumFactor) : chrom;
+  const int direct = job->options->jpgQuality;
+  const int chrom = direct > 0 ? direct : jpegQualityFromFactor(job->options->jpgChromFactor);
+  const int lum = direct > 0 ? direct
+                  : job->options->jpgLumFactor > 0
+                      ? jpegQualityFromFactor(job->options->jpgLumFactor)
+                      : chrom;
   jpeg_add_quant_table(cinfo, 0, kLumTable, jpeg_quality_scaling(lum), TRUE);
   jpeg_add_quant_table(cinfo, 1, kChromTable, jpeg_quality_scaling(chrom), TRUE);
   if (!job->grey) setSampling(cinfo, job->options->jpgSubSampling);

@@ -409,7 +409,9 @@ int16_t writePage(TIFF* tif, const Image& source, const SaveOptions& options, Pr
     TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
   }
   if (option == TIF_JPEG) {
-    TIFFSetField(tif, TIFFTAG_JPEGQUALITY, jpegQualityFromFactor(options.jpgChromFactor));
+    TIFFSetField(tif, TIFFTAG_JPEGQUALITY,
+                 options.jpgQuality > 0 ? options.jpgQuality
+                                        : jpegQualityFromFactor(options.jpgChromFactor));
     if (bpp == 24) TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
   }
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, option == TIF_JPEG ? 16 : 0));
@@ -460,7 +462,12 @@ int16_t decodeTiff(const LoadRequest& request, Decoded& out) {
   if (request.page >= out.numPages) return CV_ERR_NO_PAGE;
   if (request.page > 0 && !TIFFSetDirectory(tif.get(), tdir_t(request.page))) return CV_ERR_NO_PAGE;
   const int16_t rc = decodePage(tif.get(), request.size, out, request.progress);
-  if (rc == CV_OK) readResolution(tif.get(), out);
+  if (rc == CV_OK) {
+    readResolution(tif.get(), out);
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
+    out.orientation = int16_t(orientation);
+  }
   return rc;
 }
 
