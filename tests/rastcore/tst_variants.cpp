@@ -199,4 +199,56 @@ for i in range(im.n_frames):
     expectMatches(dir + "/anim.gif", dir + "/anim." + std::to_string(page) + ".ref", 0, page);
 }
 
+struct TiffVariant {
+  const char* name;
+  const char* options;  // ImageMagick's, writing the variant from an RGBA PNG
+  // ImageMagick's pixels are the reference where Pillow cannot read the file, or reads it
+  // through 8-bit premultiplied samples (16-bit associated alpha)
+  bool magickReference;
+};
+
+class TiffAlpha : public testing::TestWithParam<TiffVariant> {};
+
+// Alpha in every layout (associated or not, tiled, planar, 16-bit) and floating-point samples
+// come out straight, as the peer reads them (alpha 57 and up, where premultiplying at 8 bits
+// loses at most 2 levels).
+TEST_P(TiffAlpha, MatchesThePeer) {
+  if (!havePillow() || !haveProgram("convert")) GTEST_SKIP() << "Pillow or ImageMagick missing";
+  const TiffVariant& v = GetParam();
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, std::string("opts = '") + v.options + "'.split()\nmagick = " +
+                                 (v.magickReference ? "True" : "False") + R"(
+im = Image.new('RGBA', (40, 24))
+px = im.load()
+for y in range(24):
+    for x in range(40):
+        px[x, y] = (237 if x % 2 else x * 6, 255 - y * 5, 5 + x, 57 + x * 4)
+im.save(d + '/src.png')
+subprocess.run(['convert', d + '/src.png'] + opts + [d + '/v.tif'], check=True)
+if magick:
+    raw = subprocess.run(['convert', d + '/v.tif', '-depth', '8', 'rgba:-'], check=True,
+                         capture_output=True).stdout
+    ref(d + '/v.ref', Image.frombytes('RGBA', (40, 24), raw))
+else:
+    ref(d + '/v.ref', Image.open(d + '/v.tif'))
+)"));
+  expectMatches(dir + "/v.tif", dir + "/v.ref", 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, TiffAlpha,
+    testing::Values(TiffVariant{"associated", "-define tiff:alpha=associated", false},
+                    TiffVariant{"unassociated", "-define tiff:alpha=unassociated", false},
+                    TiffVariant{"tiled",
+                                "-define tiff:alpha=associated -define tiff:tile-geometry=16x16",
+                                false},
+                    TiffVariant{"planar", "-define tiff:alpha=associated -interlace plane", false},
+                    TiffVariant{"deep_associated", "-define tiff:alpha=associated -depth 16", true},
+                    TiffVariant{"deep", "-depth 16", false},
+                    TiffVariant{"float", "-define quantum:format=floating-point -depth 32", true},
+                    TiffVariant{"float_grey",
+                                "-colorspace gray -define quantum:format=floating-point -depth 32",
+                                true}),
+    [](const testing::TestParamInfo<TiffVariant>& info) { return std::string(info.param.name); });
+
 }  // namespace

@@ -1,7 +1,7 @@
 // TIFF through libtiff, read and written in memory. Simple layouts (strips of 1-, 4- or 8-bit
-// grey or palette pixels, 8-bit RGB or RGBA) are read row by row into the engine's depth;
-// everything else (tiles, 16-bit samples, CMYK, YCbCr, separate planes) through libtiff's
-// RGBA reader.
+// grey or palette pixels, 8-bit RGB or RGBA, 32-bit floating-point samples) are read row by
+// row into the engine's depth; everything else (tiles, 16-bit samples, CMYK, YCbCr, separate
+// planes) through libtiff's RGBA reader. Alpha comes out straight (not premultiplied).
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -136,6 +136,70 @@ int16_t readScanlines(TIFF* tif, int bpp, int spp, Image& image, Progress* progr
         dst[0] = src[2], dst[1] = src[1], dst[2] = src[0];
         if (outBytes == 4) dst[3] = src[3];
       }
+    }
+    if (progress) progress->rows(y + 1, image.height);
+  }
+  return CV_OK;
+}
+
+// 32-bit floating-point samples (0 to 1) in strips of whole pixels: grey (with alpha) or RGB(A),
+// each sample scaled to 0-255. libtiff's RGBA reader does not take them.
+int16_t readFloatScanlines(TIFF* tif, int spp, bool grey, bool minIsWhite, Image& image,
+                           Progress* progress) {
+  const tmsize_t lineSize = TIFFScanlineSize(tif);
+  if (lineSize != tmsize_t(image.width) * spp * 4) return CV_ERR_DAMAGED;
+  std::vector<float> line(size_t(image.width) * size_t(spp));
+  auto level = [minIsWhite](float v) {
+    const float clamped = std::clamp(v == v ? v : 0.0f, 0.0f, 1.0f);  // NaN counts as 0
+    return uint8_t((minIsWhite ? 1.0f - clamped : clamped) * 255.0f + 0.5f);
+  };
+  const int outBytes = image.bpp / 8;
+  for (int y = 0; y < image.height; ++y) {
+    if (TIFFReadScanline(tif, line.data(), uint32_t(y), 0) < 0) return CV_ERR_DAMAGED;
+    uint8_t* dst = image.row(y);
+    const float* src = line.data();
+    for (int x = 0; x < image.width; ++x, src += spp, dst += outBytes) {
+      if (grey) {
+        dst[0] = dst[1] = dst[2] = level(src[0]);
+        if (outBytes == 4) dst[3] = level(src[1]);
+      } else {
+        dst[0] = level(src[2]), dst[1] = level(src[1]), dst[2] = level(src[0]);
+        if (outBytes == 4) dst[3] = level(src[3]);
+      }
+    }
+    if (progress) progress->rows(y + 1, image.height);
+  }
+  return CV_OK;
+}
+
+// 16-bit samples in strips of whole pixels: grey (with alpha) or RGB(A). Associated alpha is
+// undone at 16 bits, before rounding to 8, so faint pixels keep their colour.
+int16_t read16Scanlines(TIFF* tif, int spp, bool grey, bool minIsWhite, bool associated,
+                        Image& image, Progress* progress) {
+  const tmsize_t lineSize = TIFFScanlineSize(tif);
+  if (lineSize != tmsize_t(image.width) * spp * 2) return CV_ERR_DAMAGED;
+  std::vector<uint16_t> line(size_t(image.width) * size_t(spp));
+  const int outBytes = image.bpp / 8;
+  const bool alpha = outBytes == 4;
+  auto to8 = [](uint32_t v) { return uint8_t((v * 255 + 32767) / 65535); };
+  for (int y = 0; y < image.height; ++y) {
+    if (TIFFReadScanline(tif, line.data(), uint32_t(y), 0) < 0) return CV_ERR_DAMAGED;
+    uint8_t* dst = image.row(y);
+    const uint16_t* src = line.data();
+    for (int x = 0; x < image.width; ++x, src += spp, dst += outBytes) {
+      const uint32_t a = alpha ? src[grey ? 1 : 3] : 65535;
+      auto straight = [&](uint32_t v) {
+        if (associated && a > 0 && a < 65535)
+          v = std::min<uint32_t>(65535, (v * 65535 + a / 2) / a);
+        return to8(v);
+      };
+      if (grey) {
+        const uint32_t v = minIsWhite ? 65535 - src[0] : src[0];
+        dst[0] = dst[1] = dst[2] = straight(v);
+      } else {
+        dst[0] = straight(src[2]), dst[1] = straight(src[1]), dst[2] = straight(src[0]);
+      }
+      if (alpha) dst[3] = to8(a);
     }
     if (progress) progress->rows(y + 1, image.height);
   }
@@ -277,9 +341,34 @@ int16_t decodePage(TIFF* tif, uint64_t fileSize, Decoded& out, Progress* progres
   const bool alpha = (spp == 4 && photometric == PHOTOMETRIC_RGB) || (spp == 2 && grey) ||
                      (extraCount > 0 && extra && extra[0] != EXTRASAMPLE_UNSPECIFIED);
   if (simpleLayout && rgb8) {
-    const int16_t rc = allocImage(out.image, w, h, spp == 4 ? 32 : 24);
+    int16_t rc = allocImage(out.image, w, h, spp == 4 ? 32 : 24);
     if (rc != CV_OK) return rc;
-    return readScanlines(tif, spp == 4 ? 32 : 24, spp, out.image, progress);
+    rc = readScanlines(tif, spp == 4 ? 32 : 24, spp, out.image, progress);
+    // Associated alpha stores colours premultiplied; the engine keeps them straight.
+    if (rc == CV_OK && spp == 4 && extraCount > 0 && extra && extra[0] == EXTRASAMPLE_ASSOCALPHA)
+      for (int y = 0; y < out.image.height; ++y) unpremultiply(out.image.row(y), out.image.width);
+    return rc;
+  }
+  uint16_t sampleFormat = SAMPLEFORMAT_UINT;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+  const bool greyDeep = grey && (spp == 1 || spp == 2);
+  const bool rgbDeep = photometric == PHOTOMETRIC_RGB && (spp == 3 || spp == 4);
+  if (simpleLayout && bps == 16 && sampleFormat == SAMPLEFORMAT_UINT && (greyDeep || rgbDeep) &&
+      (spp == 2 || spp == 4 || !grey)) {
+    const int16_t rc = allocImage(out.image, w, h, spp == 2 || spp == 4 ? 32 : 24);
+    if (rc != CV_OK) return rc;
+    const bool associated = extraCount > 0 && extra && extra[0] == EXTRASAMPLE_ASSOCALPHA;
+    return read16Scanlines(tif, spp, greyDeep, photometric == PHOTOMETRIC_MINISWHITE, associated,
+                           out.image, progress);
+  }
+  if (sampleFormat == SAMPLEFORMAT_IEEEFP) {
+    const bool greyFloat = grey && (spp == 1 || spp == 2);
+    const bool rgbFloat = photometric == PHOTOMETRIC_RGB && (spp == 3 || spp == 4);
+    if (!simpleLayout || bps != 32 || !(greyFloat || rgbFloat)) return CV_ERR_UNSUPPORTED_FEATURE;
+    const int16_t rc = allocImage(out.image, w, h, spp == 2 || spp == 4 ? 32 : 24);
+    if (rc != CV_OK) return rc;
+    return readFloatScanlines(tif, spp, greyFloat, photometric == PHOTOMETRIC_MINISWHITE, out.image,
+                              progress);
   }
   char message[1024];
   if (!TIFFRGBAImageOK(tif, message)) return CV_ERR_UNSUPPORTED_FEATURE;
