@@ -199,6 +199,36 @@ for i in range(im.n_frames):
     expectMatches(dir + "/anim.gif", dir + "/anim." + std::to_string(page) + ".ref", 0, page);
 }
 
+// PGM and PPM with a maxval other than 255, plain and raw, 8- and 16-bit samples: values are
+// scaled to the nearest level as netpbm's pamdepth (and ImageMagick) scale them.
+TEST(PnmMaxval, ScaledToTheNearestLevel) {
+  if (!havePillow() || !haveProgram("pamdepth")) GTEST_SKIP() << "Pillow or netpbm missing";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+def write(name, magic, maxval, channels, plain):
+    w, h = 23, 7
+    values = [(i * 37 + i // 5) % (maxval + 1) for i in range(w * h * channels)]
+    head = b'P%d\n%d %d\n%d\n' % (magic, w, h, maxval)
+    if plain:
+        body = ' '.join(str(v) for v in values).encode() + b'\n'
+    elif maxval > 255:
+        body = b''.join(struct.pack('>H', v) for v in values)
+    else:
+        body = bytes(values)
+    open(d + '/' + name, 'wb').write(head + body)
+    out = subprocess.run(['pamdepth', '255', d + '/' + name], check=True, capture_output=True).stdout
+    im = Image.open(__import__('io').BytesIO(out))
+    ref(d + '/' + name + '.ref', im)
+write('g100.pgm', 5, 100, 1, False)
+write('g100p.pgm', 2, 100, 1, True)
+write('c1000.ppm', 6, 1000, 3, False)
+write('c7p.ppm', 3, 7, 3, True)
+write('g65535.pgm', 5, 65535, 1, False)
+)"));
+  for (const char* name : {"g100.pgm", "g100p.pgm", "c1000.ppm", "c7p.ppm", "g65535.pgm"})
+    expectMatches(dir + "/" + name, dir + "/" + name + ".ref", 0);
+}
+
 struct TiffVariant {
   const char* name;
   const char* options;  // ImageMagick's, writing the variant from an RGBA PNG
