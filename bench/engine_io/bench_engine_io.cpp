@@ -194,7 +194,7 @@ void benchLibraryFormats(const std::string& dir, const std::string& png,
 int main(int argc, char** argv) {
   std::string dir = "/tmp";
   int width = 6000, height = 4000;
-  bool skipPngEncode = false, formatsOnly = false;
+  bool skipPngEncode = false, formatsOnly = false, jpegOnly = false;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string a = argv[i];
     if (a == "--runs") g_runs = std::max(1, std::atoi(argv[i + 1]));
@@ -203,6 +203,7 @@ int main(int argc, char** argv) {
     if (a == "--height") height = std::atoi(argv[i + 1]);
     if (a == "--skip-png-encode") skipPngEncode = std::atoi(argv[i + 1]) != 0;
     if (a == "--formats-only") formatsOnly = std::atoi(argv[i + 1]) != 0;
+    if (a == "--jpeg-only") jpegOnly = std::atoi(argv[i + 1]) != 0;
   }
   dir += "/rastcore-bench-io";
   mkdir(dir.c_str(), 0755);
@@ -218,6 +219,7 @@ int main(int argc, char** argv) {
     CV_SetHDib(m, makePhoto(width, height));
     CV_SetSaveJPGChromFactor(m, 230);  // quality 90
     for (const std::string& f : {jpg, png, ppm}) {
+      if (jpegOnly && f != jpg) continue;
       CV_SetSaveFileName(m, f.c_str());
       CV_SaveFile(m);
       if (CV_GetImagError(m) != 0) {
@@ -233,8 +235,19 @@ int main(int argc, char** argv) {
   std::printf("picture %dx%d (decoded %.1f MiB), %d runs each, median times\n\n", width, height,
               decodedMb, g_runs);
   const bool djpeg = haveProgram("djpeg"), cjpeg = haveProgram("cjpeg"),
-             magick = haveProgram("convert");
-  if (!formatsOnly) printMemory(jpg, png, decodedMb, djpeg, magick);
+             magick = haveProgram("convert"), jpegtran = haveProgram("jpegtran"),
+             pillow = std::system("/usr/bin/python3 -c 'import PIL' >/dev/null 2>&1") == 0;
+  // The same picture as a progressive file, whose decoder keeps every coefficient.
+  const std::string progressive = dir + "/photo_progressive.jpg";
+  const bool haveProgressive =
+      jpegtran && std::system(("jpegtran -progressive -outfile '" + progressive + "' '" + jpg +
+                               "' >/dev/null 2>&1")
+                                  .c_str()) == 0;
+  if (!jpegOnly && !formatsOnly) printMemory(jpg, png, decodedMb, djpeg, magick);
+  auto pillowLoad = [](const std::string& f) {
+    return "/usr/bin/python3 -c \"from PIL import Image; Image.MAX_IMAGE_PIXELS = None; Image.open('" + f +
+           "').load()\"";
+  };
 
   CV_HANDLE h = 0;
   CV_CreateInstance(&h);
@@ -279,6 +292,18 @@ int main(int argc, char** argv) {
   printRow("JPEG decode", jpegLoad, "djpeg", peer(djpeg, "djpeg -outfile /dev/null '" + jpg + "'"));
   printRow("JPEG decode", jpegLoad,
            "convert JPEG null:", peer(magick, "convert '" + jpg + "' null:"));
+  printRow("JPEG decode", jpegLoad, "Pillow open+load", peer(pillow, pillowLoad(jpg)));
+  if (haveProgressive) {
+    const Measure progressiveLoad = timeLoad(progressive);
+    printRow("progressive JPEG decode", progressiveLoad, "djpeg",
+             peer(djpeg, "djpeg -outfile /dev/null '" + progressive + "'"));
+    printRow("progressive JPEG decode", progressiveLoad, "Pillow open+load",
+             peer(pillow, pillowLoad(progressive)));
+  }
+  if (jpegOnly) {
+    CV_DestroyInstance(h);
+    return 0;
+  }
   const Measure jpegSave = timeInProcess(save(out + ".jpg"));
   printRow("JPEG encode (quality 90)", jpegSave, "cjpeg (from PPM)",
            peer(cjpeg, "cjpeg -quality 90 -optimize -outfile " + out + "_c.jpg '" + ppm + "'"));
@@ -286,6 +311,7 @@ int main(int argc, char** argv) {
            peer(magick, "convert '" + ppm + "' -quality 90 " + out + "_m.jpg"));
   const Measure pngLoad = timeLoad(png);
   printRow("PNG decode", pngLoad, "convert PNG null:", peer(magick, "convert '" + png + "' null:"));
+  printRow("PNG decode", pngLoad, "Pillow open+load", peer(pillow, pillowLoad(png)));
   if (!skipPngEncode) {
     const Measure pngSave = timeInProcess(save(out + ".png"));
     printRow("PNG encode", pngSave, "convert PPM -> PNG",

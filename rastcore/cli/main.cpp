@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "instance.h"
 #include "ops/registry.h"
 #include "rastcore3.h"
 
@@ -100,7 +101,8 @@ int convert(int argc, char** argv) {
     int n = 0;
     if (a == "--quality" && hasValue) {
       if (!parseInt(argv[++i], 1, 100, n)) return usageError("--quality takes 1 to 100");
-      CV_SetSaveJPGChromFactor(h, int16_t((n * 255 + 99) / 100));
+      // The scale every other tool uses, not the engine's 1-255 factor.
+      rastcore::instanceFor(h)->save.jpgQuality = int16_t(n);
       CV_SetSaveWEBPQuality(h, int16_t(n));
     } else if (a == "--lossless") {
       CV_SetSaveWEBPLossless(h, -1);

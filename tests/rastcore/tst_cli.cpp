@@ -53,6 +53,29 @@ TEST(Cli, InfoLinePerFile) {
             std::string::npos);
 }
 
+// --quality is the 1-100 scale of libjpeg's own tools: the tables the tool writes are those
+// cjpeg -baseline writes at the same number (read back by Pillow).
+TEST(Cli, QualityIsTheCommonScale) {
+  if (!haveProgram("cjpeg") || run("/usr/bin/python3 -c 'import PIL'") != 0)
+    GTEST_SKIP() << "cjpeg or Pillow not installed";
+  const std::string png = samplePng();
+  const std::string dir = tempDir();
+  for (int q : {10, 75, 93}) {
+    SCOPED_TRACE(q);
+    const std::string ours = dir + "/ours" + std::to_string(q) + ".jpg";
+    const std::string theirs = dir + "/theirs" + std::to_string(q) + ".jpg";
+    ASSERT_EQ(cli("convert '" + png + "' " + ours + " --quality " + std::to_string(q)).status, 0);
+    ASSERT_EQ(run("convert '" + png + "' ppm:- | cjpeg -baseline -quality " + std::to_string(q) +
+                  " -outfile " + theirs),
+              0);
+    EXPECT_EQ(run("/usr/bin/python3 -c \"from PIL import Image; "
+                  "a = Image.open('" +
+                  ours + "').quantization; b = Image.open('" + theirs +
+                  "').quantization; assert a[0] == b[0] and a[1] == b[1], (a, b)\""),
+              0);
+  }
+}
+
 TEST(Cli, ConvertWithOptions) {
   const std::string png = samplePng();
   const std::string dir = tempDir();

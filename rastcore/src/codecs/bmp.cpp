@@ -135,12 +135,16 @@ int16_t readRows(const uint8_t* data, size_t size, const DibHeader& h, Image& im
 
 // RLE4/RLE8: runs and literal strings per row, with end-of-line, end-of-picture and delta
 // escapes. Rows are bottom-up; pixels never reached stay index 0.
+// Data that sets no pixel at all is no picture.
 int16_t readRle(ByteReader& in, const DibHeader& h, Image& image) {
   const int bpp = h.bitCount;
   int64_t x = 0, y = 0;
+  bool any = false;
   auto put = [&](int value) {
-    if (x < h.width && y < h.height)
+    if (x < h.width && y < h.height) {
       setIndexAt(image.row(int(h.topDown ? y : h.height - 1 - y)), int(x), bpp, value);
+      any = true;
+    }
     ++x;
   };
   while (true) {
@@ -155,7 +159,7 @@ int16_t readRle(ByteReader& in, const DibHeader& h, Image& image) {
       x = 0;
       if (++y > h.height) return CV_ERR_DAMAGED;
     } else if (value == 1) {
-      return CV_OK;
+      return any ? CV_OK : CV_ERR_DAMAGED;
     } else if (value == 2) {
       x += in.u8();
       y += in.u8();
@@ -195,6 +199,20 @@ int16_t decodePackedDib(const uint8_t* data, size_t size, size_t pixelOffset, De
   if (!h.isValid())
     return h.width > 0 && h.height > 0 ? CV_ERR_UNSUPPORTED_FEATURE : CV_ERR_DAMAGED;
   if (!sizeAllowed(h.width, h.height)) return CV_ERR_TOO_LARGE;
+  // Uncompressed rows must all be in the file before the picture is allocated (some writers
+  // drop the last row's padding).
+  const bool rle = h.compression == kRle8 || h.compression == kRle4;
+  const size_t paletteBytes =
+      h.bitCount <= 8 ? (h.colorsUsed && h.colorsUsed < (1u << h.bitCount) ? h.colorsUsed
+                                                                           : (1u << h.bitCount)) *
+                            h.paletteEntrySize
+                      : 0;
+  const size_t start = pixelOffset ? pixelOffset : in.pos() + paletteBytes;
+  const size_t available = size > start ? size - start : 0;
+  const size_t srcStride = Image::strideFor(int32_t(h.width), int16_t(h.bitCount));
+  const auto needed = checkedMul(srcStride, size_t(h.height));
+  if (!rle && (!needed || available + srcStride <= *needed)) return CV_ERR_TRUNCATED;
+  if (rle && available < 2) return CV_ERR_TRUNCATED;
   const bool alpha = h.bitCount == 32 && (h.compression == kRgb || h.masks[3] != 0);
   const int bpp = h.bitCount <= 8 ? h.bitCount : alpha ? 32 : 24;
   const int16_t rc = allocImage(out.image, h.width, h.height, bpp);
@@ -208,7 +226,7 @@ int16_t decodePackedDib(const uint8_t* data, size_t size, size_t pixelOffset, De
     in.seek(pixelOffset);
   }
   int16_t result;
-  if (h.compression == kRle8 || h.compression == kRle4)
+  if (rle)
     result = readRle(in, h, out.image);
   else
     result = readRows(data + in.pos(), in.left(), h, out.image, nullptr);

@@ -1,5 +1,6 @@
-// GIF through giflib: the first frame is read onto the logical screen (transparency turns the
-// picture into 32-bit B,G,R,A); saving writes one frame, with an exact palette when the
+// GIF through giflib: every frame is a page on the logical screen (transparency turns the
+// picture into 32-bit B,G,R,A; later pages are the screen composed frame by frame); saving
+// writes one frame, with an exact palette when the
 // picture has at most 256 colours and giflib's median-cut quantiser otherwise.
 #include <algorithm>
 #include <cstring>
@@ -17,6 +18,8 @@ namespace {
 
 constexpr int kInterlaceOffset[4] = {0, 4, 2, 1};
 constexpr int kInterlaceStep[4] = {8, 8, 4, 2};
+// Screens above this size must be mostly covered by their frame.
+constexpr int64_t kBackgroundOnly = int64_t(1) << 24;
 
 struct MemInput {
   const uint8_t* data;
@@ -39,29 +42,158 @@ struct GifCloser {
   }
 };
 
-struct FirstFrame {
+// One frame as stored: where it goes, its colours and how it leaves the screen.
+struct Frame {
+  GifImageDesc desc{};
+  const ColorMapObject* map = nullptr;
   int transparent = -1;
+  int disposal = DISPOSAL_UNSPECIFIED;
+  std::vector<GifPixelType> indices;  // desc.Width x desc.Height, only for frames drawn
 };
 
-// Skips to the first image descriptor, remembering its graphic control block.
-int16_t seekFirstImage(GifFileType* gif, FirstFrame& frame) {
+// Reads the image data of the current frame into frame.indices, undoing interlacing.
+int16_t readIndices(GifFileType* gif, Frame& frame, Progress* progress) {
+  const GifImageDesc& d = frame.desc;
+  frame.indices.assign(size_t(d.Width) * size_t(d.Height), 0);
+  int done = 0;
+  const int passes = d.Interlace ? 4 : 1;
+  for (int pass = 0; pass < passes; ++pass) {
+    const int start = d.Interlace ? kInterlaceOffset[pass] : 0;
+    const int step = d.Interlace ? kInterlaceStep[pass] : 1;
+    for (int row = start; row < d.Height; row += step) {
+      if (DGifGetLine(gif, frame.indices.data() + size_t(row) * size_t(d.Width), d.Width) ==
+          GIF_ERROR)
+        return CV_ERR_TRUNCATED;
+      if (progress) progress->rows(++done, d.Height);
+    }
+  }
+  return CV_OK;
+}
+
+int16_t skipIndices(GifFileType* gif) {
+  int size = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetCode(gif, &size, &block) == GIF_ERROR) return CV_ERR_TRUNCATED;
+  while (block)
+    if (DGifGetCodeNext(gif, &block) == GIF_ERROR) return CV_ERR_TRUNCATED;
+  return CV_OK;
+}
+
+// Walks every record: counts the frames, keeps frames 0..page with their data read.
+int16_t readFrames(GifFileType* gif, const MemInput& in, int page, std::vector<Frame>& frames,
+                   int& count, Progress* progress) {
+  count = 0;
+  GraphicsControlBlock gcb{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
   for (;;) {
     GifRecordType type;
-    if (DGifGetRecordType(gif, &type) == GIF_ERROR) return CV_ERR_TRUNCATED;
-    if (type == IMAGE_DESC_RECORD_TYPE)
-      return DGifGetImageDesc(gif) == GIF_ERROR ? CV_ERR_DAMAGED : CV_OK;
-    if (type == TERMINATE_RECORD_TYPE) return CV_ERR_DAMAGED;
-    if (type != EXTENSION_RECORD_TYPE) continue;
-    int code = 0;
-    GifByteType* block = nullptr;
-    if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return CV_ERR_TRUNCATED;
-    if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4) {
-      GraphicsControlBlock gcb;
-      if (DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK)
-        frame.transparent = gcb.TransparentColor;
+    if (DGifGetRecordType(gif, &type) == GIF_ERROR) return count ? CV_OK : CV_ERR_TRUNCATED;
+    if (type == TERMINATE_RECORD_TYPE) return count ? CV_OK : CV_ERR_DAMAGED;
+    if (type == EXTENSION_RECORD_TYPE) {
+      int code = 0;
+      GifByteType* block = nullptr;
+      if (DGifGetExtension(gif, &code, &block) == GIF_ERROR) return CV_ERR_TRUNCATED;
+      if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4)
+        DGifExtensionToGCB(block[0], block + 1, &gcb);
+      while (block)
+        if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return CV_ERR_TRUNCATED;
+      continue;
     }
-    while (block) {
-      if (DGifGetExtensionNext(gif, &block) == GIF_ERROR) return CV_ERR_TRUNCATED;
+    if (type != IMAGE_DESC_RECORD_TYPE) continue;
+    if (DGifGetImageDesc(gif) == GIF_ERROR) return count ? CV_OK : CV_ERR_DAMAGED;
+    Frame frame;
+    frame.desc = gif->Image;
+    // giflib frees the record's own colour map at the next record; its saved copy lasts.
+    const ColorMapObject* local =
+        gif->ImageCount > 0 ? gif->SavedImages[gif->ImageCount - 1].ImageDesc.ColorMap : nullptr;
+    frame.map = gif->Image.ColorMap && local ? local : gif->SColorMap;
+    frame.transparent = gcb.TransparentColor;
+    frame.disposal = gcb.DisposalMode;
+    gcb = GraphicsControlBlock{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+    const GifImageDesc& d = frame.desc;
+    if (!frame.map || d.Width <= 0 || d.Height <= 0) return count ? CV_OK : CV_ERR_DAMAGED;
+    if (!sizeAllowed(d.Width, d.Height)) return count ? CV_OK : CV_ERR_TOO_LARGE;
+    if (count <= page) {
+      // An LZW code stands for at most 4096 pixels, so the file must hold that share.
+      if (int64_t(in.size - in.pos) < int64_t(d.Width) * d.Height / 4096) return CV_ERR_TRUNCATED;
+      const int16_t rc = readIndices(gif, frame, count == page ? progress : nullptr);
+      if (rc != CV_OK) return rc;
+      frames.push_back(std::move(frame));
+    } else if (skipIndices(gif) != CV_OK) {
+      return CV_OK;  // a cut frame after the one wanted only ends the count
+    }
+    if (++count == INT16_MAX) return CV_OK;
+  }
+}
+
+Rgbq colorAt(const ColorMapObject* map, int index) {
+  const GifColorType& c = map->Colors[index < map->ColorCount ? index : 0];
+  return Rgbq{c.Blue, c.Green, c.Red, 255};
+}
+
+// The first frame as the format's own picture: 8-bit indexed on the screen's background, or
+// 32-bit with transparent pixels where the frame has a transparent colour.
+void drawFirstFrame(GifFileType* gif, const Frame& frame, Image& img) {
+  const GifImageDesc& d = frame.desc;
+  const ColorMapObject* map = frame.map;
+  const bool alpha = img.bpp == 32;
+  if (!alpha) {
+    for (int i = 0; i < map->ColorCount && i < 256; ++i)
+      img.palette[size_t(i)] =
+          Rgbq{map->Colors[i].Blue, map->Colors[i].Green, map->Colors[i].Red, 0};
+    const int background = gif->SBackGroundColor < map->ColorCount ? gif->SBackGroundColor : 0;
+    if (background)
+      for (int y = 0; y < img.height; ++y) std::memset(img.row(y), background, size_t(img.width));
+  }
+  for (int row = 0; row < d.Height; ++row) {
+    const GifPixelType* line = frame.indices.data() + size_t(row) * size_t(d.Width);
+    uint8_t* dst = img.row(d.Top + row) + size_t(d.Left) * (alpha ? 4 : 1);
+    for (int x = 0; x < d.Width; ++x) {
+      const int index = line[x] < map->ColorCount ? line[x] : 0;
+      if (!alpha) {
+        dst[x] = uint8_t(index);
+      } else if (index != frame.transparent) {
+        const Rgbq c = colorAt(map, index);
+        std::memcpy(dst + x * 4, &c, 4);
+      }
+    }
+  }
+}
+
+// A later page: the frames before it drawn onto the screen in turn, each leaving it as its
+// disposal says (kept, its area cleared, or the screen restored to what it was before it),
+// as a 32-bit picture.
+void composeFrames(GifFileType* gif, const std::vector<Frame>& frames, Image& img) {
+  const ColorMapObject* global = gif->SColorMap ? gif->SColorMap : frames[0].map;
+  const bool firstAlpha = frames[0].transparent >= 0;
+  const Rgbq background = firstAlpha ? Rgbq{0, 0, 0, 0} : colorAt(global, gif->SBackGroundColor);
+  for (int y = 0; y < img.height; ++y) {
+    uint8_t* row = img.row(y);
+    for (int x = 0; x < img.width; ++x) std::memcpy(row + x * 4, &background, 4);
+  }
+  PixelBuffer saved;
+  for (size_t i = 0; i < frames.size(); ++i) {
+    const Frame& f = frames[i];
+    const GifImageDesc& d = f.desc;
+    if (f.disposal == DISPOSE_PREVIOUS && i + 1 < frames.size()) saved = img.pixels;
+    for (int row = 0; row < d.Height; ++row) {
+      const GifPixelType* line = f.indices.data() + size_t(row) * size_t(d.Width);
+      uint8_t* dst = img.row(d.Top + row) + size_t(d.Left) * 4;
+      for (int x = 0; x < d.Width; ++x)
+        if (line[x] != f.transparent) {
+          const Rgbq c = colorAt(f.map, line[x]);
+          std::memcpy(dst + x * 4, &c, 4);
+        }
+    }
+    if (i + 1 == frames.size()) break;
+    if (f.disposal == DISPOSE_BACKGROUND) {
+      const Rgbq clear =
+          f.transparent >= 0 ? Rgbq{0, 0, 0, 0} : colorAt(global, gif->SBackGroundColor);
+      for (int row = 0; row < d.Height; ++row) {
+        uint8_t* dst = img.row(d.Top + row) + size_t(d.Left) * 4;
+        for (int x = 0; x < d.Width; ++x) std::memcpy(dst + x * 4, &clear, 4);
+      }
+    } else if (f.disposal == DISPOSE_PREVIOUS) {
+      img.pixels = saved;
     }
   }
 }
@@ -72,61 +204,53 @@ bool sniffGif(const uint8_t* d, size_t n) {
   return n >= 6 && (std::memcmp(d, "GIF87a", 6) == 0 || std::memcmp(d, "GIF89a", 6) == 0);
 }
 
+int16_t countGifPages(const uint8_t* data, size_t size, int16_t& pages) {
+  pages = 0;
+  MemInput in{data, size, 0};
+  int error = 0;
+  std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&in, readInput, &error));
+  if (!gif) return CV_ERR_TRUNCATED;
+  std::vector<Frame> frames;
+  int count = 0;
+  const int16_t rc = readFrames(gif.get(), in, -1, frames, count, nullptr);
+  pages = int16_t(count);
+  return rc;
+}
+
+// Every frame is a page: page 0 is the first frame as stored, later pages the screen after
+// the frames up to them.
 int16_t decodeGif(const LoadRequest& request, Decoded& out) {
   out.format = FT_GIF;
   MemInput in{request.data, request.size, 0};
   int error = 0;
   std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&in, readInput, &error));
   if (!gif) return CV_ERR_TRUNCATED;
-  FirstFrame frame;
-  int16_t rc = seekFirstImage(gif.get(), frame);
+  std::vector<Frame> frames;
+  int count = 0;
+  int16_t rc = readFrames(gif.get(), in, request.page, frames, count, request.progress);
   if (rc != CV_OK) return rc;
-  const GifImageDesc& desc = gif->Image;
-  const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
-  if (!map || desc.Width <= 0 || desc.Height <= 0) return CV_ERR_DAMAGED;
-  const int64_t width = std::max<int64_t>(gif->SWidth, int64_t(desc.Left) + desc.Width);
-  const int64_t height = std::max<int64_t>(gif->SHeight, int64_t(desc.Top) + desc.Height);
-  if (!sizeAllowed(width, height) || !sizeAllowed(desc.Width, desc.Height)) return CV_ERR_TOO_LARGE;
-  const bool alpha = frame.transparent >= 0 && frame.transparent < map->ColorCount;
-  out.fileBpp = int16_t(map->BitsPerPixel);
-  rc = allocImage(out.image, width, height, alpha ? 32 : 8);
-  if (rc != CV_OK) return rc;
-  Image& img = out.image;
-  if (!alpha) {
-    for (int i = 0; i < map->ColorCount && i < 256; ++i)
-      img.palette[size_t(i)] =
-          Rgbq{map->Colors[i].Blue, map->Colors[i].Green, map->Colors[i].Red, 0};
-    const int background = gif->SBackGroundColor < map->ColorCount ? gif->SBackGroundColor : 0;
-    if (background)
-      for (int y = 0; y < img.height; ++y) std::memset(img.row(y), background, size_t(img.width));
+  out.numPages = int16_t(count);
+  if (request.page >= count) return CV_ERR_NO_PAGE;
+  int64_t width = gif->SWidth, height = gif->SHeight;
+  for (const Frame& f : frames) {
+    width = std::max<int64_t>(width, int64_t(f.desc.Left) + f.desc.Width);
+    height = std::max<int64_t>(height, int64_t(f.desc.Top) + f.desc.Height);
   }
-  std::vector<GifPixelType> line(size_t(desc.Width));
-  auto storeRow = [&](int row) {
-    const int y = desc.Top + row;
-    uint8_t* dst = img.row(y) + size_t(desc.Left) * (alpha ? 4 : 1);
-    for (int x = 0; x < desc.Width; ++x) {
-      const int index = line[size_t(x)] < map->ColorCount ? line[size_t(x)] : 0;
-      if (!alpha) {
-        dst[x] = uint8_t(index);
-      } else if (index != frame.transparent) {
-        const GifColorType& c = map->Colors[index];
-        uint8_t* p = dst + x * 4;
-        p[0] = c.Blue, p[1] = c.Green, p[2] = c.Red, p[3] = 255;
-      }
-    }
-  };
-  int done = 0;
-  const int passes = desc.Interlace ? 4 : 1;
-  for (int pass = 0; pass < passes; ++pass) {
-    const int start = desc.Interlace ? kInterlaceOffset[pass] : 0;
-    const int step = desc.Interlace ? kInterlaceStep[pass] : 1;
-    for (int row = start; row < desc.Height; row += step) {
-      if (DGifGetLine(gif.get(), line.data(), desc.Width) == GIF_ERROR) return CV_ERR_TRUNCATED;
-      storeRow(row);
-      if (request.progress) request.progress->rows(++done, desc.Height);
-    }
+  if (!sizeAllowed(width, height)) return CV_ERR_TOO_LARGE;
+  // A vast screen around a small first frame is background, not picture.
+  const int64_t firstPixels = int64_t(frames[0].desc.Width) * frames[0].desc.Height;
+  if (width * height > kBackgroundOnly && firstPixels * 64 < width * height) return CV_ERR_DAMAGED;
+  out.fileBpp = int16_t(frames.back().map->BitsPerPixel);
+  if (request.page == 0) {
+    const Frame& f = frames[0];
+    const bool alpha = f.transparent >= 0 && f.transparent < f.map->ColorCount;
+    rc = allocImage(out.image, width, height, alpha ? 32 : 8);
+    if (rc == CV_OK) drawFirstFrame(gif.get(), f, out.image);
+    return rc;
   }
-  return CV_OK;
+  rc = allocImage(out.image, width, height, 32);
+  if (rc == CV_OK) composeFrames(gif.get(), frames, out.image);
+  return rc;
 }
 
 namespace {

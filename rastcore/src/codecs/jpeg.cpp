@@ -6,24 +6,50 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include <jerror.h>
 #include <jpeglib.h>
 
 #include "fileformat/checked.h"
 #include "fileformat/codec.h"
+#include "fileformat/orientation.h"
 
 namespace rastcore {
 namespace {
 
 // Progressive files with absurd scan counts decode for minutes; real files have a few dozen.
-constexpr int kMaxScans = 1000;
+// Each scan visits every block of its components, so large pictures get fewer scans.
+constexpr int kMaxScans = 1000, kMinScanCap = 64;
+constexpr int64_t kScanBlockBudget = int64_t(1) << 25;
 
 struct JpegError {
   jpeg_error_mgr mgr;
   jmp_buf jump;
   bool truncated;
   bool outOfMemory;
+  bool damaged;    // a scan without data, or more scans than the picture allows
+  int scanCap;     // scans the picture may have
+  int scanNumber;  // the scan being read, and where its entropy data started
+  int64_t scanStart;
+  const uint8_t* memoryStart;  // the bytes decoded, when reading from memory
+  FILE* file;                  // the file decoded, when streaming
 };
+
+// How far into the file libjpeg has read.
+int64_t inputOffset(j_decompress_ptr cinfo, const JpegError& err) {
+  const jpeg_source_mgr* src = cinfo->src;
+  if (!src) return 0;
+  if (err.memoryStart) return src->next_input_byte - err.memoryStart;
+  const long at = err.file ? std::ftell(err.file) : -1;
+  return at < 0 ? 0 : int64_t(at) - int64_t(src->bytes_in_buffer);
+}
+
+[[noreturn]] void failDamaged(j_common_ptr cinfo) {
+  auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+  err->damaged = true;
+  longjmp(err->jump, 1);
+}
 
 void onError(j_common_ptr cinfo) {
   auto* err = reinterpret_cast<JpegError*>(cinfo->err);
@@ -34,17 +60,51 @@ void onError(j_common_ptr cinfo) {
 
 void onMessage(j_common_ptr cinfo, int level) {
   // Warnings (level -1) are minor damage that libjpeg recovers from, except a premature end,
-  // which would leave part of the picture grey: that is a truncated file.
+  // which would leave part of the picture grey: that is a truncated file. A scan that meets
+  // a marker before any of its data adds nothing to the picture: that is damage.
   auto* err = reinterpret_cast<JpegError*>(cinfo->err);
-  if (level < 0 && cinfo->err->msg_code == JWRN_JPEG_EOF) err->truncated = true;
+  if (level >= 0 || !cinfo->is_decompressor) return;
+  if (cinfo->err->msg_code == JWRN_JPEG_EOF) err->truncated = true;
+  if (cinfo->err->msg_code == JWRN_HIT_MARKER && !err->truncated) {
+    auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+    if (inputOffset(d, *err) - err->scanStart <= 2) failDamaged(cinfo);
+  }
 }
 
+// Called before each step of input; notes where every scan's data starts and stops files
+// with more scans than their size allows.
 void onProgress(j_common_ptr cinfo) {
-  if (cinfo->is_decompressor &&
-      reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans) {
-    cinfo->err->msg_code = JERR_BAD_SCAN_SCRIPT;
-    longjmp(reinterpret_cast<JpegError*>(cinfo->err)->jump, 1);
-  }
+  if (!cinfo->is_decompressor) return;
+  auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+  if (d->input_scan_number == err->scanNumber) return;
+  if (d->input_scan_number > err->scanCap) failDamaged(cinfo);
+  err->scanNumber = d->input_scan_number;
+  err->scanStart = inputOffset(d, *err);
+}
+
+// The scans a picture may have: kScanBlockBudget block visits, within [kMinScanCap, kMaxScans].
+int scanCapFor(const jpeg_decompress_struct& cinfo) {
+  int64_t blocks = 0;
+  for (int i = 0; i < cinfo.num_components; ++i)
+    blocks += int64_t(cinfo.comp_info[i].width_in_blocks) * cinfo.comp_info[i].height_in_blocks;
+  return int(
+      std::clamp<int64_t>(kScanBlockBudget / std::max<int64_t>(blocks, 1), kMinScanCap, kMaxScans));
+}
+
+// Huffman-coded data spends at least one bit on every block of the first component (its DC
+// value), so a file shorter than that cannot hold the picture it declares. Arithmetic coding
+// has no such floor.
+bool fileCanHold(const jpeg_decompress_struct& cinfo, int64_t fileSize) {
+  if (cinfo.arith_code || fileSize < 0) return true;
+  const jpeg_component_info& c = cinfo.comp_info[0];
+  return fileSize >= int64_t(c.width_in_blocks) * c.height_in_blocks / 8;
+}
+
+int64_t requestSize(const LoadRequest& request) {
+  if (!request.file) return int64_t(request.size);
+  struct stat st {};
+  return ::fstat(fileno(request.file), &st) == 0 ? int64_t(st.st_size) : -1;
 }
 
 void initError(JpegError& err) {
@@ -79,7 +139,7 @@ int16_t readJpeg(jpeg_decompress_struct* cinfo, JpegError* err, const LoadReques
                  Decoded* out, uint8_t** cmykRow) {
   if (setjmp(err->jump)) {
     if (err->outOfMemory) return CV_ERR_OUT_OF_MEMORY;
-    return err->truncated ? CV_ERR_TRUNCATED : CV_ERR_DAMAGED;
+    return err->truncated && !err->damaged ? CV_ERR_TRUNCATED : CV_ERR_DAMAGED;
   }
   // The source managers report errors too, so they are set up under the setjmp.
   if (request->file)
@@ -87,8 +147,16 @@ int16_t readJpeg(jpeg_decompress_struct* cinfo, JpegError* err, const LoadReques
   else
     jpeg_mem_src(cinfo, request->data, static_cast<unsigned long>(request->size));
   Progress* progress = request->progress;
+  jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
   jpeg_read_header(cinfo, TRUE);
+  for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next)
+    if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && !std::memcmp(m->data, "Exif\0\0", 6))
+      out->orientation = int16_t(exifOrientation(m->data, m->data_length));
   if (!sizeAllowed(cinfo->image_width, cinfo->image_height)) return CV_ERR_TOO_LARGE;
+  if (!fileCanHold(*cinfo, requestSize(*request))) return CV_ERR_TRUNCATED;
+  err->scanCap = scanCapFor(*cinfo);
+  err->scanNumber = cinfo->input_scan_number;
+  err->scanStart = inputOffset(cinfo, *err);
   const J_COLOR_SPACE in = cinfo->jpeg_color_space;
   const bool cmyk = in == JCS_CMYK || in == JCS_YCCK;
   const bool grey = in == JCS_GRAYSCALE;
@@ -162,9 +230,12 @@ int16_t writeJpeg(jpeg_compress_struct* cinfo, JpegError* err, WriteJob* job) {
   cinfo->in_color_space = job->greyIn ? JCS_GRAYSCALE : img.bpp == 32 ? JCS_EXT_BGRX : JCS_EXT_BGR;
   jpeg_set_defaults(cinfo);
   if (job->grey && !job->greyIn) jpeg_set_colorspace(cinfo, JCS_GRAYSCALE);
-  const int chrom = jpegQualityFromFactor(job->options->jpgChromFactor);
-  const int lum =
-      job->options->jpgLumFactor > 0 ? jpegQualityFromFactor(job->options->jpgLumFactor) : chrom;
+  const int direct = job->options->jpgQuality;
+  const int chrom = direct > 0 ? direct : jpegQualityFromFactor(job->options->jpgChromFactor);
+  const int lum = direct > 0 ? direct
+                  : job->options->jpgLumFactor > 0
+                      ? jpegQualityFromFactor(job->options->jpgLumFactor)
+                      : chrom;
   jpeg_add_quant_table(cinfo, 0, kLumTable, jpeg_quality_scaling(lum), TRUE);
   jpeg_add_quant_table(cinfo, 1, kChromTable, jpeg_quality_scaling(chrom), TRUE);
   if (!job->grey) setSampling(cinfo, job->options->jpgSubSampling);
@@ -210,6 +281,9 @@ int16_t decodeJpeg(const LoadRequest& request, Decoded& out) {
   jpeg_progress_mgr monitor{};
   monitor.progress_monitor = onProgress;
   cinfo.progress = &monitor;
+  err.scanCap = kMaxScans;
+  err.memoryStart = request.file ? nullptr : request.data;
+  err.file = request.file;
   uint8_t* cmykRow = nullptr;
   const int16_t rc = readJpeg(&cinfo, &err, &request, &out, &cmykRow);
   jpeg_destroy_decompress(&cinfo);

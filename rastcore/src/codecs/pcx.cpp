@@ -82,6 +82,11 @@ int16_t decodePcx(const LoadRequest& request, Decoded& out) {
                   : h.planes == 3     ? 24
                                       : 32;
   out.fileBpp = int16_t(h.bitsPerPixel * h.planes);
+  // A run of two bytes gives at most 63, so the file must hold that share of the lines.
+  const uint64_t lineBytes = uint64_t(h.bytesPerLine) * h.planes;
+  const uint64_t minimum =
+      h.encoding ? lineBytes * uint64_t(h.height()) * 2 / 63 : lineBytes * uint64_t(h.height());
+  if (request.size - 128 < minimum) return CV_ERR_TRUNCATED;
   int16_t rc = allocImage(out.image, h.width(), h.height(), bpp);
   if (rc != CV_OK) return rc;
   Image& img = out.image;

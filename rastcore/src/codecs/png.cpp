@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include <sys/stat.h>
+
 #include <png.h>
 
 #include "fileformat/checked.h"
@@ -18,6 +20,7 @@ struct PngReader {
   size_t pos;
   FILE* file;
   bool truncated;
+  bool rowsDone;  // every row was read: what follows the image data is not needed
 };
 
 void readBytes(png_structp png, png_bytep dst, png_size_t n) {
@@ -39,6 +42,30 @@ void readBytes(png_structp png, png_bytep dst, png_size_t n) {
 
 void onPngError(png_structp png, png_const_charp) {
   png_longjmp(png, 1);
+}
+
+void onPngReadError(png_structp png, png_const_charp message) {
+  // The image data ending before the picture does is a cut file, not damage.
+  auto* r = static_cast<PngReader*>(png_get_io_ptr(png));
+  if (r && message && std::strstr(message, "Not enough image data")) r->truncated = true;
+  png_longjmp(png, 1);
+}
+
+// Deflate turns at most about 1032 bytes into one, so the file must hold at least that share
+// of the rows it declares.
+bool fileCanHold(png_structp png, png_infop info, int64_t fileSize) {
+  if (fileSize < 0) return true;
+  const uint64_t rowBytes = (uint64_t(png_get_image_width(png, info)) *
+                                 png_get_bit_depth(png, info) * png_get_channels(png, info) +
+                             7) /
+                            8;
+  return uint64_t(fileSize) >= (rowBytes + 1) * png_get_image_height(png, info) / 1100;
+}
+
+int64_t inputSize(const PngReader& r) {
+  if (!r.file) return int64_t(r.size);
+  struct stat st {};
+  return ::fstat(fileno(r.file), &st) == 0 ? int64_t(st.st_size) : -1;
 }
 void onPngWarning(png_structp, png_const_charp) {}
 
@@ -88,11 +115,20 @@ void readResolution(png_structp png, png_infop info, Decoded& out) {
 
 int16_t readPng(png_structp png, png_infop info, PngReader* reader, Decoded* out,
                 Progress* progress) {
-  if (setjmp(png_jmpbuf(png))) return reader->truncated ? CV_ERR_TRUNCATED : CV_ERR_DAMAGED;
+  if (setjmp(png_jmpbuf(png))) {
+    // Libraries and viewers read a picture whose rows are all there even when the end
+    // chunk is missing or damaged, or bytes follow it.
+    if (reader->rowsDone) {
+      readResolution(png, info, *out);
+      return CV_OK;
+    }
+    return reader->truncated ? CV_ERR_TRUNCATED : CV_ERR_DAMAGED;
+  }
   png_read_info(png, info);
   const png_uint_32 width = png_get_image_width(png, info);
   const png_uint_32 height = png_get_image_height(png, info);
   if (!sizeAllowed(width, height)) return CV_ERR_TOO_LARGE;
+  if (!fileCanHold(png, info, inputSize(*reader))) return CV_ERR_TRUNCATED;
   out->fileBpp = int16_t(png_get_bit_depth(png, info) * png_get_channels(png, info));
   const PngLayout layout = setTransforms(png, info);
   const int passes = png_set_interlace_handling(png);
@@ -109,6 +145,7 @@ int16_t readPng(png_structp png, png_infop info, PngReader* reader, Decoded* out
       if (progress) progress->rows(int64_t(pass) * height + y + 1, int64_t(passes) * height);
     }
   }
+  reader->rowsDone = true;
   png_read_end(png, nullptr);
   readResolution(png, info, *out);
   return CV_OK;
@@ -173,7 +210,7 @@ bool sniffPng(const uint8_t* d, size_t n) {
 
 int16_t decodePng(const LoadRequest& request, Decoded& out) {
   png_structp png =
-      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngError, onPngWarning);
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onPngReadError, onPngWarning);
   if (!png) return CV_ERR_OUT_OF_MEMORY;
   png_infop info = png_create_info_struct(png);
   if (!info) {
@@ -182,7 +219,7 @@ int16_t decodePng(const LoadRequest& request, Decoded& out) {
   }
   png_set_user_limits(png, CV_MAX_DIMENSION, CV_MAX_DIMENSION);
   png_set_chunk_malloc_max(png, 64u << 20);
-  PngReader reader{request.data, request.size, 0, request.file, false};
+  PngReader reader{request.data, request.size, 0, request.file, false, false};
   png_set_read_fn(png, &reader, readBytes);
   const int16_t rc = readPng(png, info, &reader, &out, request.progress);
   png_destroy_read_struct(&png, &info, nullptr);

@@ -57,8 +57,10 @@ int64_t readNumber(FILE* f) {
   return value;
 }
 
+// Rounded to the nearest level, as netpbm and other readers scale (truncating would make
+// every value not a multiple of maxval/255 a level dark).
 uint8_t scaled(int64_t v, int64_t maxval) {
-  return uint8_t(v >= maxval ? 255 : v * 255 / maxval);
+  return uint8_t(v >= maxval ? 255 : (v * 255 + maxval / 2) / maxval);
 }
 
 struct Header {

@@ -1,7 +1,7 @@
 // TIFF through libtiff, read and written in memory. Simple layouts (strips of 1-, 4- or 8-bit
-// grey or palette pixels, 8-bit RGB or RGBA) are read row by row into the engine's depth;
-// everything else (tiles, 16-bit samples, CMYK, YCbCr, separate planes) through libtiff's
-// RGBA reader.
+// grey or palette pixels, 8-bit RGB or RGBA, 32-bit floating-point samples) are read row by
+// row into the engine's depth; everything else (tiles, 16-bit samples, CMYK, YCbCr, separate
+// planes) through libtiff's RGBA reader. Alpha comes out straight (not premultiplied).
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -142,30 +142,170 @@ int16_t readScanlines(TIFF* tif, int bpp, int spp, Image& image, Progress* progr
   return CV_OK;
 }
 
-int16_t readRgba(TIFF* tif, bool alpha, Image& image) {
-  std::vector<uint32_t> raster;
-  try {
-    raster.resize(size_t(image.width) * size_t(image.height));
-  } catch (const std::bad_alloc&) {
-    return CV_ERR_OUT_OF_MEMORY;
-  }
-  if (!TIFFReadRGBAImageOriented(tif, uint32_t(image.width), uint32_t(image.height), raster.data(),
-                                 ORIENTATION_TOPLEFT, 0))
-    return CV_ERR_DAMAGED;
-  const int outBytes = alpha ? 4 : 3;
+// 32-bit floating-point samples (0 to 1) in strips of whole pixels: grey (with alpha) or RGB(A),
+// each sample scaled to 0-255. libtiff's RGBA reader does not take them.
+int16_t readFloatScanlines(TIFF* tif, int spp, bool grey, bool minIsWhite, Image& image,
+                           Progress* progress) {
+  const tmsize_t lineSize = TIFFScanlineSize(tif);
+  if (lineSize != tmsize_t(image.width) * spp * 4) return CV_ERR_DAMAGED;
+  std::vector<float> line(size_t(image.width) * size_t(spp));
+  auto level = [minIsWhite](float v) {
+    const float clamped = std::clamp(v == v ? v : 0.0f, 0.0f, 1.0f);  // NaN counts as 0
+    return uint8_t((minIsWhite ? 1.0f - clamped : clamped) * 255.0f + 0.5f);
+  };
+  const int outBytes = image.bpp / 8;
   for (int y = 0; y < image.height; ++y) {
-    const uint32_t* src = raster.data() + size_t(y) * size_t(image.width);
+    if (TIFFReadScanline(tif, line.data(), uint32_t(y), 0) < 0) return CV_ERR_DAMAGED;
     uint8_t* dst = image.row(y);
-    for (int x = 0; x < image.width; ++x, dst += outBytes) {
-      const uint32_t p = src[x];
-      dst[0] = uint8_t(TIFFGetB(p)), dst[1] = uint8_t(TIFFGetG(p)), dst[2] = uint8_t(TIFFGetR(p));
-      if (alpha) dst[3] = uint8_t(TIFFGetA(p));
+    const float* src = line.data();
+    for (int x = 0; x < image.width; ++x, src += spp, dst += outBytes) {
+      if (grey) {
+        dst[0] = dst[1] = dst[2] = level(src[0]);
+        if (outBytes == 4) dst[3] = level(src[1]);
+      } else {
+        dst[0] = level(src[2]), dst[1] = level(src[1]), dst[2] = level(src[0]);
+        if (outBytes == 4) dst[3] = level(src[3]);
+      }
     }
+    if (progress) progress->rows(y + 1, image.height);
   }
   return CV_OK;
 }
 
-int16_t decodePage(TIFF* tif, Decoded& out, Progress* progress) {
+// 16-bit samples in strips of whole pixels: grey (with alpha) or RGB(A). Associated alpha is
+// undone at 16 bits, before rounding to 8, so faint pixels keep their colour.
+int16_t read16Scanlines(TIFF* tif, int spp, bool grey, bool minIsWhite, bool associated,
+                        Image& image, Progress* progress) {
+  const tmsize_t lineSize = TIFFScanlineSize(tif);
+  if (lineSize != tmsize_t(image.width) * spp * 2) return CV_ERR_DAMAGED;
+  std::vector<uint16_t> line(size_t(image.width) * size_t(spp));
+  const int outBytes = image.bpp / 8;
+  const bool alpha = outBytes == 4;
+  auto to8 = [](uint32_t v) { return uint8_t((v * 255 + 32767) / 65535); };
+  for (int y = 0; y < image.height; ++y) {
+    if (TIFFReadScanline(tif, line.data(), uint32_t(y), 0) < 0) return CV_ERR_DAMAGED;
+    uint8_t* dst = image.row(y);
+    const uint16_t* src = line.data();
+    for (int x = 0; x < image.width; ++x, src += spp, dst += outBytes) {
+      const uint32_t a = alpha ? src[grey ? 1 : 3] : 65535;
+      auto straight = [&](uint32_t v) {
+        if (associated && a > 0 && a < 65535)
+          v = std::min<uint32_t>(65535, (v * 65535 + a / 2) / a);
+        return to8(v);
+      };
+      if (grey) {
+        const uint32_t v = minIsWhite ? 65535 - src[0] : src[0];
+        dst[0] = dst[1] = dst[2] = straight(v);
+      } else {
+        dst[0] = straight(src[2]), dst[1] = straight(src[1]), dst[2] = straight(src[0]);
+      }
+      if (alpha) dst[3] = to8(a);
+    }
+    if (progress) progress->rows(y + 1, image.height);
+  }
+  return CV_OK;
+}
+
+// Bytes of raw samples that one stored byte can stand for at best under each compression;
+// 0 when the scheme has no useful floor.
+uint64_t bestRatio(uint16_t compression) {
+  switch (compression) {
+    case COMPRESSION_NONE:
+      return 1;
+    case COMPRESSION_PACKBITS:
+      return 64;  // two bytes repeat one up to 128 times
+    case COMPRESSION_ADOBE_DEFLATE:
+    case COMPRESSION_DEFLATE:
+      return 1100;  // deflate's best is about 1032 to 1
+    case COMPRESSION_LZW:
+      return 4096;  // a 9- to 12-bit code stands for at most 4096 bytes
+    case COMPRESSION_JPEG:
+    case COMPRESSION_OJPEG:
+      return 512;  // at least a bit for each 8 x 8 block of a sample
+    default:
+      return 0;
+  }
+}
+
+// Checks, before any picture memory is taken, that the strips or tiles in the file can hold
+// the samples the directory declares: a few bytes declaring a huge picture are cut short.
+bool dataCanHold(TIFF* tif, uint64_t fileSize, uint32_t w, uint32_t h, uint16_t bps, uint16_t spp) {
+  uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+  const uint64_t ratio = bestRatio(compression);
+  const uint32_t count = TIFFNumberOfStrips(tif);
+  if (count == 0) return false;
+  uint64_t available = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    int err = 0;
+    const uint64_t offset = TIFFGetStrileOffsetWithErr(tif, i, &err);
+    const uint64_t bytes = err ? 0 : TIFFGetStrileByteCountWithErr(tif, i, &err);
+    if (!err && offset < fileSize) available += std::min(bytes, fileSize - offset);
+  }
+  if (available == 0) return false;
+  if (ratio == 0) return true;
+  const uint64_t raw = (uint64_t(w) * bps * spp + 7) / 8 * h;
+  // Uncompressed data may lack the padding of its last row.
+  const uint64_t slack = ratio == 1 ? (uint64_t(w) * bps * spp + 7) / 8 : 0;
+  return available + slack >= raw / ratio;
+}
+
+// libtiff's RGBA reader gives premultiplied colours whatever the file stores.
+void unpremultiply(uint8_t* bgra, int width) {
+  for (int x = 0; x < width; ++x, bgra += 4) {
+    const int a = bgra[3];
+    if (a == 0 || a == 255) continue;
+    for (int c = 0; c < 3; ++c) bgra[c] = uint8_t(std::min(255, (bgra[c] * 255 + a / 2) / a));
+  }
+}
+
+// Every other layout through libtiff's RGBA reader, a band of strips or tiles at a time, so
+// memory beyond the picture stays a band and rows are taken as the data arrives. Rows come in
+// stored order (orientation is applied after loading).
+int16_t readRgba(TIFF* tif, bool alpha, Image& image, Progress* progress) {
+  char message[1024];
+  TIFFRGBAImage reader;
+  if (!TIFFRGBAImageBegin(&reader, tif, 1, message)) return CV_ERR_UNSUPPORTED_FEATURE;
+  reader.req_orientation = reader.orientation;
+  uint32_t band = 0;
+  if (TIFFIsTiled(tif))
+    TIFFGetField(tif, TIFFTAG_TILELENGTH, &band);
+  else
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &band);
+  band = std::clamp<uint32_t>(band, 1, uint32_t(image.height));
+  int16_t rc = CV_OK;
+  std::vector<uint32_t> raster;
+  try {
+    raster.resize(size_t(image.width) * band);
+  } catch (const std::bad_alloc&) {
+    rc = CV_ERR_OUT_OF_MEMORY;
+  }
+  const int outBytes = alpha ? 4 : 3;
+  for (uint32_t y0 = 0; rc == CV_OK && y0 < uint32_t(image.height); y0 += band) {
+    const uint32_t rows = std::min(band, uint32_t(image.height) - y0);
+    reader.row_offset = int(y0);
+    reader.col_offset = 0;
+    if (!TIFFRGBAImageGet(&reader, raster.data(), uint32_t(image.width), rows)) {
+      rc = CV_ERR_DAMAGED;
+      break;
+    }
+    for (uint32_t r = 0; r < rows; ++r) {
+      const uint32_t* src = raster.data() + size_t(r) * size_t(image.width);
+      uint8_t* dst = image.row(int(y0 + r));
+      for (int x = 0; x < image.width; ++x, dst += outBytes) {
+        const uint32_t p = src[x];
+        dst[0] = uint8_t(TIFFGetB(p)), dst[1] = uint8_t(TIFFGetG(p)), dst[2] = uint8_t(TIFFGetR(p));
+        if (alpha) dst[3] = uint8_t(TIFFGetA(p));
+      }
+      if (alpha) unpremultiply(image.row(int(y0 + r)), image.width);
+    }
+    if (progress) progress->rows(y0 + rows, image.height);
+  }
+  TIFFRGBAImageEnd(&reader);
+  return rc;
+}
+
+int16_t decodePage(TIFF* tif, uint64_t fileSize, Decoded& out, Progress* progress) {
   uint32_t w = 0, h = 0;
   uint16_t bps = 1, spp = 1, photometric = PHOTOMETRIC_MINISWHITE, planar = PLANARCONFIG_CONTIG;
   uint16_t extraCount = 0;
@@ -180,6 +320,7 @@ int16_t decodePage(TIFF* tif, Decoded& out, Progress* progress) {
     photometric = spp >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK;
   if (!sizeAllowed(w, h)) return w && h ? CV_ERR_TOO_LARGE : CV_ERR_DAMAGED;
   out.fileBpp = int16_t(std::min(bps * spp, 64));
+  if (!dataCanHold(tif, fileSize, w, h, bps, spp)) return CV_ERR_TRUNCATED;
   const bool simpleLayout = !TIFFIsTiled(tif) && planar == PLANARCONFIG_CONTIG;
   const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
   const bool indexed = spp == 1 && (bps == 1 || bps == 4 || bps == 8) &&
@@ -200,15 +341,40 @@ int16_t decodePage(TIFF* tif, Decoded& out, Progress* progress) {
   const bool alpha = (spp == 4 && photometric == PHOTOMETRIC_RGB) || (spp == 2 && grey) ||
                      (extraCount > 0 && extra && extra[0] != EXTRASAMPLE_UNSPECIFIED);
   if (simpleLayout && rgb8) {
-    const int16_t rc = allocImage(out.image, w, h, spp == 4 ? 32 : 24);
+    int16_t rc = allocImage(out.image, w, h, spp == 4 ? 32 : 24);
     if (rc != CV_OK) return rc;
-    return readScanlines(tif, spp == 4 ? 32 : 24, spp, out.image, progress);
+    rc = readScanlines(tif, spp == 4 ? 32 : 24, spp, out.image, progress);
+    // Associated alpha stores colours premultiplied; the engine keeps them straight.
+    if (rc == CV_OK && spp == 4 && extraCount > 0 && extra && extra[0] == EXTRASAMPLE_ASSOCALPHA)
+      for (int y = 0; y < out.image.height; ++y) unpremultiply(out.image.row(y), out.image.width);
+    return rc;
+  }
+  uint16_t sampleFormat = SAMPLEFORMAT_UINT;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &sampleFormat);
+  const bool greyDeep = grey && (spp == 1 || spp == 2);
+  const bool rgbDeep = photometric == PHOTOMETRIC_RGB && (spp == 3 || spp == 4);
+  if (simpleLayout && bps == 16 && sampleFormat == SAMPLEFORMAT_UINT && (greyDeep || rgbDeep) &&
+      (spp == 2 || spp == 4 || !grey)) {
+    const int16_t rc = allocImage(out.image, w, h, spp == 2 || spp == 4 ? 32 : 24);
+    if (rc != CV_OK) return rc;
+    const bool associated = extraCount > 0 && extra && extra[0] == EXTRASAMPLE_ASSOCALPHA;
+    return read16Scanlines(tif, spp, greyDeep, photometric == PHOTOMETRIC_MINISWHITE, associated,
+                           out.image, progress);
+  }
+  if (sampleFormat == SAMPLEFORMAT_IEEEFP) {
+    const bool greyFloat = grey && (spp == 1 || spp == 2);
+    const bool rgbFloat = photometric == PHOTOMETRIC_RGB && (spp == 3 || spp == 4);
+    if (!simpleLayout || bps != 32 || !(greyFloat || rgbFloat)) return CV_ERR_UNSUPPORTED_FEATURE;
+    const int16_t rc = allocImage(out.image, w, h, spp == 2 || spp == 4 ? 32 : 24);
+    if (rc != CV_OK) return rc;
+    return readFloatScanlines(tif, spp, greyFloat, photometric == PHOTOMETRIC_MINISWHITE, out.image,
+                              progress);
   }
   char message[1024];
   if (!TIFFRGBAImageOK(tif, message)) return CV_ERR_UNSUPPORTED_FEATURE;
   const int16_t rc = allocImage(out.image, w, h, alpha ? 32 : 24);
   if (rc != CV_OK) return rc;
-  return readRgba(tif, alpha, out.image);
+  return readRgba(tif, alpha, out.image, progress);
 }
 
 // ---- writing ----
@@ -332,7 +498,9 @@ int16_t writePage(TIFF* tif, const Image& source, const SaveOptions& options, Pr
     TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, extra);
   }
   if (option == TIF_JPEG) {
-    TIFFSetField(tif, TIFFTAG_JPEGQUALITY, jpegQualityFromFactor(options.jpgChromFactor));
+    TIFFSetField(tif, TIFFTAG_JPEGQUALITY,
+                 options.jpgQuality > 0 ? options.jpgQuality
+                                        : jpegQualityFromFactor(options.jpgChromFactor));
     if (bpp == 24) TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
   }
   TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, option == TIF_JPEG ? 16 : 0));
@@ -382,8 +550,13 @@ int16_t decodeTiff(const LoadRequest& request, Decoded& out) {
   out.numPages = int16_t(std::min<tdir_t>(TIFFNumberOfDirectories(tif.get()), INT16_MAX));
   if (request.page >= out.numPages) return CV_ERR_NO_PAGE;
   if (request.page > 0 && !TIFFSetDirectory(tif.get(), tdir_t(request.page))) return CV_ERR_NO_PAGE;
-  const int16_t rc = decodePage(tif.get(), out, request.progress);
-  if (rc == CV_OK) readResolution(tif.get(), out);
+  const int16_t rc = decodePage(tif.get(), request.size, out, request.progress);
+  if (rc == CV_OK) {
+    readResolution(tif.get(), out);
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_ORIENTATION, &orientation);
+    out.orientation = int16_t(orientation);
+  }
   return rc;
 }
 

@@ -49,27 +49,45 @@ struct Player {
   std::vector<GdiObject> objects;
   GdiObject pen{GdiObject::Pen, true, 0}, brush{GdiObject::Brush, true, 0xFFFFFF};
   int curX = 0, curY = 0;
-  // Pixel writes left before playing stops: a small hostile file of many large fills must not
-  // keep a load busy for minutes.
-  int64_t budget = 0;
+  // Playing is done twice: first only counting (no pixels), then drawing. `work` counts every
+  // point a line plots and every pixel a fill or bitmap covers, on the picture or off it, so
+  // a small hostile file of many large fills or endless off-picture edges is refused before
+  // any picture memory is taken; `landed` tells whether anything reached the picture at all.
+  bool counting = false;
+  bool landed = false;
+  int64_t work = 0;
 
   // Picture coordinates, kept within int range whatever the mapping.
   static int toInt(double v) { return int(std::lround(std::clamp(v, -268435456.0, 268435456.0))); }
   int px(double x) const { return toInt((x - orgX) * scaleX); }
   int py(double y) const { return toInt((y - orgY) * scaleY); }
 
+  // The part of a box (inclusive corners) on the picture; empty when right < left.
+  struct Box {
+    int left, top, right, bottom;
+    bool empty() const { return right < left || bottom < top; }
+    int64_t area() const { return empty() ? 0 : int64_t(right - left + 1) * (bottom - top + 1); }
+  };
+  Box clip(int l, int t, int r, int b) const {
+    return {std::max(std::min(l, r), 0), std::max(std::min(t, b), 0),
+            std::min(std::max(l, r), img.width - 1), std::min(std::max(t, b), img.height - 1)};
+  }
+
   void plot(int x, int y, uint32_t c) {
-    --budget;
     if (x < 0 || y < 0 || x >= img.width || y >= img.height) return;
     uint8_t* p = img.row(y) + x * 3;
     p[0] = uint8_t(c >> 16), p[1] = uint8_t(c >> 8), p[2] = uint8_t(c);
   }
   void line(int x0, int y0, int x1, int y1) {
     if (!pen.visible) return;
+    work += std::max(std::abs(int64_t(x1) - x0), std::abs(int64_t(y1) - y0)) + 1;
+    if (clip(x0, y0, x1, y1).empty()) return;
+    landed = true;
+    if (counting) return;
     const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
     const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
-    for (int guard = 0; guard < 4 * (CV_MAX_DIMENSION + 1); ++guard) {
+    for (;;) {
       plot(x0, y0, pen.color);
       if (x0 == x1 && y0 == y1) break;
       const int e2 = 2 * err;
@@ -86,25 +104,32 @@ struct Player {
   void polygon(const std::vector<std::pair<int, int>>& pts, bool closed, bool fill) {
     if (pts.empty()) return;
     if (fill && brush.visible && pts.size() >= 3) {
-      int top = img.height, bottom = -1;
-      for (auto& p : pts) top = std::min(top, p.second), bottom = std::max(bottom, p.second);
-      top = std::max(top, 0), bottom = std::min(bottom, img.height - 1);
-      std::vector<int> xs;
-      for (int y = top; y <= bottom; ++y) {
-        xs.clear();
-        for (size_t i = 0; i < pts.size(); ++i) {
-          auto [xa, ya] = pts[i];
-          auto [xb, yb] = pts[(i + 1) % pts.size()];
-          if ((ya <= y && yb > y) || (yb <= y && ya > y))
-            xs.push_back(xa + int((int64_t(y) - ya) * (xb - xa) / (yb - ya)));
-        }
-        std::sort(xs.begin(), xs.end());
-        for (size_t i = 0; i + 1 < xs.size(); i += 2) span(y, xs[i], xs[i + 1], brush.color);
-      }
+      int l = INT32_MAX, t = INT32_MAX, r = INT32_MIN, b = INT32_MIN;
+      for (auto& p : pts)
+        l = std::min(l, p.first), r = std::max(r, p.first), t = std::min(t, p.second),
+        b = std::max(b, p.second);
+      const Box box = clip(l, t, r, b);
+      work += box.area();
+      landed = landed || !box.empty();
+      if (!counting && !box.empty()) fillPolygon(pts, box);
     }
     for (size_t i = 0; i + 1 < pts.size(); ++i)
       line(pts[i].first, pts[i].second, pts[i + 1].first, pts[i + 1].second);
     if (closed) line(pts.back().first, pts.back().second, pts[0].first, pts[0].second);
+  }
+  void fillPolygon(const std::vector<std::pair<int, int>>& pts, const Box& box) {
+    std::vector<int> xs;
+    for (int y = box.top; y <= box.bottom; ++y) {
+      xs.clear();
+      for (size_t i = 0; i < pts.size(); ++i) {
+        auto [xa, ya] = pts[i];
+        auto [xb, yb] = pts[(i + 1) % pts.size()];
+        if ((ya <= y && yb > y) || (yb <= y && ya > y))
+          xs.push_back(xa + int((int64_t(y) - ya) * (xb - xa) / (yb - ya)));
+      }
+      std::sort(xs.begin(), xs.end());
+      for (size_t i = 0; i + 1 < xs.size(); i += 2) span(y, xs[i], xs[i + 1], brush.color);
+    }
   }
   void ellipse(int l, int t, int r, int b) {
     if (l > r) std::swap(l, r);
@@ -134,10 +159,6 @@ struct Player {
   }
   // Draws a packed DIB stretched into the destination rectangle (nearest neighbour).
   void dib(const uint8_t* data, size_t size, int dx, int dy, int dw, int dh) {
-    Decoded decoded;
-    if (decodePackedDib(data, size, 0, decoded) != CV_OK) return;
-    const Image src = toTrueColor(decoded.image, false);
-    if (src.empty()) return;
     const int x0 = px(dx), y0 = py(dy);
     int w = toInt(dw * scaleX), h = toInt(dh * scaleY);
     const bool flipX = w < 0, flipY = h < 0;
@@ -148,6 +169,14 @@ struct Player {
     const int yLast = std::min(flipY ? y0 : y0 + h - 1, img.height - 1);
     const int xFirst = std::max(flipX ? x0 - w + 1 : x0, 0);
     const int xLast = std::min(flipX ? x0 : x0 + w - 1, img.width - 1);
+    if (yFirst > yLast || xFirst > xLast) return;
+    work += int64_t(yLast - yFirst + 1) * (xLast - xFirst + 1) + int64_t(size);
+    landed = true;
+    if (counting) return;
+    Decoded decoded;
+    if (decodePackedDib(data, size, 0, decoded) != CV_OK) return;
+    const Image src = toTrueColor(decoded.image, false);
+    if (src.empty()) return;
     for (int ty = yFirst; ty <= yLast; ++ty) {
       const int y = flipY ? y0 - ty : ty - y0;
       const uint8_t* srow = src.row(int(int64_t(y) * src.height / h));
@@ -155,13 +184,20 @@ struct Player {
         const int x = flipX ? x0 - tx : tx - x0;
         std::memcpy(img.row(ty) + tx * 3, srow + int64_t(x) * src.width / w * 3, 3);
       }
-      budget -= xLast - xFirst + 1;
     }
   }
 };
 
 int16_t i16(ByteReader& in) {
   return int16_t(in.u16le());
+}
+
+Player makePlayer(Image& img, int left, int top, int right, int bottom) {
+  Player p{img};
+  p.orgX = std::min(left, right), p.orgY = std::min(top, bottom);
+  p.scaleX = double(img.width) / std::max(1, std::abs(right - left));
+  p.scaleY = double(img.height) / std::max(1, std::abs(bottom - top));
+  return p;
 }
 
 void playRecord(Player& p, uint16_t function, ByteReader in) {
@@ -252,6 +288,26 @@ void playRecord(Player& p, uint16_t function, ByteReader in) {
   }
 }
 
+// Plays the records after the headers; stops with CV_ERR_DAMAGED once the work passes the
+// limit.
+int16_t playRecords(ByteReader in, Player& player, int64_t workLimit, Progress* progress) {
+  in.seek(22 + 18);
+  while (in.left() >= 6) {
+    const size_t start = in.pos();
+    const uint32_t words = in.u32le();
+    const uint16_t function = in.u16le();
+    if (function == kEof) return CV_OK;
+    if (words < 3 || words > in.size() / 2) return CV_ERR_DAMAGED;
+    const size_t end = start + size_t(words) * 2;
+    if (end > in.size()) return CV_ERR_TRUNCATED;
+    playRecord(player, function, ByteReader(in.data() + in.pos(), end - in.pos()));
+    if (player.work > workLimit) return CV_ERR_DAMAGED;
+    in.seek(end);
+    if (progress) progress->rows(int64_t(end), int64_t(in.size()));
+  }
+  return CV_ERR_TRUNCATED;  // no end-of-file record
+}
+
 }  // namespace
 
 bool sniffWmf(const uint8_t* d, size_t n) {
@@ -269,44 +325,24 @@ int16_t decodeWmf(const LoadRequest& request, Decoded& out) {
   const uint16_t type = in.u16le(), headerWords = in.u16le();
   if (!in.ok()) return CV_ERR_TRUNCATED;
   if ((type != 1 && type != 2) || headerWords != 9 || inch == 0) return CV_ERR_DAMAGED;
-  in.seek(22 + 18);
   const int64_t width = int64_t(std::abs(right - left)) * 96 / inch;
   const int64_t height = int64_t(std::abs(bottom - top)) * 96 / inch;
   if (!sizeAllowed(width, height)) return width && height ? CV_ERR_TOO_LARGE : CV_ERR_DAMAGED;
-  int16_t rc = allocImage(out.image, width, height, 24);
+  // Drawing may cover the frame a few times over; more than that is no real picture.
+  const int64_t workLimit = 4 * width * height + (int64_t(1) << 24);
+  Image frame;
+  frame.width = int32_t(width), frame.height = int32_t(height), frame.bpp = 24;
+  Player counter = makePlayer(frame, left, top, right, bottom);
+  counter.counting = true;
+  int16_t rc = playRecords(in, counter, workLimit, nullptr);
+  if (rc != CV_OK) return rc;
+  if (!counter.landed) return CV_ERR_DAMAGED;  // nothing drawn on the picture
+  rc = allocImage(out.image, width, height, 24);
   if (rc != CV_OK) return rc;
   out.fileBpp = 24;
   std::memset(out.image.pixels.data(), 0xFF, out.image.pixels.size());
-  Player player{out.image,
-                0,
-                0,
-                1,
-                1,
-                1,
-                1,
-                {},
-                {GdiObject::Pen, true, 0},
-                {GdiObject::Brush, true, 0xFFFFFF},
-                0,
-                0};
-  player.orgX = std::min(left, right), player.orgY = std::min(top, bottom);
-  player.budget = 64 * width * height + (int64_t(1) << 24);
-  player.scaleX = double(width) / std::max(1, std::abs(right - left));
-  player.scaleY = double(height) / std::max(1, std::abs(bottom - top));
-  while (in.left() >= 6) {
-    const size_t start = in.pos();
-    const uint32_t words = in.u32le();
-    const uint16_t function = in.u16le();
-    if (function == kEof) return CV_OK;
-    if (words < 3 || words > in.size() / 2) return CV_ERR_DAMAGED;
-    const size_t end = start + size_t(words) * 2;
-    if (end > in.size()) return CV_ERR_TRUNCATED;
-    playRecord(player, function, ByteReader(in.data() + in.pos(), end - in.pos()));
-    if (player.budget < 0) return CV_ERR_TOO_LARGE;
-    in.seek(end);
-    if (request.progress) request.progress->rows(int64_t(end), int64_t(in.size()));
-  }
-  return CV_ERR_TRUNCATED;  // no end-of-file record
+  Player player = makePlayer(out.image, left, top, right, bottom);
+  return playRecords(in, player, workLimit, request.progress);
 }
 
 int16_t encodeWmf(const EncodeRequest& request, std::vector<uint8_t>& out) {

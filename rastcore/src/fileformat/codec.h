@@ -51,6 +51,7 @@ struct Decoded {
   int16_t fileBpp = 0;  // bits per pixel as stored
   int16_t numPages = 1;
   int16_t resUnits = RES_Inch;
+  int16_t orientation = 1;  // as recorded by a camera (1 to 8); the loader turns the picture
 };
 
 struct EncodeRequest {
@@ -120,5 +121,6 @@ int16_t encodeJpegImage(const Image& image, const SaveOptions& options, Progress
 int16_t toIndexed8(const Image& image, Image& out);
 
 int16_t countTiffPages(const uint8_t* data, size_t size, int16_t& pages);
+int16_t countGifPages(const uint8_t* data, size_t size, int16_t& pages);
 
 }  // namespace rastcore

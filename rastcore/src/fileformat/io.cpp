@@ -10,6 +10,8 @@
 #include <memory>
 #include <new>
 
+#include "fileformat/orientation.h"
+
 namespace rastcore {
 namespace {
 
@@ -43,6 +45,10 @@ int16_t decodeWith(const Codec& codec, const LoadRequest& request, Decoded& out)
     rc = CV_ERR_OUT_OF_MEMORY;
   }
   if (rc == CV_OK && out.image.empty()) rc = CV_ERR_DAMAGED;
+  if (rc == CV_OK && out.orientation != 1) {
+    rc = applyOrientation(out.image, out.orientation);
+    out.orientation = 1;
+  }
   if (rc != CV_OK) out.image = Image{};
   return rc;
 }
@@ -136,7 +142,7 @@ int16_t countPages(const std::string& path, int16_t& pages) {
   const size_t headSize = std::fread(head, 1, sizeof head, file.get());
   const Codec* codec = chooseCodec(head, headSize, lowerExtension(path));
   if (!codec) return CV_ERR_UNKNOWN_FORMAT;
-  if (codec->format != FT_TIF) {
+  if (codec->format != FT_TIF && codec->format != FT_GIF) {
     pages = 1;
     return CV_OK;
   }
@@ -144,6 +150,7 @@ int16_t countPages(const std::string& path, int16_t& pages) {
   std::rewind(file.get());
   const int16_t rc = readAll(file.get(), size_t(st.st_size), bytes);
   if (rc != CV_OK) return rc;
+  if (codec->format == FT_GIF) return countGifPages(bytes.data(), bytes.size(), pages);
   return countTiffPages(bytes.data(), bytes.size(), pages);
 }
 

@@ -39,6 +39,8 @@ struct SaveOptions {
   bool multiPage = false;
   int16_t jpgChromFactor = 30;  // quality 1-255 (30: libjpeg quality 75)
   int16_t jpgLumFactor = 0;     // 0: follow jpgChromFactor
+  int16_t jpgQuality = 0;       // libjpeg's 1-100 quality for both tables (the command-line
+                                // tool's scale); 0: from the factors
   bool jpgProgressive = false;
   bool jpgGrayscale = false;
   int16_t jpgSubSampling = JPG_SubSampling420;

@@ -1,0 +1,284 @@
+// Real-world variants of the formats, each read by the engine and by an independent reader
+// (Pillow, or ImageMagick's convert where Pillow cannot): camera orientation, PNG end chunks,
+// GIF frames as pages. The files and the peer's pixels are made by a Python script per test
+// (python3-pil); a missing peer skips the test.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "formats_helpers.h"
+#include "rastcore3.h"
+
+using namespace fmt_test;
+
+namespace {
+
+const char kPython[] = "/usr/bin/python3";
+
+// Functions the scripts share: ref() writes the peer's pixels of a picture as "W H\n" and
+// R, G, B, A bytes; pattern() is a picture whose quadrants and corners tell every turn apart.
+const char kPrelude[] = R"(
+from PIL import Image, ImageOps
+import struct, subprocess, sys, zlib
+def ref(path, im):
+    im = im.convert('RGBA')
+    with open(path, 'wb') as f:
+        f.write(b'%d %d\n' % im.size + im.tobytes())
+def pattern(w=40, h=24, mode='RGB'):
+    im = Image.new(mode, (w, h))
+    px = im.load()
+    for y in range(h):
+        for x in range(w):
+            px[x, y] = (x * 255 // w, y * 255 // h, 255 if x < w // 2 else 40) + ((200,) if mode == 'RGBA' else ())
+    return im
+)";
+
+bool havePillow() {
+  return run(std::string(kPython) + " -c 'import PIL'") == 0;
+}
+
+bool runScript(const std::string& dir, const std::string& body) {
+  const std::string script = std::string(kPrelude) + "d = '" + dir + "'\n" + body;
+  const std::string path = dir + "/make.py";
+  writeFile(path, std::vector<uint8_t>(script.begin(), script.end()));
+  return std::system((std::string(kPython) + " '" + path + "'").c_str()) == 0;
+}
+
+Pixels readReference(const std::string& path) {
+  Pixels p;
+  const std::vector<uint8_t> b = readFile(path);
+  int consumed = 0;
+  if (b.empty() || std::sscanf(reinterpret_cast<const char*>(b.data()), "%d %d\n%n", &p.width,
+                               &p.height, &consumed) != 2)
+    return {};
+  p.rgba.assign(b.begin() + consumed, b.end());
+  if (p.rgba.size() != size_t(p.width) * p.height * 4) return {};
+  return p;
+}
+
+// Loads `file` (page `page`) and compares it with the reference, colour within `tolerance`
+// wherever the reference is not fully transparent, and alpha exactly.
+void expectMatches(const std::string& file, const std::string& reference, int tolerance,
+                   int page = 0) {
+  SCOPED_TRACE(file + " page " + std::to_string(page));
+  const Pixels theirs = readReference(reference);
+  ASSERT_GT(theirs.width, 0) << "no reference " << reference;
+  CV_HANDLE h = 0;
+  CV_CreateInstance(&h);
+  CV_SetPageNbr(h, int16_t(page + 1));  // pages count from 1
+  CV_SetFileName(h, file.c_str());
+  ASSERT_EQ(CV_GetImagError(h), 0) << CV_ErrorText(CV_GetImagError(h));
+  const Pixels ours = pixelsOf(h);
+  CV_DestroyInstance(h);
+  ASSERT_EQ(ours.width, theirs.width);
+  ASSERT_EQ(ours.height, theirs.height);
+  int worst = 0, worstAlpha = 0;
+  for (size_t i = 0; i < ours.rgba.size(); i += 4) {
+    worstAlpha = std::max(worstAlpha, std::abs(ours.rgba[i + 3] - theirs.rgba[i + 3]));
+    if (theirs.rgba[i + 3] == 0) continue;
+    for (int c = 0; c < 3; ++c)
+      worst = std::max(worst, std::abs(ours.rgba[i + c] - theirs.rgba[i + c]));
+  }
+  EXPECT_LE(worst, tolerance);
+  EXPECT_EQ(worstAlpha, 0);
+}
+
+class Orientation : public testing::TestWithParam<int> {};
+
+// Every orientation a camera records, in JPEG's Exif block and in TIFF's own tag, comes out
+// upright as Pillow's exif_transpose turns it.
+TEST_P(Orientation, LoadsUpright) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
+  const int o = GetParam();
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, "o = " + std::to_string(o) + R"(
+im = pattern()
+exif = Image.Exif()
+exif[0x0112] = o
+im.save(d + '/o.jpg', exif=exif.tobytes(), quality=95)
+im.save(d + '/o.tif', tiffinfo={274: o})
+ref(d + '/o.jpg.ref', ImageOps.exif_transpose(Image.open(d + '/o.jpg')))
+# Pillow turns TIFF pictures by their tag itself when it loads them.
+ref(d + '/o.tif.ref', Image.open(d + '/o.tif'))
+)"));
+  expectMatches(dir + "/o.jpg", dir + "/o.jpg.ref", 2);
+  expectMatches(dir + "/o.tif", dir + "/o.tif.ref", 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryValue, Orientation, testing::Range(1, 9));
+
+// A turned photo saved again is written upright, with no orientation left to turn it twice.
+TEST(Orientation, SavedUprightWithoutTag) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+exif = Image.Exif()
+exif[0x0112] = 6
+pattern().save(d + '/in.jpg', exif=exif.tobytes(), quality=95)
+)"));
+  CV_HANDLE h = load(dir + "/in.jpg");
+  ASSERT_EQ(CV_GetImagError(h), 0);
+  EXPECT_EQ(CV_GetIWidth(h), 24);
+  EXPECT_EQ(CV_GetIHeight(h), 40);
+  for (const char* ext : {"jpg", "tif"}) {
+    const std::string out = dir + "/out." + ext;
+    CV_SetSaveFileName(h, out.c_str());
+    CV_SaveFile(h);
+    ASSERT_EQ(CV_GetImagError(h), 0);
+    ASSERT_TRUE(runScript(dir, "im = Image.open(d + '/out." + std::string(ext) + R"(')
+assert im.size == (24, 40), im.size
+assert im.getexif().get(0x0112, 1) == 1
+)")) << ext;
+  }
+  CV_DestroyInstance(h);
+}
+
+// PNG: complete image data is read whatever follows it (no end chunk, a damaged one, bytes
+// after it), as libpng's own tools and Pillow read it; data that is cut stays refused.
+TEST(PngEnd, CompleteDataIsReadWhateverFollows) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+pattern().save(d + '/whole.png')
+b = open(d + '/whole.png', 'rb').read()
+assert b[-12:-8] == b'\0\0\0\0' and b[-8:-4] == b'IEND'
+open(d + '/no_iend.png', 'wb').write(b[:-12])
+open(d + '/bad_iend.png', 'wb').write(b[:-4] + b'\0\0\0\0')
+open(d + '/trailing.png', 'wb').write(b + b'trailing bytes' * 10)
+ref(d + '/whole.ref', Image.open(d + '/whole.png'))
+i = b.index(b'IDAT') - 4
+n = struct.unpack('>I', b[i:i + 4])[0]
+open(d + '/cut_idat.png', 'wb').write(b[:i + 8 + n // 2])
+)"));
+  for (const char* name : {"no_iend", "bad_iend", "trailing"})
+    expectMatches(dir + "/" + name + ".png", dir + "/whole.ref", 0);
+  CV_HANDLE h = load(dir + "/cut_idat.png");
+  EXPECT_EQ(CV_GetImagError(h), CV_ERR_TRUNCATED);
+  EXPECT_EQ(CV_GetIWidth(h), 0);
+  CV_DestroyInstance(h);
+}
+
+// GIF: every frame is a page, composed on the screen as the frames' disposal and transparency
+// say (kept, cleared to the background, restored to the screen before it).
+TEST(GifFrames, EveryFrameIsAComposedPage) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+colours = [(255, 0, 0), (0, 160, 0), (0, 0, 255), (250, 200, 0), (120, 0, 120)]
+frames = []
+for i, c in enumerate(colours):
+    im = Image.new('P', (30, 20), 0)
+    im.putpalette([255, 255, 255] + [v for col in colours for v in col] + [0, 0, 0] * 250)
+    for y in range(3 + 2 * i, 12 + i):
+        for x in range(2 + 4 * i, 9 + 4 * i):
+            im.putpixel((x, y), i + 1)
+    frames.append(im)
+frames[0].save(d + '/anim.gif', save_all=True, append_images=frames[1:], transparency=0,
+               disposal=[1, 2, 3, 1, 0], duration=50, loop=0, optimize=False)
+im = Image.open(d + '/anim.gif')
+assert im.n_frames == 5
+for i in range(im.n_frames):
+    im.seek(i)
+    ref(d + '/anim.%d.ref' % i, im)
+)"));
+  int16_t pages = 0;
+  CV_HANDLE h = 0;
+  CV_CreateInstance(&h);
+  CV_NumPages(h, (dir + "/anim.gif").c_str(), &pages);
+  EXPECT_EQ(pages, 5);
+  CV_SetPageNbr(h, 5);
+  CV_SetFileName(h, (dir + "/anim.gif").c_str());
+  EXPECT_EQ(CV_GetImagError(h), 0);
+  EXPECT_EQ(CV_GetNumPages(h), 5);
+  CV_SetPageNbr(h, 6);
+  CV_SetFileName(h, (dir + "/anim.gif").c_str());
+  EXPECT_EQ(CV_GetImagError(h), CV_ERR_NO_PAGE);
+  CV_DestroyInstance(h);
+  for (int page = 0; page < 5; ++page)
+    expectMatches(dir + "/anim.gif", dir + "/anim." + std::to_string(page) + ".ref", 0, page);
+}
+
+// PGM and PPM with a maxval other than 255, plain and raw, 8- and 16-bit samples: values are
+// scaled to the nearest level as netpbm's pamdepth (and ImageMagick) scale them.
+TEST(PnmMaxval, ScaledToTheNearestLevel) {
+  if (!havePillow() || !haveProgram("pamdepth")) GTEST_SKIP() << "Pillow or netpbm missing";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+def write(name, magic, maxval, channels, plain):
+    w, h = 23, 7
+    values = [(i * 37 + i // 5) % (maxval + 1) for i in range(w * h * channels)]
+    head = b'P%d\n%d %d\n%d\n' % (magic, w, h, maxval)
+    if plain:
+        body = ' '.join(str(v) for v in values).encode() + b'\n'
+    elif maxval > 255:
+        body = b''.join(struct.pack('>H', v) for v in values)
+    else:
+        body = bytes(values)
+    open(d + '/' + name, 'wb').write(head + body)
+    out = subprocess.run(['pamdepth', '255', d + '/' + name], check=True, capture_output=True).stdout
+    im = Image.open(__import__('io').BytesIO(out))
+    ref(d + '/' + name + '.ref', im)
+write('g100.pgm', 5, 100, 1, False)
+write('g100p.pgm', 2, 100, 1, True)
+write('c1000.ppm', 6, 1000, 3, False)
+write('c7p.ppm', 3, 7, 3, True)
+write('g65535.pgm', 5, 65535, 1, False)
+)"));
+  for (const char* name : {"g100.pgm", "g100p.pgm", "c1000.ppm", "c7p.ppm", "g65535.pgm"})
+    expectMatches(dir + "/" + name, dir + "/" + name + ".ref", 0);
+}
+
+struct TiffVariant {
+  const char* name;
+  const char* options;  // ImageMagick's, writing the variant from an RGBA PNG
+  // ImageMagick's pixels are the reference where Pillow cannot read the file, or reads it
+  // through 8-bit premultiplied samples (16-bit associated alpha)
+  bool magickReference;
+};
+
+class TiffAlpha : public testing::TestWithParam<TiffVariant> {};
+
+// Alpha in every layout (associated or not, tiled, planar, 16-bit) and floating-point samples
+// come out straight, as the peer reads them (alpha 57 and up, where premultiplying at 8 bits
+// loses at most 2 levels).
+TEST_P(TiffAlpha, MatchesThePeer) {
+  if (!havePillow() || !haveProgram("convert")) GTEST_SKIP() << "Pillow or ImageMagick missing";
+  const TiffVariant& v = GetParam();
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, std::string("opts = '") + v.options + "'.split()\nmagick = " +
+                                 (v.magickReference ? "True" : "False") + R"(
+im = Image.new('RGBA', (40, 24))
+px = im.load()
+for y in range(24):
+    for x in range(40):
+        px[x, y] = (237 if x % 2 else x * 6, 255 - y * 5, 5 + x, 57 + x * 4)
+im.save(d + '/src.png')
+subprocess.run(['convert', d + '/src.png'] + opts + [d + '/v.tif'], check=True)
+if magick:
+    raw = subprocess.run(['convert', d + '/v.tif', '-depth', '8', 'rgba:-'], check=True,
+                         capture_output=True).stdout
+    ref(d + '/v.ref', Image.frombytes('RGBA', (40, 24), raw))
+else:
+    ref(d + '/v.ref', Image.open(d + '/v.tif'))
+)"));
+  expectMatches(dir + "/v.tif", dir + "/v.ref", 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, TiffAlpha,
+    testing::Values(TiffVariant{"associated", "-define tiff:alpha=associated", false},
+                    TiffVariant{"unassociated", "-define tiff:alpha=unassociated", false},
+                    TiffVariant{"tiled",
+                                "-define tiff:alpha=associated -define tiff:tile-geometry=16x16",
+                                false},
+                    TiffVariant{"planar", "-define tiff:alpha=associated -interlace plane", false},
+                    TiffVariant{"deep_associated", "-define tiff:alpha=associated -depth 16", true},
+                    TiffVariant{"deep", "-depth 16", false},
+                    TiffVariant{"float", "-define quantum:format=floating-point -depth 32", true},
+                    TiffVariant{"float_grey",
+                                "-colorspace gray -define quantum:format=floating-point -depth 32",
+                                true}),
+    [](const testing::TestParamInfo<TiffVariant>& info) { return std::string(info.param.name); });
+
+}  // namespace
