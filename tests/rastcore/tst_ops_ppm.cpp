@@ -83,7 +83,7 @@ TEST(OpsPpm, RawSamplesFollowMaxvalAndCommentsAndReadAsFromMemory) {
   for (int i = 0; i < 6; ++i) {
     const Rgbq c = colourAt(img, i % 3, i / 3);
     const uint8_t* s = samples + 3 * i;
-    auto scaled = [](int v) { return v >= 100 ? 255 : v * 255 / 100; };
+    auto scaled = [](int v) { return v >= 100 ? 255 : (v * 255 + 50) / 100; };  // nearest level
     EXPECT_EQ(c.r, scaled(s[0])) << i;
     EXPECT_EQ(c.g, scaled(s[1])) << i;
     EXPECT_EQ(c.b, scaled(s[2])) << i;
@@ -106,7 +106,7 @@ TEST(OpsPpm, GreyBitmapSixteenBitAndPlainFilesReadAsFromMemory) {
   // 16-bit samples and plain text go through the whole-file decoder.
   ASSERT_EQ(loadBoth(std::string("P6 1 1 65535\n") + "\xff\xff\x80\x00\x00\x00"s, img), 0);
   EXPECT_EQ(colourAt(img, 0, 0).r, 255);
-  EXPECT_EQ(colourAt(img, 0, 0).g, 0x8000 * 255 / 65535);
+  EXPECT_EQ(colourAt(img, 0, 0).g, (0x8000 * 255 + 32767) / 65535);  // the nearest level
   EXPECT_EQ(colourAt(img, 0, 0).b, 0);
   ASSERT_EQ(loadBoth("P3\n2 1\n255\n1 2 3  250 251 252\n", img), 0);
   EXPECT_EQ(key(colourAt(img, 1, 0)) & 0xFFFFFF, 252u | 251u << 8 | 250u << 16);
