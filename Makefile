@@ -1,7 +1,11 @@
 # Two entry points for a fresh Debian 12 machine:
 #   make run   installs what is missing, builds into build/ and starts build/bin/glimmora
 #   make test  the same set-up, then every test through CTest
-# Both are safe to repeat; packages already present are not reinstalled.
+# Both are safe to repeat; packages already present are not reinstalled. Besides them:
+#   make sanitize-test  the engine, control and catalogue tests and the fuzz corpora under
+#                       AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/)
+#   make bench          builds the benchmarks (run by hand from build/bench/)
+#   make format-check   the tracked C++ sources against .clang-format (part of make test)
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
@@ -13,12 +17,12 @@ PACKAGES := cmake ninja-build g++ pkg-config ccache \
   qt6-base-dev libgl-dev libsqlite3-dev libsodium-dev \
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev \
   libheif-dev libwebp-dev libjxl-dev libraw-dev \
-  libgtest-dev libbenchmark-dev \
+  libgtest-dev clang-format \
   imagemagick libjpeg-turbo-progs python3-pil sqlite3 xvfb xauth \
   libheif-examples libavif-bin webp libjxl-tools libraw-bin \
   shared-mime-info desktop-file-utils
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test format-check sanitize-test bench clean
 
 all: build
 
@@ -34,7 +38,8 @@ deps:
 	fi
 
 configure: deps
-	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DGLIMMORA_SANITIZE=$(SANITIZE)
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DGLIMMORA_SANITIZE=$(SANITIZE) \
+	  -DGLIMMORA_BENCH=OFF
 
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
@@ -42,8 +47,23 @@ build: configure
 run: build
 	$(BUILD_DIR)/bin/glimmora
 
-test: build
+test: build format-check
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+format-check: deps
+	git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
+
+# UBSan stops at its first finding so that a finding fails the test that made it.
+sanitize-test: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DGLIMMORA_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS) --target core_tests
+	cd build-asan && QT_QPA_PLATFORM=offscreen \
+	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=1 \
+	  ctest --output-on-failure -j $(JOBS) -R '^(rastcore|imaging|catalogue)\.'
+
+bench: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DGLIMMORA_BENCH=ON
+	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD_DIR)

@@ -245,8 +245,9 @@ int main(int argc, char** argv) {
                                   .c_str()) == 0;
   if (!jpegOnly && !formatsOnly) printMemory(jpg, png, decodedMb, djpeg, magick);
   auto pillowLoad = [](const std::string& f) {
-    return "/usr/bin/python3 -c \"from PIL import Image; Image.MAX_IMAGE_PIXELS = None; Image.open('" + f +
-           "').load()\"";
+    return "/usr/bin/python3 -c \"from PIL import Image; Image.MAX_IMAGE_PIXELS = None; "
+           "Image.open('" +
+           f + "').load()\"";
   };
 
   CV_HANDLE h = 0;

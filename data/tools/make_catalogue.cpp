@@ -25,7 +25,8 @@ int main(int argc, char** argv) {
   }
   char* err = nullptr;
   int rc = sqlite3_exec(db, sql.str().c_str(), nullptr, nullptr, &err);
-  if (rc == SQLITE_OK) rc = sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr, &err);
+  if (rc == SQLITE_OK)
+    rc = sqlite3_exec(db, "PRAGMA wal_checkpoint(TRUNCATE);", nullptr, nullptr, &err);
   sqlite3_close(db);
   if (rc != SQLITE_OK) {
     std::fprintf(stderr, "schema failed: %s\n", err ? err : "?");
