@@ -305,47 +305,59 @@ CV_API void CV_Pinch(CV_HANDLE h, int16_t intensity);  // -100 (bulge) .. 100 (p
   X(IPRippleD, int16_t) \
   X(IPNoiseI, int16_t) \
   X(IPNoiseF, int16_t) \
+  X(IPTwistB, int16_t) \
   X(IPTwistR, int16_t) \
   X(IPMBlurI, int16_t) \
   X(IPMBlurX, int16_t) \
   X(IPMBlurY, int16_t) \
   X(IPColorFrom, uint32_t) \
   X(IPColorTo, uint32_t) \
+  X(IPColorReplace, uint32_t) \
   X(IPMatrixI, int16_t) \
   X(IPMatrixD, int16_t) \
   X(IPMatrixV, int16_t) \
   X(IPArea, int16_t) \
   X(IPAreaX, int32_t) \
   X(IPAreaY, int32_t) \
+  X(IPAreaWidth, int32_t) \
   X(IPAreaHeight, int32_t) \
   X(IPZoomF, float) \
   X(IPRotateA, double) \
   X(IPPalette, int16_t) \
   X(IPDither, int16_t) \
+  X(IPMerge, uint32_t) \
   X(IPMergeStyle, int16_t) \
   X(IPMergeSize, int16_t) \
   X(IPMergePctHi, int16_t) \
   X(IPMergePctLo, int16_t) \
+  X(IPTransparent, int16_t) \
   X(IPTransparentColor, uint32_t) \
+  X(IPTileWidth, int16_t) \
   X(IPTileHeight, int16_t) \
   X(IPPerspectiveType, int16_t) \
   X(IPPerspectivePct, int16_t) \
   X(IPAdjustType, int16_t) \
+  X(IPAdjustRed, int16_t) \
   X(IPAdjustGreen, int16_t) \
   X(IPAdjustBlue, int16_t) \
   X(IPAdjustHue, int16_t) \
+  X(IPAdjustSat, int16_t) \
   X(IPAdjustLum, int16_t) \
   X(IPGamma, float) \
   X(IPPosterize, int16_t) \
+  X(IPSolarize, int16_t) \
   X(IPParabolic, int16_t) \
   X(IPBlendPct, int16_t) \
   X(IPPWarpX1, int32_t) \
+  X(IPPWarpX2, int32_t) \
   X(IPPWarpX3, int32_t) \
   X(IPPWarpX4, int32_t) \
   X(IPPWarpY1, int32_t) \
+  X(IPPWarpY2, int32_t) \
   X(IPPWarpY3, int32_t) \
   X(IPPWarpY4, int32_t) \
   X(IPSwirlD, double) \
+  X(IPButtonS, int16_t) \
   X(IPButtonW, int16_t) \
   X(IPButtonI, int16_t) \
   X(IPPinchI, int16_t) \
