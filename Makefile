@@ -1,7 +1,8 @@
-# Two entry points for a fresh Debian 12 machine:
-#   make run   installs what is missing, builds into build/ and starts build/bin/glimmora
-#   make test  the same set-up, then every test through CTest
-# Both are safe to repeat; packages already present are not reinstalled.
+# Entry points for a fresh Debian 12 machine:
+#   make run      installs what is missing, builds into build/ and starts build/bin/glimmora
+#   make test     the same set-up, then every test through CTest
+#   make package  the same set-up, then the Debian package build/glimmora_<version>_<arch>.deb
+# All are safe to repeat; packages already present are not reinstalled.
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
@@ -14,9 +15,10 @@ PACKAGES := cmake ninja-build g++ pkg-config ccache \
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev \
   libgtest-dev libbenchmark-dev \
   imagemagick libjpeg-turbo-progs python3-pil sqlite3 xvfb xauth \
-  shared-mime-info desktop-file-utils
+  shared-mime-info desktop-file-utils \
+  dpkg-dev file appstream man-db
 
-.PHONY: all deps configure build run test clean
+.PHONY: all deps configure build run test package clean
 
 all: build
 
@@ -42,6 +44,9 @@ run: build
 
 test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)
