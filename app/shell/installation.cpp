@@ -26,12 +26,14 @@ QString withoutSlash(const QString& folder) {
   return out;
 }
 
-QString problem(const QString& folder, const QString& reason) {
-  return QStringLiteral(
-             "Glimmora cannot keep its catalogue in the folder %1: %2. Make sure that folder "
-             "can be written (or set XDG_DATA_HOME to a folder that can) and start Glimmora "
-             "again.")
-      .arg(QDir::toNativeSeparators(withoutSlash(folder)), reason);
+const QString kMakeWritable = QStringLiteral(
+    "Make sure that folder can be written (or set XDG_DATA_HOME to a folder that can) and start "
+    "Glimmora again.");
+
+QString problem(const QString& folder, const QString& reason,
+                const QString& remedy = kMakeWritable) {
+  return QStringLiteral("Glimmora cannot keep its catalogue in the folder %1: %2. %3")
+      .arg(QDir::toNativeSeparators(withoutSlash(folder)), reason, remedy);
 }
 
 // Copies are the user's own files from now on: writable by the user whatever the installed
@@ -110,6 +112,12 @@ QString perUserProgramFolder() {
 
 QString prepareProgramFolder(const Folders& folders) {
   if (!folders.installed) return {};
+  // Installed under ~/.local, the data folder is the per-user folder itself, and the next
+  // install would overwrite the catalogue.
+  if (QFileInfo(folders.program).canonicalFilePath() == QFileInfo(folders.data).canonicalFilePath())
+    return problem(folders.program, QStringLiteral("Glimmora's installed data is in that folder"),
+                   QStringLiteral("Install Glimmora under another prefix (or set XDG_DATA_HOME "
+                                  "to another folder) and start Glimmora again."));
   const QDir existing(folders.program);
   if (!existing.exists() ||
       existing.isEmpty(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))

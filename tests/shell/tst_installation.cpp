@@ -195,6 +195,9 @@ void tst_Installation::unusableUserFolderIsReported_data() {
   QTest::newRow("below a file") << QStringLiteral("file/deeper")
                                 << QStringLiteral("file/deeper/glimmora")
                                 << QStringLiteral("the folder cannot be created");
+  QTest::newRow("installed under ~/.local: the data folder itself")
+      << QStringLiteral("prefix/share") << QStringLiteral("prefix/share/glimmora")
+      << QStringLiteral("Glimmora's installed data is in that folder");
   QTest::newRow("a file in the way") << QStringLiteral("xdg") << QStringLiteral("xdg/glimmora")
                                      << QStringLiteral("a file of that name is in the way");
 }
