@@ -1,7 +1,8 @@
-# Two entry points for a fresh Debian 12 machine:
-#   make run   installs what is missing, builds into build/ and starts build/bin/glimmora
-#   make test  the same set-up, then every test through CTest
-# Both are safe to repeat; packages already present are not reinstalled. Besides them:
+# Entry points for a fresh Debian 12 machine:
+#   make run      installs what is missing, builds into build/ and starts build/bin/glimmora
+#   make test     the same set-up, then every test through CTest
+#   make package  the same set-up, then the Debian package build/glimmora_<version>_<arch>.deb
+# All are safe to repeat; packages already present are not reinstalled. Besides them:
 #   make sanitize-test  the engine, control and catalogue tests and the fuzz corpora under
 #                       AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/)
 #   make bench          builds the benchmarks (run by hand from build/bench/)
@@ -20,9 +21,10 @@ PACKAGES := cmake ninja-build g++ pkg-config ccache \
   libgtest-dev clang-format \
   imagemagick libjpeg-turbo-progs python3-pil sqlite3 xvfb xauth \
   libheif-examples libavif-bin webp libjxl-tools libraw-bin \
-  shared-mime-info desktop-file-utils
+  shared-mime-info desktop-file-utils \
+  dpkg-dev file appstream man-db
 
-.PHONY: all deps configure build run test format-check sanitize-test bench clean
+.PHONY: all deps configure build run test package format-check sanitize-test bench clean
 
 all: build
 
@@ -64,6 +66,9 @@ sanitize-test: deps
 bench: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DGLIMMORA_BENCH=ON
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD_DIR)

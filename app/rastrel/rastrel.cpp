@@ -124,9 +124,19 @@ void setRastrelFolder(const QString& folder) {
   libraryFolder() = folder;
 }
 
+// The running program's folder; an installed program finds the library in the prefix's
+// library folder for Glimmora instead (GLIMMORA_LIBRARIES_FROM_BIN, relative to the program's
+// folder, comes from the build's install folders).
+QString defaultLibraryFolder() {
+  const QString own = QCoreApplication::applicationDirPath();
+  const QString installed = QDir::cleanPath(own + QStringLiteral("/" GLIMMORA_LIBRARIES_FROM_BIN));
+  if (QFileInfo::exists(installed + QStringLiteral("/librastrel3.so"))) return installed;
+  return own;
+}
+
 QString rastrelLibraryPath() {
   QString folder = libraryFolder();
-  if (folder.isEmpty()) folder = QCoreApplication::applicationDirPath();
+  if (folder.isEmpty()) folder = defaultLibraryFolder();
   return QDir(folder).filePath(QStringLiteral("librastrel3.so"));
 }
 

@@ -1,5 +1,5 @@
 // The application's side of the imaging control: a QWidget that hosts one control object of
-// librastrel3.so (loaded at run time from the program folder) and reaches every member only
+// librastrel3.so (loaded at run time, see setRastrelFolder) and reaches every member only
 // through the control's dispatch entry, IRastrel::Invoke, by DISPID.
 //
 // Names: a property P has the getter p() and, unless read-only, the setter setP(); the getter
@@ -189,9 +189,9 @@ class RastrelControl : public QWidget {
   rastrel::ExcepInfo lastError_;
 };
 
-// Creates a control in parent from librastrel3.so in the program folder (AppState's
-// ProgramFolder, else the running program's folder). Returns nullptr with the reason in
-// *error when the library cannot be loaded or refuses to create the control.
+// Creates a control in parent from librastrel3.so in the folder setRastrelFolder names. Returns
+// nullptr with the reason in *error when the library cannot be loaded or refuses to create the
+// control.
 RastrelControl* createRastrel(QWidget* parent, QString* error = nullptr);
 // The same, then restores the properties stored in propertyFile (see loadProperties); a
 // missing file leaves the control's initial values. A stored value the control refuses does
@@ -202,8 +202,8 @@ RastrelControl* createRastrel(QWidget* parent, const QString& propertyFile, QStr
 rastrel::IClassFactory* rastrelClassFactory(const rastrel::Guid& clsid, QString* error = nullptr);
 // The library file createRastrel loads.
 QString rastrelLibraryPath();
-// The folder librastrel3.so is loaded from (the program folder); empty means the running
-// program's own folder.
+// The folder librastrel3.so is loaded from; empty (the rule) means the running program's own
+// folder, or for a program installed under a prefix, that prefix's library folder for Glimmora.
 void setRastrelFolder(const QString& folder);
 
 }  // namespace glim

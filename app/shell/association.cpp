@@ -9,6 +9,8 @@
 #include <QTextStream>
 #include <algorithm>
 
+#include "shell/installation.h"
+
 namespace glim::association {
 
 namespace {
@@ -87,9 +89,7 @@ void runIfPresent(const QString& tool, const QStringList& args) {
 }  // namespace
 
 QString dataFolder() {
-  QString base = qEnvironmentVariable("XDG_DATA_HOME");
-  if (base.isEmpty()) base = QDir::homePath() + QStringLiteral("/.local/share");
-  return base;
+  return installation::userDataFolder();
 }
 
 QString mimePackagePath() {

@@ -1,5 +1,6 @@
 #include "shell/startup.h"
 
+#include <sysexits.h>
 #include <unistd.h>
 #include <QApplication>
 #include <QDir>
@@ -85,8 +86,18 @@ bool Startup::claimSingleInstance() {
   return false;
 }
 
-void Startup::setProgramFolder() {
-  appState().ProgramFolder = normaliseFolder(config_.programFolder);
+bool Startup::setProgramFolder() {
+  folders_ = installation::foldersFor(normaliseFolder(config_.programFolder));
+  appState().ProgramFolder = folders_.program;
+  const QString problem = installation::prepareProgramFolder(folders_);
+  if (problem.isEmpty()) return true;
+  exitCode_ = EX_CANTCREAT;
+  printError(problem);
+  const bool windowless =
+      !config_.arguments.isEmpty() && config_.arguments.first().startsWith(QStringLiteral("--"));
+  if (!windowless)
+    dialogs().message(problem, MsgButtons::OK, MsgIcon::Critical, QStringLiteral("Glimmora"));
+  return false;
 }
 
 void Startup::writeDefaults() {
@@ -122,7 +133,9 @@ void Startup::readFirstRunState() {
     return;
   }
   keys::writeText(keys::kHasRunBefore, kYes);
-  association::registerPictureSetType(config_.programPath, state.ProgramFolder);
+  // Installed, the package has registered the type for every user.
+  if (!folders_.installed)
+    association::registerPictureSetType(config_.programPath, state.ProgramFolder);
   writeDefaults();
 }
 
@@ -188,13 +201,13 @@ bool Startup::runWindowlessCommand() {
 
 StartOutcome Startup::run() {
   if (!claimSingleInstance()) return StartOutcome::SecondInstance;
-  setProgramFolder();
+  if (!setProgramFolder()) return StartOutcome::FolderUnusable;
 
   AppState& state = appState();
   state.PleaseWaitShown = false;
   state.QueryPasswordPending = false;
-  state.HelpFile = state.ProgramFolder + QStringLiteral("Glimmora.hlp");
-  state.QueryHelpFile = state.ProgramFolder + QStringLiteral("QUERYHELP.HLP");
+  state.HelpFile = folders_.help + QStringLiteral("Glimmora.hlp");
+  state.QueryHelpFile = folders_.help + QStringLiteral("QUERYHELP.HLP");
   state.ViewerOpening = true;
   state.ConfirmDeletes = true;
   state.MoveNoticeMode = 0;
@@ -251,6 +264,7 @@ int runProgram(QApplication& app) {
     case StartOutcome::LoginFailed:
       return 0;
     case StartOutcome::Windowless:
+    case StartOutcome::FolderUnusable:
       return startup.exitCode();
     case StartOutcome::Running:
       break;

@@ -10,6 +10,7 @@
 
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
+#include "shell/installation.h"
 
 class QApplication;
 
@@ -35,6 +36,7 @@ enum class StartOutcome {
   SecondInstance,  // another copy runs; the message was shown
   LoginFailed,     // the login was cancelled or failed
   Windowless,      // a windowless command ran; exitCode() holds its result
+  FolderUnusable,  // the per-user program folder cannot be used; the message was shown
 };
 
 class Startup {
@@ -49,7 +51,9 @@ class Startup {
 
   // The steps, public so that tests can run them one by one.
   bool claimSingleInstance();  // false (after the message) when another copy holds the lock
-  void setProgramFolder();
+  // False (after the message naming the folder) when an installed program's per-user
+  // folder cannot be made ready.
+  bool setProgramFolder();
   void readFirstRunState();  // "HasRunBefore": first-run set-up or the stored catalogue path
   void setStartMode();       // command-line mode and its password prompt
 
@@ -70,6 +74,7 @@ class Startup {
   void wait(int milliseconds);
 
   StartupConfig config_;
+  installation::Folders folders_;
   std::unique_ptr<QLockFile> lock_;
   QPointer<frmSplash> splash_;
   QPointer<frmMain> main_;

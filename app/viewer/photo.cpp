@@ -111,7 +111,6 @@ PhotoFactory& factorySlot() {
 
 std::unique_ptr<PhotoDisplay> createPhoto(QWidget* parent, QString* error) {
   if (const PhotoFactory& factory = factorySlot()) return factory(parent, error);
-  setRastrelFolder(appState().ProgramFolder);
   RastrelControl* control = createRastrel(parent, error);
   if (!control) return nullptr;
   return std::make_unique<RastrelPhoto>(control);
@@ -125,7 +124,6 @@ QString storedPropertiesFile(const QString& controlName) {
 std::unique_ptr<PhotoDisplay> createPhoto(QWidget* parent, const QString& controlName,
                                           QString* error) {
   if (const PhotoFactory& factory = factorySlot()) return factory(parent, error);
-  setRastrelFolder(appState().ProgramFolder);
   RastrelControl* control = createRastrel(parent, storedPropertiesFile(controlName), error);
   if (!control) return nullptr;
   return std::make_unique<RastrelPhoto>(control);

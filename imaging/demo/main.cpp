@@ -4,6 +4,9 @@
 // control's property pages (--page N opens them at tab N at start); Control > Save stores the
 // control's properties in the user's data folder and Control > Reload makes the control anew
 // from them.
+#include <cstdio>
+#include <string>
+
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
@@ -19,6 +22,12 @@
 #include "rastrel/rastrel.h"
 
 namespace {
+
+const char kUsage[] =
+    "Usage: rastrel_demo [--page N] [PICTURE]\n"
+    "       rastrel_demo --help | --version\n"
+    "Shows PICTURE in one imaging control; --page N opens the control's property pages at\n"
+    "tab N.\n";
 
 void showPicture(glim::RastrelControl* photo, QStatusBar* status, const QString& path) {
   photo->setFileName(path);
@@ -128,5 +137,19 @@ int run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before Qt needs a display.
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (first == "--help" || first == "-h") {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (first == "--version") {
+    std::puts("rastrel_demo " RASTREL_DEMO_VERSION);
+    return 0;
+  }
+  if (first.starts_with('-') && first != "--page") {
+    std::fprintf(stderr, "rastrel_demo: unknown option %s\n\n%s", first.c_str(), kUsage);
+    return 2;
+  }
   return run(argc, argv);
 }

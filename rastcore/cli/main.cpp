@@ -20,7 +20,7 @@ const char kUsage[] =
     "  rastcore3-cli convert IN OUT [options] [--op NAME[:ARG,...]]...\n"
     "      Loads IN, applies the operations in order, saves OUT in the format its extension\n"
     "      names (jpg jpeg jif png tif tiff gif bmp pcx tga wpg wmf ppm pnm pgm pbm pic webp).\n"
-    "  rastcore3-cli --help\n"
+    "  rastcore3-cli --help | --version\n"
     "\n"
     "Options of convert:\n"
     "  --quality N          JPEG, TIFF-JPEG, ePIC and WebP quality, 1 (smallest) to 100 (best)\n"
@@ -159,7 +159,12 @@ int main(int argc, char** argv) {
     return argc < 2 ? 2 : 0;
   }
   const std::string command = argv[1];
+  if (command == "--version") {
+    std::puts("rastcore3-cli " RASTCORE3_CLI_VERSION);
+    return 0;
+  }
   if (command == "info") return info(argc, argv);
   if (command == "convert") return convert(argc, argv);
+  if (command[0] == '-') return usageError("unknown option " + command);
   return usageError("unknown command " + command);
 }
