@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -12,6 +13,7 @@
 #include "base/dialogs.h"
 #include "base/help.h"
 #include "base/textnum.h"
+#include "base/typedkey.h"
 #include "editing/editcommands.h"
 #include "editing/edithost.h"
 #include "editing/editrules.h"
@@ -94,8 +96,13 @@ void frmResizeMethods::buildControls() {
   layout->addWidget(fraResizeType);
   layout->addLayout(rightAlignedButtons({cmdOK, cmdCancel, cmdHelp}));
 
-  for (QLineEdit* box : {txtPixelWidth, txtPixelHeight, txtPercentageWidth, txtPercentageHeight})
+  // Pasted text obeys the same digits-only rule as typed text.
+  auto* digits =
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), this);
+  for (QLineEdit* box : {txtPixelWidth, txtPixelHeight, txtPercentageWidth, txtPercentageHeight}) {
     box->installEventFilter(this);
+    box->setValidator(digits);
+  }
   // Only what the user types cascades into the other boxes; values the dialog writes do not.
   connect(txtPixelWidth, &QLineEdit::textEdited, this, &frmResizeMethods::txtPixelWidth_Change);
   connect(txtPixelHeight, &QLineEdit::textEdited, this, &frmResizeMethods::txtPixelHeight_Change);
@@ -198,17 +205,29 @@ void frmResizeMethods::txtPercentageHeight_Change() {
 }
 
 bool frmResizeMethods::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress) {
-    auto* key = static_cast<QKeyEvent*>(event);
-    const int ch = key->key() == Qt::Key_Backspace ? 8
-                   : key->key() == Qt::Key_Tab     ? 9
-                   : key->text().isEmpty()         ? -1
-                                                   : key->text().at(0).unicode();
-    // Navigation keys carry no text; let them through so the box stays usable.
-    if (ch == -1) return false;
-    if (!acceptsSizeKey(ch)) return true;
-  } else if (event->type() == QEvent::FocusIn) {
-    if (auto* box = qobject_cast<QLineEdit*>(watched)) box->selectAll();
+  auto* box = qobject_cast<QLineEdit*>(watched);
+  switch (event->type()) {
+    case QEvent::KeyPress: {
+      const auto typed = typedCharacter(*static_cast<QKeyEvent*>(event));
+      if (typed && !acceptsSizeKey(typed->unicode())) return true;
+      break;
+    }
+    case QEvent::FocusIn:
+      // A click would put the cursor where it lands and drop a selection made now, so a box
+      // entered by the mouse selects its text once the button is released.
+      if (static_cast<QFocusEvent*>(event)->reason() == Qt::MouseFocusReason)
+        selectOnRelease_ = box;
+      else if (box)
+        box->selectAll();
+      break;
+    case QEvent::MouseButtonRelease:
+      if (box && box == selectOnRelease_) {
+        selectOnRelease_ = nullptr;
+        box->selectAll();
+      }
+      break;
+    default:
+      break;
   }
   return QDialog::eventFilter(watched, event);
 }
@@ -243,9 +262,13 @@ void frmResizeMethods::cmdOK_Click() {
 }
 
 void frmResizeMethods::cmdCancel_Click() {
+  reject();
+}
+
+void frmResizeMethods::reject() {
   if (RastrelControl* photo = host_.photo1()) photo->setUndoEnabled(false);
   host_.setUndoCommand(editing::kNoUndoCaption, false);
-  reject();
+  QDialog::reject();
 }
 
 void frmResizeMethods::cmdHelp_Click() {

@@ -55,6 +55,8 @@ class frmResizeMethods : public QDialog {
   void cmdOK_Click();
   void cmdCancel_Click();
   void cmdHelp_Click();
+  // Escape and the close box end the dialog as Cancel does.
+  void reject() override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,6 +72,7 @@ class frmResizeMethods : public QDialog {
   int height_ = 0;
   double ratio_ = 1.0;
   int percentLimit_ = 20000;
+  QLineEdit* selectOnRelease_ = nullptr;
 };
 
 }  // namespace glim

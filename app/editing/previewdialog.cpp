@@ -78,10 +78,15 @@ void PreviewDialog::cmdOK_Click() {
 }
 
 void PreviewDialog::cmdCancel_Click() {
+  reject();
+}
+
+void PreviewDialog::reject() {
   if (preview_) restore();
+  preview_ = false;
   if (host_.photo1()) host_.photo1()->setUndoEnabled(false);
   host_.setUndoCommand(editing::kNoUndoCaption, false);
-  reject();
+  QDialog::reject();
 }
 
 void PreviewDialog::done(int result) {

@@ -29,6 +29,8 @@ class PreviewDialog : public QDialog {
   void cmdOK_Click();
   void cmdCancel_Click();
   void cmdResetImage_Click();
+  // Escape and the close box end the dialog as Cancel does.
+  void reject() override;
   // Any scroll bar moved: while a preview is shown, go back to the unchanged picture.
   void HScroll_Change();
 

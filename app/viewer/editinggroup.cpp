@@ -29,7 +29,8 @@ class EditingGroup : public ViewerExtension, public EditHost {
  public:
   void attach(frmDBScreenTest& viewer) override {
     viewer_ = &viewer;
-    QMenu* image = viewer.menuBar()->addMenu(QStringLiteral("&Image"));
+    // The viewer's "Image" menu, which a show in normal view disables with the others.
+    QMenu* image = viewer.menuToolbar();
     add(image, QStringLiteral("&Flip"), editing::EditCommand::Flip);
     add(image, QStringLiteral("&Mirror"), editing::EditCommand::Mirror);
     add(image, QStringLiteral("&Negative"), editing::EditCommand::Negative);
@@ -56,8 +57,9 @@ class EditingGroup : public ViewerExtension, public EditHost {
     image->addAction(QStringLiteral("Save Image &As..."), [this] { mnuSaveImageAs_Click(); });
     viewer.menuFile()->addAction(QStringLiteral("Con&vert to File Format"),
                                  [this] { mnuSaveImageAs_Click(); });
-    viewer.RClickMenu()->addAction(QStringLiteral("Save Image As Is"),
-                                   [this] { mnuSaveImageAsIs_Click(); });
+    QAction* rclickSave = viewer.RClickMenu()->addAction(QStringLiteral("Save Image As Is"),
+                                                         [this] { mnuSaveImageAsIs_Click(); });
+    rclickSave->setObjectName(QStringLiteral("RClickSaveImageAsIs"));
   }
 
   bool hotKey(frmDBScreenTest&, int code) override {
@@ -92,9 +94,9 @@ class EditingGroup : public ViewerExtension, public EditHost {
   void refreshPictureInfo() override {
     viewer_->UpdatePictureInfo(leaving_ ? QStringLiteral("Validate") : QStringLiteral("Save"));
   }
-  void sizeControlToPicture() override {
-    if (RastrelControl* p = photo1()) p->resize(p->iWidth(), p->iHeight());
-  }
+  // A picture whose size changed is laid out as a move lays a picture out, never larger than
+  // the picture area.
+  void sizeControlToPicture() override { viewer_->placeShownPicture(); }
   void centreControl() override { viewer_->CenterPicture(); }
   void layoutAfterUndo() override {
     viewer_->PhotoSize();

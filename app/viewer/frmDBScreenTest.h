@@ -60,6 +60,10 @@ class frmDBScreenTest : public QMainWindow {
   void refreshInfoLabels();
   void CenterPicture();
   void PhotoSize();
+  // Places the control for the picture it shows now, as a move would: the picture at its own
+  // pixel size, centred when it fits the area and cut to the area when not; a stock picture
+  // at the size it is shown with.
+  void placeShownPicture();
   void LayoutViewer();
   void ZoomPicture(double factor);
   void Unzoom();
@@ -161,6 +165,8 @@ class frmDBScreenTest : public QMainWindow {
   void Photo1_MouseUp(Qt::MouseButton button, QPoint at);
   void SysInfo1_DisplayChanged();
   void dtaTest_Validate(catalogue::DataAction action, bool* save);
+  // The question a move asks about unsaved edits, asked while the user is still there.
+  void offerToSaveEdits();
   void dtaTest_Reposition();
 
   // Opens QuerySQL with the two filters as the picture set; falls back to the whole table.
@@ -195,7 +201,6 @@ class frmDBScreenTest : public QMainWindow {
   void showStockPicture(const QString& fileName, int width, int height);
   void clearPicture();
   bool isUnreadableError(int error) const;
-  void placeCurrentPicture();
   void applyPalette();
   void setThemeButtonRed(int index, bool red);
   void syncThemeButtons();
@@ -222,6 +227,7 @@ class frmDBScreenTest : public QMainWindow {
   viewer::ArmedButtons armed_;
   viewer::ThemeHighlight themes_;
   viewer::NormalViewState savedNormal_;
+  QSize stockSize_;  // the size the stock picture shown now was given
   QTimer Timer1;
 
   QWidget* pictureHost_ = nullptr;

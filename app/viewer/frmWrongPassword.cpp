@@ -12,6 +12,7 @@
 #include "base/appstate.h"
 #include "base/dialogs.h"
 #include "base/keys.h"
+#include "base/typedkey.h"
 #include "viewer/protection.h"
 
 namespace glim::viewer {
@@ -53,8 +54,10 @@ frmWrongPassword::frmWrongPassword(const QString& pictureName, const QString& cu
   column->addLayout(buttons);
   connect(update, &QPushButton::clicked, this, &frmWrongPassword::cmdUpdatePassword_Click);
   connect(blank, &QPushButton::clicked, this, &frmWrongPassword::cmdShowImageBlank_Click);
-  Text1_->installEventFilter(this);
-  txtNewPassword_->installEventFilter(this);
+  for (QLineEdit* box : {Text1_, txtNewPassword_}) {
+    box->installEventFilter(this);
+    protection::keepPasswordAlphabet(box);
+  }
   timer_.setInterval(500);
   connect(&timer_, &QTimer::timeout, this, &frmWrongPassword::Timer1_Timer);
   timer_.start();
@@ -64,11 +67,10 @@ frmWrongPassword::frmWrongPassword(const QString& pictureName, const QString& cu
 bool frmWrongPassword::eventFilter(QObject* watched, QEvent* event) {
   auto* box = qobject_cast<QLineEdit*>(watched);
   if (!box || event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
-  const QString text = static_cast<QKeyEvent*>(event)->text();
-  if (text.isEmpty()) return false;  // moves, deletes and other keys without a character
-  const QChar c = text.at(0);
-  if (c == u' ') return true;  // spaces are dropped silently
-  if (c == u'\b' || c == u'\r' || c == u'\n' || protection::isPasswordChar(c)) return false;
+  const auto typed = typedCharacter(*static_cast<QKeyEvent*>(event));
+  if (!typed) return false;         // editing keys and shortcuts
+  if (*typed == u' ') return true;  // spaces are dropped silently
+  if (protection::isPasswordChar(*typed)) return false;
   box->clear();
   dialogs().message(QStringLiteral("Only numbers and letters are allowed in passwords\r"
                                    "(no spaces, punctuation, etc.).\r"

@@ -1,5 +1,8 @@
 #include "viewer/protection.h"
 
+#include <QLineEdit>
+#include <QRegularExpressionValidator>
+
 #include "base/textnum.h"
 
 namespace glim::viewer::protection {
@@ -8,6 +11,11 @@ bool isPasswordChar(QChar c) {
   const char16_t u = c.unicode();
   return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') ||
          (u >= 192 && u <= 255);
+}
+
+void keepPasswordAlphabet(QLineEdit* box) {
+  static const QRegularExpression alphabet(QStringLiteral("[0-9A-Za-z\\x{00C0}-\\x{00FF}]*"));
+  box->setValidator(new QRegularExpressionValidator(alphabet, box));
 }
 
 std::optional<QString> protectedPath(const QString& path) {

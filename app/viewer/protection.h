@@ -5,10 +5,14 @@
 #include <QString>
 #include <optional>
 
+class QLineEdit;
+
 namespace glim::viewer::protection {
 
 // Letters, digits and codes 192 ... 255: the characters a picture password may hold.
 bool isPasswordChar(QChar c);
+// Pasted text obeys the same alphabet as typed text: a paste with any other character is refused.
+void keepPasswordAlphabet(QLineEdit* box);
 
 // The protected file's path: the path up to and including its last dot, then "pic"
 // ("photo.jpeg" -> "photo.pic"). Nothing for a path shorter than 5 characters or a file name

@@ -16,6 +16,7 @@
 #include "base/dialogs.h"
 #include "base/keys.h"
 #include "base/textnum.h"
+#include "base/typedkey.h"
 #include "viewer/fileops.h"
 #include "viewer/frmDBScreenTest.h"
 #include "viewer/frmPassword.h"
@@ -81,6 +82,7 @@ void ProtectionGroup::attach(frmDBScreenTest& viewer) {
   viewer.armedButtons().add(cmdEncrypt_, [this] { cmdEncryptCurrentPic_Click(); });
   viewer.armedButtons().add(cmdUnencrypt_, [this] { cmdUnencryptCurrentPic_Click(); });
   viewer.txtPicPassword()->installEventFilter(this);
+  protection::keepPasswordAlphabet(viewer.txtPicPassword());
 
   mnuPromptNewPassword_ =
       viewer.menuOptions()->addAction(QStringLiteral("&Prompt for New Password When Incorrect"));
@@ -119,11 +121,8 @@ bool ProtectionGroup::eventFilter(QObject* watched, QEvent* event) {
     if (textnum::trim(viewer_->txtPicPassword()->text()).isEmpty() && viewer_->Photo1())
       viewer_->Photo1()->setPicPassword(QString());
   } else if (event->type() == QEvent::KeyPress) {
-    const QString text = static_cast<QKeyEvent*>(event)->text();
-    if (text.isEmpty()) return false;
-    const QChar c = text.at(0);
-    if (c == u'\r' || c == u'\n' || c == u'\t' || c == u'\b' || protection::isPasswordChar(c))
-      return false;
+    const auto typed = typedCharacter(*static_cast<QKeyEvent*>(event));
+    if (!typed || protection::isPasswordChar(*typed)) return false;
     dialogs().message(QStringLiteral("Invalid character.  Only alphanumeric characters allowed "
                                      "in password.\rYour character was not added to the password"),
                       MsgButtons::OK, MsgIcon::None, QStringLiteral("Invalid Password Character"),

@@ -1,6 +1,7 @@
 #include "viewer/slideshow_group.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QEventLoop>
 #include <QMenu>
@@ -101,6 +102,8 @@ bool SlideShowGroup::startSlideShow(frmDBScreenTest& viewer, bool withDefaults) 
                       MsgButtons::OK, MsgIcon::None, kProgramTitle, &viewer);
     return true;
   }
+  // Unsaved edits are settled now: once running, a show never stops on a question.
+  viewer.offerToSaveEdits();
   if (showMode_ == kFullScreen && !viewer.isFullScreen()) viewer.FScreen_Click();
   QScrollBar* bar = viewer.HScrollPictureMove();
   if (startPicture != QStringLiteral("Current") && !viewer.dtaTest().bof())
@@ -117,6 +120,9 @@ bool SlideShowGroup::startSlideShow(frmDBScreenTest& viewer, bool withDefaults) 
 
 void SlideShowGroup::Timer1_Timer() {
   if (!viewer_ || !clock_.tick()) return;
+  // A window the user opened from the context menu (rename, move) acts on the picture shown;
+  // the show holds that picture until the window is closed.
+  if (QApplication::activeModalWidget()) return;
   QScrollBar* bar = viewer_->HScrollPictureMove();
   if (bar->value() < bar->maximum()) {
     bar->setValue(bar->value() + 1);

@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QTabWidget>
 #include <QTimer>
+#include <algorithm>
 
 #include "base/appstate.h"
 #include "base/textnum.h"
@@ -56,7 +57,8 @@ void frmDBScreenTest::LayoutViewer() {
 
 void frmDBScreenTest::PhotoSize() {
   if (!Photo1_) return;
-  if (RClickMenu_->isVisible()) RClickMenu_->hide();
+  // A show changes pictures under the context menu; its Pause and Stop must stay reachable.
+  if (RClickMenu_->isVisible() && !slideShowRunning()) RClickMenu_->hide();
   QWidget* photo = Photo1_->widget();
   photo->hide();
   setGeometryOf(photo, centredGeometry(area(), storedSize(txtWidth_), storedSize(txtHeight_)));
@@ -67,7 +69,26 @@ void frmDBScreenTest::PhotoSize() {
 void frmDBScreenTest::CenterPicture() {
   if (!Photo1_) return;
   QWidget* photo = Photo1_->widget();
-  setGeometryOf(photo, centredGeometry(area(), photo->width(), photo->height()));
+  // A control as large as the area is cut to it rather than centred, so that it never spills
+  // over the panels beside the area or the position bar below it.
+  setGeometryOf(photo, pictureGeometry(area(), qint16(std::min(photo->width(), 32767)),
+                                       qint16(std::min(photo->height(), 32767))));
+}
+
+void frmDBScreenTest::placeShownPicture() {
+  if (!Photo1_ || Photo1_->fileName().isEmpty()) return;
+  if (Zoomed) {
+    Zoomed = false;
+    Photo1_->setScrollBars(ScrollBarsMode::None);
+    Photo1_->zoom(1.0);
+  }
+  QWidget* photo = Photo1_->widget();
+  const bool stock = Photo1_->fileName() != textnum::trim(txtImagePath_->text());
+  const QSize size = stock ? stockSize_ : QSize(Photo1_->iWidth(), Photo1_->iHeight());
+  setGeometryOf(photo, pictureGeometry(area(), qint16(std::clamp(size.width(), 0, 32767)),
+                                       qint16(std::clamp(size.height(), 0, 32767))));
+  photo->show();
+  Photo1_->refresh();
 }
 
 void frmDBScreenTest::ZoomPicture(double factor) {
@@ -139,6 +160,7 @@ void frmDBScreenTest::FScreen_Click() {
   menuBar()->show();
   ShapeBackground_->setGeometry(savedNormal_.background);
   if (photo) photo->setGeometry(savedNormal_.photo);
+  storeArea(savedNormal_.area);
   leftPanel_->show();
   for (QGroupBox* frame :
        {fraGeneralPicRatings_, fraThemes_, fraPicSecurity_, fraPictureOptions_, fraPicInfo_})
@@ -146,7 +168,9 @@ void frmDBScreenTest::FScreen_Click() {
   HScrollPictureMove_->show();
   if (photo) photo->show();
   SSTab1_->show();
-  storeArea(savedNormal_.area);
+  // Paging in full screen changed the picture: lay out the one shown now, not the one that
+  // was shown when full screen began.
+  placeShownPicture();
 }
 
 void frmDBScreenTest::resizeEvent(QResizeEvent* event) {
@@ -176,18 +200,7 @@ void frmDBScreenTest::relayoutForNewSize() {
   setGeometryOf(ShapeBackground_, normal.photo);
   leftPanel_->setGeometry(0, 0, int(kNormalLeft) - 2, std::max(0, client.height() - 22));
   laidOutClientSize_ = client;
-  if (!Photo1_ || Photo1_->fileName().isEmpty()) return;
-  if (Zoomed) {
-    Zoomed = false;
-    Photo1_->setScrollBars(ScrollBarsMode::None);
-    Photo1_->zoom(1.0);
-  }
-  const QString shown = Photo1_->fileName();
-  if (shown == textnum::trim(txtImagePath_->text()))
-    setGeometryOf(Photo1_->widget(),
-                  pictureGeometry(current, storedSize(txtWidth_), storedSize(txtHeight_)));
-  else
-    CenterPicture();  // a stock picture keeps its size
+  placeShownPicture();
 }
 
 void frmDBScreenTest::SysInfo1_DisplayChanged() {

@@ -49,6 +49,7 @@ void frmDBScreenTest::showStockPicture(const QString& fileName, int width, int h
   const QString path = appState().ProgramFolder + fileName;
   if (!Photo1_ || !fileExists(path)) return;
   Photo1_->setFileName(path);
+  stockSize_ = QSize(width, height);
   Photo1_->widget()->resize(width, height);
   CenterPicture();
   Photo1_->widget()->show();
@@ -238,8 +239,12 @@ void frmDBScreenTest::mnuRefreshImage_Click() {
 // ---------------------------------------------------------------------------------------------
 // Leaving and arriving at a row
 
-void frmDBScreenTest::dtaTest_Validate(catalogue::DataAction, bool* save) {
+void frmDBScreenTest::offerToSaveEdits() {
   for (auto& extension : extensions_) extension->leavingPicture(*this);
+}
+
+void frmDBScreenTest::dtaTest_Validate(catalogue::DataAction, bool* save) {
+  offerToSaveEdits();
   if (save) *save = *save || dtaTest_.dataChanged();
 }
 

@@ -1,19 +1,25 @@
 #include "propertypages.h"
 
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFontComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include "engine.h"
+#include "objects.h"
+#include "rastcore3_names.h"
 
 namespace rastrel::impl {
 
@@ -21,7 +27,7 @@ namespace {
 
 namespace d = dispid;
 
-enum class Kind { Check, List, Edit, File, Note, Group, Unbound };
+enum class Kind { Check, List, Edit, File, Color, Font, Note, Group, Unbound };
 
 struct FieldSpec {
   Kind kind;
@@ -110,6 +116,15 @@ const std::vector<PageSpec>& pageSpecs() {
         {Kind::List, QStringLiteral("DrawMode"), d::DrawMode},
         {Kind::List, QStringLiteral("DrawFillStyle"), d::DrawFillStyle},
         {Kind::Edit, QStringLiteral("DrawWidth"), d::DrawWidth}}},
+      // The stock pages of the map: the font, and the colour properties.
+      {QStringLiteral("FontPpg"),
+       QStringLiteral("&Font"),
+       {{Kind::Font, QStringLiteral("Font"), d::Font}}},
+      {QStringLiteral("ColorPpg"),
+       QStringLiteral("&Colors"),
+       {{Kind::Color, QStringLiteral("BackColor"), d::BackColor},
+        {Kind::Color, QStringLiteral("SaveGIFTColor"), d::SaveGIFTColor},
+        {Kind::Color, QStringLiteral("DrawFillColor"), d::DrawFillColor}}},
   };
   return specs;
 }
@@ -117,6 +132,37 @@ const std::vector<PageSpec>& pageSpecs() {
 OpenFileHook& openFileHook() {
   static OpenFileHook hook;
   return hook;
+}
+
+ChooseColorHook& chooseColorHook() {
+  static ChooseColorHook hook;
+  return hook;
+}
+
+QColor chooseColor(QWidget* parent, const QColor& start) {
+  if (chooseColorHook()) return chooseColorHook()(start);
+  return QColorDialog::getColor(start, parent);
+}
+
+// OLE colours hold red in the low byte.
+QColor fromOleColor(uint32_t ole) {
+  return QColor(int(ole & 0xff), int((ole >> 8) & 0xff), int((ole >> 16) & 0xff));
+}
+uint32_t toOleColor(const QColor& c) {
+  return uint32_t(c.red()) | uint32_t(c.green()) << 8 | uint32_t(c.blue()) << 16;
+}
+
+void showSwatch(QPushButton* swatch, const QColor& c) {
+  swatch->setText(c.name(QColor::HexRgb).toUpper());
+  swatch->setStyleSheet(
+      QStringLiteral("background-color: %1; color: %2")
+          .arg(c.name(), c.lightness() < 128 ? QStringLiteral("white") : QStringLiteral("black")));
+}
+
+QList<EnumChoice> fromTable(const CV_NAMED_VALUE* table, int count) {
+  QList<EnumChoice> out;
+  for (int i = 0; i < count; ++i) out.append({table[i].value, QString::fromLatin1(table[i].name)});
+  return out;
 }
 
 QString chooseFile(QWidget* parent, const QString& start) {
@@ -132,8 +178,37 @@ QString chooseFile(QWidget* parent, const QString& start) {
 
 }  // namespace
 
+QList<EnumChoice> enumChoices(DISPID id) {
+  // The drawing lists come from the engine's own table of the values it accepts.
+  switch (id) {
+    case d::DrawStyle:
+      return fromTable(CV_DrawStyleNames, CV_NAMES_COUNT(CV_DrawStyleNames));
+    case d::DrawFillStyle:
+      return fromTable(CV_DrawFillStyleNames, CV_NAMES_COUNT(CV_DrawFillStyleNames));
+    case d::DrawMode:
+      return fromTable(CV_DrawModeNames, CV_NAMES_COUNT(CV_DrawModeNames));
+    case d::Antialias:
+      return fromTable(CV_AntialiasNames, CV_NAMES_COUNT(CV_AntialiasNames));
+    default:
+      break;
+  }
+  const QStringList texts = enumTexts(id);
+  QList<EnumChoice> out;
+  for (int i = 0; i < texts.size(); ++i)
+    out.append({id == d::MousePointer && i == texts.size() - 1 ? 99 : i, texts[i]});
+  return out;
+}
+
 QStringList enumTexts(DISPID id) {
   switch (id) {
+    case d::DrawStyle:
+    case d::DrawFillStyle:
+    case d::DrawMode:
+    case d::Antialias: {
+      QStringList texts;
+      for (const EnumChoice& c : enumChoices(id)) texts << c.text;
+      return texts;
+    }
     case d::AutoSize:
       return {"Crop Image To Control", "Resize Control To Image",        "Resize Image To Control",
               "Tile Image To Control", "Resize Image Preserving Aspect", "Crop"};
@@ -184,21 +259,8 @@ QStringList enumTexts(DISPID id) {
       return {"None", "Floyd-Steinberg", "Ordered", "Corvane"};
     case d::DisplayMode:
       return {"True Color (24-bit)", "256 Color (8-bit)", "16 Color VGA"};
-    case d::Antialias:
-      return {"None", "Scale to Gray", "Favor Black", "Favor White"};
     case d::ScrollBars:
       return {"None", "Horizontal", "Vertical", "Both"};
-    case d::DrawStyle:
-      return {"Transparent", "Solid", "Dash", "Dot", "Dash Dot", "Dash Dot Dot"};
-    case d::DrawMode:
-      return {"None",         "Blackness", "NOT Merge Pen", "Mask NOT Pen", "NOT Copy Pen",
-              "Mask Pen NOT", "Invert",    "XOR Pen",       "NOT Mask Pen", "Mask Pen",
-              "NOT XOR Pen",  "NOP",       "Merge NOT Pen", "Copy Pen",     "Merge Pen NOT",
-              "Merge Pen",    "Whiteness"};
-    case d::DrawFillStyle:
-      return {"Solid",         "Transparent",       "Horizontal Line",
-              "Vertical Line", "Downward Diagonal", "Upward Diagonal",
-              "Cross",         "Diagonal Cross"};
     default:
       return {};
   }
@@ -247,6 +309,10 @@ void setOpenFileHook(OpenFileHook hook) {
   openFileHook() = std::move(hook);
 }
 
+void setChooseColorHook(ChooseColorHook hook) {
+  chooseColorHook() = std::move(hook);
+}
+
 // One bound control of a page.
 struct PropertyPage::Field {
   Kind kind;
@@ -254,17 +320,48 @@ struct PropertyPage::Field {
   QCheckBox* check = nullptr;
   QComboBox* list = nullptr;
   QLineEdit* edit = nullptr;
+  QPushButton* swatch = nullptr;
+  QFontComboBox* family = nullptr;
+  QSpinBox* points = nullptr;
+  QCheckBox* bold = nullptr;
+  QCheckBox* italic = nullptr;
+  QColor color;
   Variant loaded;
   bool dirty = false;
 
   Variant value() const {
     if (check) return Variant::boolean(check->isChecked());
     if (list) return Variant::i2(int16_t(list->currentData().toInt()));
+    if (swatch) return Variant::ui4(toOleColor(color));
+    if (family) {
+      QFont font = family->currentFont();
+      font.setPointSize(points->value());
+      font.setBold(bold->isChecked());
+      font.setItalic(italic->isChecked());
+      auto* object = new FontObject(font);
+      Variant v = Variant::object(object, VT_DISPATCH);
+      object->Release();
+      return v;
+    }
     return Variant::str(edit->text());
   }
   void show(const Variant& v) {
     loaded = v;
     if (check) check->setChecked(v.toBool());
+    if (swatch) {
+      Variant n;
+      color = fromOleColor(succeeded(v.changeType(VT_UI4, &n)) ? uint32_t(n.whole()) : 0);
+      showSwatch(swatch, color);
+    }
+    if (family) {
+      QFont font;
+      if (fontOf(v.object(), &font)) {
+        family->setCurrentFont(font);
+        points->setValue(font.pointSize() > 0 ? font.pointSize() : 8);
+        bold->setChecked(font.bold());
+        italic->setChecked(font.italic());
+      }
+    }
     if (list) {
       Variant n;
       const int value = succeeded(v.changeType(VT_I4, &n)) ? int(n.whole()) : 0;
@@ -327,12 +424,43 @@ void PropertyPage::build() {
         break;
       case Kind::List: {
         raw->list = new QComboBox(this);
-        const QStringList texts = enumTexts(f.id);
-        for (int i = 0; i < texts.size(); ++i)
-          raw->list->addItem(texts[i], f.id == d::MousePointer && i == texts.size() - 1 ? 99 : i);
+        raw->list->setObjectName(f.caption);
+        for (const EnumChoice& choice : enumChoices(f.id))
+          raw->list->addItem(choice.text, choice.value);
         connect(raw->list, &QComboBox::activated, this, markDirty);
         connect(raw->list, &QComboBox::currentIndexChanged, this, markDirty);
         form->addRow(f.caption, raw->list);
+        break;
+      }
+      case Kind::Color: {
+        raw->swatch = new QPushButton(this);
+        raw->swatch->setObjectName(f.caption);
+        connect(raw->swatch, &QPushButton::clicked, this, [this, raw] {
+          const QColor chosen = chooseColor(this, raw->color);
+          if (!chosen.isValid()) return;
+          raw->color = chosen;
+          showSwatch(raw->swatch, chosen);
+          raw->dirty = true;
+        });
+        form->addRow(f.caption, raw->swatch);
+        break;
+      }
+      case Kind::Font: {
+        raw->family = new QFontComboBox(this);
+        raw->family->setObjectName(QStringLiteral("FontName"));
+        raw->points = new QSpinBox(this);
+        raw->points->setObjectName(QStringLiteral("FontSize"));
+        raw->points->setRange(1, 720);
+        raw->bold = new QCheckBox(QStringLiteral("Bold"), this);
+        raw->italic = new QCheckBox(QStringLiteral("Italic"), this);
+        connect(raw->family, &QFontComboBox::currentFontChanged, this, markDirty);
+        connect(raw->points, &QSpinBox::valueChanged, this, markDirty);
+        connect(raw->bold, &QCheckBox::toggled, this, markDirty);
+        connect(raw->italic, &QCheckBox::toggled, this, markDirty);
+        form->addRow(QStringLiteral("Font:"), raw->family);
+        form->addRow(QStringLiteral("Size:"), raw->points);
+        form->addRow(raw->bold);
+        form->addRow(raw->italic);
         break;
       }
       case Kind::Edit:
@@ -378,14 +506,35 @@ bool PropertyPage::isDirty() const {
 }
 
 HRESULT PropertyPage::apply() {
+  refusal_.clear();
   for (auto& f : fields_) {
     if (!f->dirty) continue;
     const Variant v = f->value();
-    const HRESULT hr = control_->Invoke(f->id, InvokeKind::Put, &v, 1, nullptr, nullptr);
-    if (failed(hr)) return hr;
+    HRESULT hr = control_->Invoke(f->id, InvokeKind::Put, &v, 1, nullptr, nullptr);
+    // The engine keeps its value when it refuses one; the control then reports why.
+    Variant now;
+    control_->Invoke(f->id, InvokeKind::Get, nullptr, 0, &now, nullptr);
+    if (succeeded(hr) && f->list && now.whole() != v.whole()) hr = E_INVALIDARG;
+    if (failed(hr)) {
+      refusal_ = refusalText(f->list ? f->list->objectName() : QString(), hr);
+      f->show(now);  // the page keeps the value the control still has
+      return hr;
+    }
     f->dirty = false;
   }
   return S_OK;
+}
+
+QString PropertyPage::refusalText(const QString& caption, HRESULT hr) const {
+  Variant error;
+  control_->Invoke(dispid::ImagError, InvokeKind::Get, nullptr, 0, &error, nullptr);
+  const auto code = int16_t(error.whole());
+  QString text = code != 0 && CV_ErrorText
+                     ? QString::fromUtf8(CV_ErrorText(code))
+                     : QStringLiteral("error 0x%1").arg(quint32(hr), 8, 16, QLatin1Char('0'));
+  if (code != 0) text = QStringLiteral("%1 (%2)").arg(text).arg(code);
+  return caption.isEmpty() ? QStringLiteral("A value on this page cannot be set: %1").arg(text)
+                           : QStringLiteral("%1 cannot be set: %2").arg(caption, text);
 }
 
 PropertyDialog::PropertyDialog(IRastrel* control, QWidget* parent)
@@ -403,8 +552,13 @@ PropertyDialog::PropertyDialog(IRastrel* control, QWidget* parent)
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, this,
           [this] { applyAll(); });
+  lblError_ = new QLabel(this);
+  lblError_->setObjectName(QStringLiteral("lblError"));
+  lblError_->setWordWrap(true);
+  lblError_->setStyleSheet(QStringLiteral("color: #a00000"));
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs_);
+  layout->addWidget(lblError_);
   layout->addWidget(buttons);
 }
 
@@ -417,13 +571,12 @@ PropertyPage* PropertyDialog::page(int index) const {
 }
 
 HRESULT PropertyDialog::applyAll() {
+  lblError_->clear();
   for (int i = 0; i < tabs_->count(); ++i) {
     const HRESULT hr = page(i)->apply();
     if (failed(hr)) {
       tabs_->setCurrentIndex(i);
-      QMessageBox::warning(this, windowTitle(),
-                           QStringLiteral("A value on this page cannot be set (error 0x%1).")
-                               .arg(quint32(hr), 8, 16, QLatin1Char('0')));
+      lblError_->setText(page(i)->refusal());
       return hr;
     }
   }

@@ -50,9 +50,13 @@
 #define DM_TrueColor 0
 #define DM_PaletteColor 1
 #define DM_VGAColor 2
-// Antialias: smooth the picture when it is shown smaller or larger than its size.
+// Antialias: smooth the picture when it is shown smaller or larger than its size. Reducing
+// with AA_FavorBlack keeps the darkest of the pixels a screen pixel covers (thin dark lines on
+// a light ground stay visible), with AA_FavorWhite the lightest; enlarging smooths as AA_Smooth.
 #define AA_None 0
 #define AA_Smooth 1
+#define AA_FavorBlack 2
+#define AA_FavorWhite 3
 // Twist rotation of each block
 #define TWIST_90 0
 #define TWIST_180 1

@@ -4,14 +4,18 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QtEndian>
 #include <QtTest>
 #include <memory>
+
+#include "objects.h"
 
 #include "imaging_helpers.h"
 #include "persist.h"
@@ -318,7 +322,8 @@ class TstPersist : public QObject {
     auto dialog = impl::createPropertyDialog(a.dispatch, nullptr);
     QStringList titles;
     for (int i = 0; i < dialog->tabs()->count(); ++i) titles << dialog->tabs()->tabText(i);
-    QCOMPARE(titles, (QStringList{"&General", "&Misc", "&PICView", "&Save", "&View", "&Draw"}));
+    QCOMPARE(titles, (QStringList{"&General", "&Misc", "&PICView", "&Save", "&View", "&Draw",
+                                  "&Font", "&Colors"}));
     QWidget* p = dialog->findChild<QWidget*>(page);
     QVERIFY(p);
     QWidget* field = fieldOf(p, caption);
@@ -358,10 +363,122 @@ class TstPersist : public QObject {
     QCOMPARE(a.get(dispid::IWidth).whole(), 24);
   }
 
+  // Every choice of every list on the pages is one the control takes and keeps; the page shows
+  // what the control holds.
+  void everyListedChoiceSticks() {
+    Control a;
+    auto dialog = impl::createPropertyDialog(a.dispatch, nullptr);
+    auto* drawStyle = dialog->findChild<QComboBox*>(QStringLiteral("DrawStyle"));
+    QVERIFY(drawStyle);
+    QCOMPARE(drawStyle->currentText(), QStringLiteral("Solid"));  // the default pen
+    for (DISPID id : {DISPID(dispid::DrawStyle), DISPID(dispid::DrawFillStyle),
+                      DISPID(dispid::DrawMode), DISPID(dispid::Antialias)}) {
+      for (const impl::EnumChoice& choice : impl::enumChoices(id)) {
+        QCOMPARE(putProp(a.dispatch, id, Variant::i2(int16_t(choice.value))), S_OK);
+        QVERIFY2(a.get(id).whole() == choice.value, qPrintable(choice.text));
+      }
+    }
+  }
+
+  // A value the control refuses leaves the control and the page at the old value, and the
+  // dialog says why.
+  void refusedValueKeepsTheOldValue() {
+    Control a;
+    auto dialog = impl::createPropertyDialog(a.dispatch, nullptr);
+    auto* list = dialog->findChild<QComboBox*>(QStringLiteral("DrawStyle"));
+    QVERIFY(list);
+    list->addItem(QStringLiteral("Not a style"), 42);  // what an outdated list would offer
+    list->setCurrentIndex(list->count() - 1);
+    QVERIFY(failed(dialog->applyAll()));
+    QCOMPARE(a.get(dispid::DrawStyle).whole(), 0);  // still solid
+    QCOMPARE(list->currentText(), QStringLiteral("Solid"));
+    auto* error = dialog->findChild<QLabel*>(QStringLiteral("lblError"));
+    QVERIFY(error && error->text().startsWith(QStringLiteral("DrawStyle cannot be set")));
+    QCOMPARE(dialog->applyAll(), S_OK);  // nothing left to put
+  }
+
+  // What the pages call a line style or a fill pattern is what the engine draws.
+  void drawPageChoicesDrawWhatTheySay() {
+    const QString white = env_->folder(QStringLiteral("p")) + QStringLiteral("/white.png");
+    QImage blank(64, 64, QImage::Format_RGB32);
+    blank.fill(Qt::white);
+    QVERIFY(blank.save(white));
+    auto drawn = [&](const QString& style, const QString& fill) {
+      Control a;
+      putProp(a.dispatch, dispid::FileName, Variant::str(white));
+      auto dialog = impl::createPropertyDialog(a.dispatch, nullptr);
+      auto* styles = dialog->findChild<QComboBox*>(QStringLiteral("DrawStyle"));
+      auto* fills = dialog->findChild<QComboBox*>(QStringLiteral("DrawFillStyle"));
+      styles->setCurrentIndex(styles->findText(style));
+      fills->setCurrentIndex(fills->findText(fill));
+      impl::setChooseColorHook([](const QColor&) { return QColor(Qt::black); });
+      dialog->findChild<QPushButton*>(QStringLiteral("DrawFillColor"))->click();
+      impl::setChooseColorHook(nullptr);
+      if (failed(dialog->applyAll())) return QImage();
+      glim::test::callMethod(
+          a.dispatch, dispid::DrawLine,
+          {Variant::i4(0), Variant::i4(2), Variant::i4(63), Variant::i4(2), Variant::ui4(0)});
+      glim::test::callMethod(
+          a.dispatch, dispid::DrawPolygon,
+          {Variant::str(QStringLiteral("8,8,56,8,56,56,8,56")), Variant::ui4(0)});
+      const QString out = env_->folder(QStringLiteral("p")) + QStringLiteral("/drawn.png");
+      putProp(a.dispatch, dispid::SaveFileName, Variant::str(out));
+      glim::test::callMethod(a.dispatch, dispid::SaveFile);
+      return QImage(out);
+    };
+    auto dark = [](const QImage& img, int x, int y) { return qGray(img.pixel(x, y)) < 128; };
+    auto lineCoverage = [&](const QImage& img) {
+      int n = 0;
+      for (int x = 0; x < 64; ++x) n += dark(img, x, 2);
+      return n;
+    };
+
+    const QImage solid = drawn(QStringLiteral("Solid"), QStringLiteral("Transparent"));
+    QVERIFY(!solid.isNull());
+    QCOMPARE(lineCoverage(solid), 64);
+    QVERIFY(!dark(solid, 32, 32));  // a transparent fill leaves the inside alone
+    QCOMPARE(lineCoverage(drawn(QStringLiteral("Transparent"), QStringLiteral("Transparent"))), 0);
+    const int dashed = lineCoverage(drawn(QStringLiteral("Dash"), QStringLiteral("Transparent")));
+    const int dotted = lineCoverage(drawn(QStringLiteral("Dot"), QStringLiteral("Transparent")));
+    QVERIFY(dashed > 0 && dashed < 64);
+    QVERIFY(dotted > 0 && dotted < dashed);
+
+    // Downward diagonals run from top left to bottom right ("\"), upward ones the other way.
+    auto slope = [&](const QImage& img) {
+      for (int y = 20; y < 44; ++y)
+        for (int x = 20; x < 44; ++x)
+          if (dark(img, x, y))
+            return dark(img, x + 1, y + 1) ? 1 : dark(img, x - 1, y + 1) ? -1 : 0;
+      return 0;
+    };
+    QCOMPARE(slope(drawn(QStringLiteral("Transparent"), QStringLiteral("Downward Diagonal"))), 1);
+    QCOMPARE(slope(drawn(QStringLiteral("Transparent"), QStringLiteral("Upward Diagonal"))), -1);
+    QVERIFY(dark(drawn(QStringLiteral("Transparent"), QStringLiteral("Solid")), 32, 32));
+  }
+
+  // The font and colour pages put what they show.
+  void fontAndColorPages() {
+    Control a;
+    auto dialog = impl::createPropertyDialog(a.dispatch, nullptr);
+    impl::setChooseColorHook([](const QColor&) { return QColor(10, 20, 30); });
+    dialog->findChild<QPushButton*>(QStringLiteral("BackColor"))->click();
+    impl::setChooseColorHook([](const QColor&) { return QColor(); });  // the user cancels
+    dialog->findChild<QPushButton*>(QStringLiteral("SaveGIFTColor"))->click();
+    impl::setChooseColorHook(nullptr);
+    const qint64 transparent = a.get(dispid::SaveGIFTColor).whole();
+    dialog->findChild<QSpinBox*>(QStringLiteral("FontSize"))->setValue(21);
+    QCOMPARE(dialog->applyAll(), S_OK);
+    QCOMPARE(a.get(dispid::BackColor).whole(), 0x1e140aLL);  // red in the low byte
+    QCOMPARE(a.get(dispid::SaveGIFTColor).whole(), transparent);
+    QFont font;
+    QVERIFY(impl::fontOf(a.get(dispid::Font).object(), &font));
+    QCOMPARE(font.pointSize(), 21);
+  }
+
   void enumerationTextsInValueOrder() {
     QCOMPARE(impl::enumTexts(dispid::MousePointer).size(), 45);  // 0-43 and Custom (99)
     QCOMPARE(impl::enumTexts(dispid::MousePointer).at(43), QStringLiteral("Size All"));
-    QCOMPARE(impl::enumTexts(dispid::DrawMode).size(), 17);  // "None" then 1-16
+    QCOMPARE(impl::enumTexts(dispid::DrawMode).size(), 16);  // 1-16; the engine has no "None"
     QCOMPARE(impl::enumTexts(dispid::CancelMode).size(), 10);
   }
 

@@ -240,6 +240,39 @@ TEST(View, DrawingWithoutAPictureFillsTheBackColour) {
   for (uint32_t p : win.px) EXPECT_EQ(p, kBack32);
 }
 
+// Thin dark lines on a light ground, reduced four times: averaging greys them, favouring black
+// keeps them whole, favouring white drops them.
+TEST(View, AntialiasModesWhenReducing) {
+  Image pic;
+  pic.width = 40;
+  pic.height = 40;
+  pic.bpp = 24;
+  pic.pixels.assign(Image::strideFor(40, 24) * size_t(40), 0xFF);
+  for (int y = 0; y < 40; ++y)
+    for (int x = 1; x < 40; x += 4) {
+      uint8_t* p = pic.pixels.data() + size_t(y) * pic.stride() + 3 * size_t(x);
+      p[0] = p[1] = p[2] = 0;
+    }
+  const struct {
+    int16_t mode;
+    uint32_t expected;
+  } rows[] = {{AA_FavorBlack, 0xFF000000u}, {AA_FavorWhite, 0xFFFFFFFFu}, {AA_Smooth, 0xFFBFBFBFu}};
+  for (const auto& r : rows) {
+    Inst inst(pic);
+    CV_SetAutoSize(inst.h, ISIZE_ResizeImage);
+    CV_SetAntialias(inst.h, r.mode);
+    ASSERT_EQ(inst.error(), 0);
+    ASSERT_EQ(CV_GetAntialias(inst.h), r.mode);
+    const Window win = render(inst.h, 10, 10);
+    for (int y = 0; y < 10; ++y)
+      for (int x = 1; x < 9; ++x) ASSERT_EQ(win.at(x, y), r.expected) << r.mode << " at " << x;
+  }
+  Inst inst(pic);
+  CV_SetAntialias(inst.h, 4);  // no such mode: refused, the old one kept
+  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  EXPECT_EQ(CV_GetAntialias(inst.h), AA_Smooth);
+}
+
 TEST(View, PartialRepaintMatchesTheSameRectangleOfAFullOne) {
   const Image pic = randomImage(64, 48, 32, 9);
   Inst inst(pic);

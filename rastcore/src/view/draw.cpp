@@ -7,6 +7,7 @@
 
 #include "ops/pixel.h"
 #include "ops/state.h"
+#include "rastcore3_names.h"
 #include "rastcore3_ops.h"
 #include "region/region.h"
 
@@ -420,19 +421,22 @@ int16_t CV_GetDrawFillStyle(CV_HANDLE h) {
   return getDrawProp(h, &DrawState::fillStyle);
 }
 void CV_SetDrawFillStyle(CV_HANDLE h, int16_t style) {
-  setDrawProp(h, &DrawState::fillStyle, style, style >= FS_Solid && style <= FS_DiagonalCross);
+  setDrawProp(h, &DrawState::fillStyle, style,
+              CV_IsNamedValue(CV_DrawFillStyleNames, CV_NAMES_COUNT(CV_DrawFillStyleNames), style));
 }
 int16_t CV_GetDrawMode(CV_HANDLE h) {
   return getDrawProp(h, &DrawState::mode);
 }
 void CV_SetDrawMode(CV_HANDLE h, int16_t mode) {
-  setDrawProp(h, &DrawState::mode, mode, mode >= DM_Blackness && mode <= DM_Whiteness);
+  setDrawProp(h, &DrawState::mode, mode,
+              CV_IsNamedValue(CV_DrawModeNames, CV_NAMES_COUNT(CV_DrawModeNames), mode));
 }
 int16_t CV_GetDrawStyle(CV_HANDLE h) {
   return getDrawProp(h, &DrawState::style);
 }
 void CV_SetDrawStyle(CV_HANDLE h, int16_t style) {
-  setDrawProp(h, &DrawState::style, style, style >= DS_Solid && style <= DS_InsideSolid);
+  setDrawProp(h, &DrawState::style, style,
+              CV_IsNamedValue(CV_DrawStyleNames, CV_NAMES_COUNT(CV_DrawStyleNames), style));
 }
 int16_t CV_GetDrawWidth(CV_HANDLE h) {
   return getDrawProp(h, &DrawState::width);

@@ -9,6 +9,7 @@
 #include "ops/palfile.h"
 #include "ops/pixel.h"
 #include "ops/state.h"
+#include "rastcore3_names.h"
 #include "rastcore3_ops.h"
 #include "region/region.h"
 #include "view/layout.h"
@@ -45,11 +46,16 @@ void setChecked(CV_HANDLE h, T& field, T value, bool valid) {
   }
 }
 
-// The colour of the picture around (px, py) covering fx x fy picture pixels: one sample when
-// not smoothing, bilinear when enlarging, a box of up to 4 x 4 samples when reducing.
-Rgbq sampleAt(const Image& img, double px, double py, double fx, double fy, bool smooth) {
+int luminance(const Rgbq& c) {
+  return 299 * c.r + 587 * c.g + 114 * c.b;
+}
+
+// The colour of the picture around (px, py) covering fx x fy picture pixels: one sample
+// without antialiasing, bilinear when enlarging, a box of up to 4 x 4 samples when reducing,
+// averaged or, for the favouring modes, the darkest or lightest of them.
+Rgbq sampleAt(const Image& img, double px, double py, double fx, double fy, int antialias) {
   const int w = img.width, h = img.height;
-  if (!smooth)
+  if (antialias == AA_None)
     return pixelAt(img, std::clamp(int(std::floor(px)), 0, w - 1),
                    std::clamp(int(std::floor(py)), 0, h - 1));
   if (fx <= 1 && fy <= 1) {
@@ -68,6 +74,8 @@ Rgbq sampleAt(const Image& img, double px, double py, double fx, double fy, bool
   }
   const int nx = std::clamp(int(std::ceil(fx)), 1, 4), ny = std::clamp(int(std::ceil(fy)), 1, 4);
   int sb = 0, sg = 0, sr = 0;
+  Rgbq chosen{};
+  bool first = true;
   for (int j = 0; j < ny; ++j)
     for (int i = 0; i < nx; ++i) {
       const double x = px - fx / 2 + fx * (i + 0.5) / nx, y = py - fy / 2 + fy * (j + 0.5) / ny;
@@ -75,7 +83,14 @@ Rgbq sampleAt(const Image& img, double px, double py, double fx, double fy, bool
       sb += c.b;
       sg += c.g;
       sr += c.r;
+      const bool better = antialias == AA_FavorBlack   ? luminance(c) < luminance(chosen)
+                          : antialias == AA_FavorWhite ? luminance(c) > luminance(chosen)
+                                                       : false;
+      if (first || better) chosen = c;
+      first = false;
     }
+  if (antialias == AA_FavorBlack || antialias == AA_FavorWhite)
+    return {chosen.b, chosen.g, chosen.r, 255};
   const int n = nx * ny;
   return {uint8_t((sb + n / 2) / n), uint8_t((sg + n / 2) / n), uint8_t((sr + n / 2) / n), 255};
 }
@@ -243,7 +258,7 @@ void CV_Draw(CV_HANDLE h, uint32_t* buffer, int32_t strideBytes, const CV_RECT* 
     const Image& img = inst.image;
     ViewState& v = st.view;
     const Layout l = view::computeLayout(img, v);
-    const bool smooth = v.antialias != AA_None && (l.sx != 1.0 || l.sy != 1.0);
+    const int antialias = l.sx != 1.0 || l.sy != 1.0 ? v.antialias : AA_None;
     const view::WindowState* ws = view::windowStateFor(h);
     const bool shown = !img.empty() && (!ws || ws->pictureEnabled);
     // A sprite shows over the picture without being part of it.
@@ -278,7 +293,7 @@ void CV_Draw(CV_HANDLE h, uint32_t* buffer, int32_t strideBytes, const CV_RECT* 
             continue;
           }
         }
-        row[x] = rgb32(sampleAt(img, px, py, fx, fy, smooth));
+        row[x] = rgb32(sampleAt(img, px, py, fx, fy, antialias));
       }
     }
     if (shown && v.displayMode != DM_TrueColor) {
@@ -474,7 +489,8 @@ int16_t CV_GetAntialias(CV_HANDLE h) {
 }
 void CV_SetAntialias(CV_HANDLE h, int16_t mode) {
   if (OpsState* s = opsStateFor(h))
-    setChecked(h, s->view.antialias, mode, mode == AA_None || mode == AA_Smooth);
+    setChecked(h, s->view.antialias, mode,
+               CV_IsNamedValue(CV_AntialiasNames, CV_NAMES_COUNT(CV_AntialiasNames), mode) != 0);
 }
 
 void CV_SetPFileName(CV_HANDLE h, const char* fileName) {
