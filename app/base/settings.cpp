@@ -115,7 +115,8 @@ QString unreadableReason(const QString& app) {
     return errno == ENOENT || errno == ENOTDIR ? QString()
                                                : QString::fromLocal8Bit(std::strerror(errno));
   if (S_ISDIR(info.st_mode)) return QString::fromLocal8Bit(std::strerror(EISDIR));
-  const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC);
+  if (!S_ISREG(info.st_mode)) return QStringLiteral("not a plain file");
+  const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
   ::close(fd);
   return {};

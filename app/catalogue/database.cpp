@@ -1,6 +1,7 @@
 #include "catalogue/database.h"
 
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -92,9 +93,30 @@ void Database::Shared::fail(int code, const QString& text, int systemErrno) {
   errorKind = errorKindFor(code, systemErrno);
 }
 
+namespace {
+
+// SQLite reports a write stopped by a file-size limit (SIGXFSZ ignored, EFBIG) only as a
+// failed write, and the errno is gone by then: a file of the catalogue that reached the
+// limit tells it apart from a failing disk.
+bool reachedFileSizeLimit(const QString& path) {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
+  constexpr qint64 kLargestPage = 65536;
+  for (const char* suffix : {"", "-wal", "-journal"}) {
+    const QFileInfo file(path + QLatin1String(suffix));
+    if (file.exists() && file.size() + kLargestPage > qint64(limit.rlim_cur)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void Database::Shared::failFromDb() {
-  fail(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)),
-       sqlite3_system_errno(db));
+  const int code = sqlite3_extended_errcode(db);
+  int systemErrno = sqlite3_system_errno(db);
+  if (((code & 0xff) == SQLITE_IOERR || (code & 0xff) == SQLITE_FULL) && reachedFileSizeLimit(path))
+    systemErrno = EFBIG;
+  fail(code, QString::fromUtf8(sqlite3_errmsg(db)), systemErrno);
 }
 
 void Database::Shared::succeed() {
