@@ -48,9 +48,8 @@ DbError errorKindFor(int code, int systemErrno) {
 }
 
 QString describeError(DbError kind, const QString& path) {
-  const QString catalogue = path.isEmpty()
-                                ? QStringLiteral("The catalogue")
-                                : QStringLiteral("The catalogue ") + QDir::toNativeSeparators(path);
+  const QString named = path.isEmpty() ? QString() : u' ' + QDir::toNativeSeparators(path);
+  const QString catalogue = QStringLiteral("The catalogue") + named;
   switch (kind) {
     case DbError::None:
       return {};
@@ -69,7 +68,7 @@ QString describeError(DbError kind, const QString& path) {
       return catalogue +
              QStringLiteral(" is in use by another program.\rClose that program and try again.");
     case DbError::DiskFull:
-      return QStringLiteral("The disk is full, so t") + catalogue.mid(1) +
+      return QStringLiteral("The disk is full, so the catalogue") + named +
              QStringLiteral(" cannot grow.\rFree some space and try again.");
     case DbError::TooLarge:
       return catalogue + QStringLiteral(

@@ -30,8 +30,6 @@ class InsertStatement {
   InsertStatement& operator=(const InsertStatement&) = delete;
 
   bool ready() const { return stmt_ != nullptr; }
-  QString error() const { return db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString(); }
-  int errorCode() const { return db_ ? sqlite3_extended_errcode(db_) : SQLITE_MISUSE; }
 
   // SQLITE_DONE when stored, SQLITE_CONSTRAINT_UNIQUE for a known path, else the error.
   int insert(qint32 id, const PictureEntry& entry, int theme) {

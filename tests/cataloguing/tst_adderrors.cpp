@@ -14,8 +14,11 @@
 #include <csignal>
 
 #include "base/appstate.h"
+#include "base/dialogs.h"
+#include "base/forms.h"
 #include "catalogue/database.h"
 #include "cataloguing/commandline.h"
+#include "cataloguing/frmAddDirsToDB.h"
 #include "cataloguing/pictureadder.h"
 #include "cataloguing/pictureentry.h"
 #include "support/testenv.h"
@@ -113,6 +116,38 @@ class TestAddErrors : public QObject {
     QCOMPARE(db.lastErrorKind(), DbError::Damaged);
     QCOMPARE(removePictures(db, {env.folder("old") + "/old00001.jpg"}), 0);
     db.close();
+    QCOMPARE(test::readBytes(env.catalogue()), before);
+  }
+
+  // The add screen names the damage when it opens and refuses to write, saying why.
+  void addScreenShowsDamage() {
+    test::TestEnv env;
+    ScriptedDialogs dialogs;
+    fillCatalogue(env);
+    damage(env.catalogue(), "truncated");
+    const QByteArray before = test::readBytes(env.catalogue());
+    appState().DatabasePath = env.catalogue();
+    const QString folder = env.folder("new") + '/';
+    QVERIFY(test::writePicture(folder + "a.jpg", 8, 8));
+
+    QPointer<frmAddDirsToDB> form = forms::get<frmAddDirsToDB>();
+    QVERIFY(
+        form->lblStatus()->text().startsWith("The catalogue " + env.catalogue() + " is damaged"));
+    form->chooseFolder(folder);
+    form->cmdAddFiles_Click();
+    QCOMPARE(dialogs.messages().size(), 2);
+    QCOMPARE(dialogs.messages().at(0).icon, MsgIcon::Critical);
+    QCOMPARE(dialogs.messages().at(0).text,
+             "The catalogue " + env.catalogue() +
+                 " is damaged, so nothing was written to it.\rRepair it with \"Repair and "
+                 "compact the database\" on the Database tab of the Options.\rNo pictures were "
+                 "added.");
+    QCOMPARE(dialogs.messages().at(1).text,
+             QString("0 files were added to the database.\r0 files were already listed in the "
+                     "database.\r1 files were not added because adding stopped."));
+    QVERIFY(form->cmdAddFiles()->isEnabled());
+    form->close();
+    delete form.data();
     QCOMPARE(test::readBytes(env.catalogue()), before);
   }
 
