@@ -10,7 +10,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <csignal>
 
 #include "base/appstate.h"
