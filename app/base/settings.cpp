@@ -1,6 +1,14 @@
 #include "base/settings.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include <QDir>
+#include <QFile>
 #include <QIODevice>
 #include <QSettings>
 #include <QStandardPaths>
@@ -100,6 +108,30 @@ QString fileFor(const QString& app) {
   return folder() + u'/' + app + QStringLiteral(".ini");
 }
 
+QString unreadableReason(const QString& app) {
+  const QByteArray native = QFile::encodeName(fileFor(app));
+  struct stat info {};
+  if (::stat(native.constData(), &info) != 0)
+    return errno == ENOENT || errno == ENOTDIR ? QString()
+                                               : QString::fromLocal8Bit(std::strerror(errno));
+  if (S_ISDIR(info.st_mode)) return QString::fromLocal8Bit(std::strerror(EISDIR));
+  if (!S_ISREG(info.st_mode)) return QStringLiteral("not a plain file");
+  const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return QString::fromLocal8Bit(std::strerror(errno));
+  ::close(fd);
+  return {};
+}
+
+bool restrictToOwner(const QString& app) {
+  QDir().mkpath(folder());
+  const QByteArray native = QFile::encodeName(fileFor(app));
+  const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return false;
+  const bool ok = ::fchmod(fd, 0600) == 0;
+  ::close(fd);
+  return ok;
+}
+
 QString get(const QString& app, const QString& section, const QString& key,
             const QString& defaultValue) {
   QSettings store(fileFor(app), textFormat());
@@ -108,6 +140,7 @@ QString get(const QString& app, const QString& section, const QString& key,
 }
 
 bool set(const QString& app, const QString& section, const QString& key, const QString& value) {
+  if (!unreadableReason(app).isEmpty()) return false;
   QDir().mkpath(folder());
   QSettings store(fileFor(app), textFormat());
   store.setValue(path(section, key), value);
@@ -121,6 +154,7 @@ bool contains(const QString& app, const QString& section, const QString& key) {
 }
 
 bool remove(const QString& app, const QString& section, const QString& key) {
+  if (!unreadableReason(app).isEmpty()) return false;
   QSettings store(fileFor(app), textFormat());
   store.remove(path(section, key));
   store.sync();

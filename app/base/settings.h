@@ -17,6 +17,15 @@ inline const QString kClassifications = QStringLiteral("Classifications");
 QString folder();
 QString fileFor(const QString& app);
 
+// Why an application's store cannot be read: it exists (or its folder cannot be searched)
+// but cannot be opened. Empty when it can be read or does not exist yet. Such a store is
+// never written: set() and remove() refuse, so the user's settings are not replaced.
+QString unreadableReason(const QString& app);
+
+// Makes the store readable and writable by its owner only, creating it so when it does not
+// exist yet (the credential store). Later writes keep the mode.
+bool restrictToOwner(const QString& app);
+
 // A missing key yields the default the caller passes.
 QString get(const QString& app, const QString& section, const QString& key,
             const QString& defaultValue = QString());

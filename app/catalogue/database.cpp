@@ -1,9 +1,12 @@
 #include "catalogue/database.h"
 
 #include <sqlite3.h>
+#include <sys/resource.h>
 
+#include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cerrno>
 #include <cstdlib>
 
 #include "catalogue/database_p.h"
@@ -19,32 +22,100 @@ Database::Shared::~Shared() {
   sqlite3_close_v2(db);
 }
 
-void Database::Shared::fail(int code, const QString& text) {
-  error = text;
+DbError errorKindFor(int code, int systemErrno) {
+  if (systemErrno == ENOSPC || systemErrno == EDQUOT) return DbError::DiskFull;
+  if (systemErrno == EFBIG) return DbError::TooLarge;
   switch (code & 0xff) {
     case SQLITE_CONSTRAINT:
-      errorKind = DbError::Duplicate;
-      break;
+      return DbError::Duplicate;
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-      errorKind = DbError::Damaged;
-      break;
+      return DbError::Damaged;
     case SQLITE_READONLY:
     case SQLITE_CANTOPEN:
     case SQLITE_PERM:
-      errorKind = DbError::ReadOnly;
-      break;
+      return DbError::ReadOnly;
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
-      errorKind = DbError::Busy;
-      break;
+      return DbError::Busy;
+    case SQLITE_FULL:
+      return DbError::DiskFull;
+    case SQLITE_IOERR:
+      return DbError::WriteFailed;
     default:
-      errorKind = DbError::Statement;
+      return DbError::Statement;
   }
 }
 
+QString describeError(DbError kind, const QString& path) {
+  const QString named = path.isEmpty() ? QString() : u' ' + QDir::toNativeSeparators(path);
+  const QString catalogue = QStringLiteral("The catalogue") + named;
+  switch (kind) {
+    case DbError::None:
+      return {};
+    case DbError::Missing:
+      return path.isEmpty() ? QStringLiteral("The catalogue does not exist.")
+                            : QStringLiteral("Database %1 does not exist.")
+                                  .arg(QDir::toNativeSeparators(path));
+    case DbError::Damaged:
+      return catalogue + QStringLiteral(
+                             " is damaged, so nothing was written to it.\rRepair it with "
+                             "\"Repair and compact the database\" on the Database tab of the "
+                             "Options.");
+    case DbError::ReadOnly:
+      return catalogue + QStringLiteral(" cannot be written: the file or its folder is read-only.");
+    case DbError::Busy:
+      return catalogue +
+             QStringLiteral(" is in use by another program.\rClose that program and try again.");
+    case DbError::DiskFull:
+      return QStringLiteral("The disk is full, so the catalogue") + named +
+             QStringLiteral(" cannot grow.\rFree some space and try again.");
+    case DbError::TooLarge:
+      return catalogue + QStringLiteral(
+                             " cannot grow: it has reached the largest file size this program "
+                             "may write (a file-size limit is set for it).");
+    case DbError::WriteFailed:
+      return catalogue + QStringLiteral(
+                             " could not be read or written: the disk reported an "
+                             "error.");
+    case DbError::NotOpen:
+      return catalogue + QStringLiteral(" could not be opened.");
+    case DbError::Duplicate:
+    case DbError::Statement:
+      break;
+  }
+  return catalogue + QStringLiteral(" refused the change.");
+}
+
+void Database::Shared::fail(int code, const QString& text, int systemErrno) {
+  error = text;
+  errorKind = errorKindFor(code, systemErrno);
+}
+
+namespace {
+
+// SQLite reports a write stopped by a file-size limit (SIGXFSZ ignored, EFBIG) only as a
+// failed write, and the errno is gone by then: a file of the catalogue that reached the
+// limit tells it apart from a failing disk.
+bool reachedFileSizeLimit(const QString& path) {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return false;
+  constexpr qint64 kLargestPage = 65536;
+  for (const char* suffix : {"", "-wal", "-journal"}) {
+    const QFileInfo file(path + QLatin1String(suffix));
+    if (file.exists() && file.size() + kLargestPage > qint64(limit.rlim_cur)) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void Database::Shared::failFromDb() {
-  fail(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+  const int code = sqlite3_extended_errcode(db);
+  int systemErrno = sqlite3_system_errno(db);
+  if (((code & 0xff) == SQLITE_IOERR || (code & 0xff) == SQLITE_FULL) && reachedFileSizeLimit(path))
+    systemErrno = EFBIG;
+  fail(code, QString::fromUtf8(sqlite3_errmsg(db)), systemErrno);
 }
 
 void Database::Shared::succeed() {
@@ -198,12 +269,9 @@ Database Database::open(const QString& path) {
     result.openError_ = QString::fromUtf8(message ? message : sqlite3_errstr(check));
     // A catalogue in a folder we may not write cannot get its shared-memory file: that is a
     // permission problem, not damage.
-    const int code = sqlite3_extended_errcode(shared->db) & 0xff;
-    result.openErrorKind_ =
-        code == SQLITE_CANTOPEN || code == SQLITE_READONLY || code == SQLITE_PERM
-            ? DbError::ReadOnly
-        : code == SQLITE_BUSY || code == SQLITE_LOCKED ? DbError::Busy
-                                                       : DbError::Damaged;
+    const DbError kind =
+        errorKindFor(sqlite3_extended_errcode(shared->db), sqlite3_system_errno(shared->db));
+    result.openErrorKind_ = kind == DbError::Statement ? DbError::Damaged : kind;
     sqlite3_free(message);
     return result;
   }
@@ -296,7 +364,28 @@ bool Database::commit() {
 bool Database::rollback() {
   if (!isOpen() || !d_->inTransaction) return false;
   d_->inTransaction = false;
-  return execute(QStringLiteral("ROLLBACK"));
+  // A full disk, an I/O error or damage may have ended the transaction already.
+  if (sqlite3_get_autocommit(d_->db)) return true;
+  const QString error = d_->error;
+  const DbError kind = d_->errorKind;
+  const bool ok = sqlite3_exec(d_->db, "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK;
+  if (kind != DbError::None) {
+    d_->error = error;
+    d_->errorKind = kind;
+  } else if (!ok) {
+    d_->failFromDb();
+  }
+  return ok;
+}
+
+bool Database::checkIntact() {
+  if (!isOpen()) return false;
+  const QVariant verdict = scalar(QStringLiteral("PRAGMA quick_check(1)"));
+  if (d_->errorKind != DbError::None && d_->errorKind != DbError::Damaged) return false;
+  if (verdict.toString() == QLatin1String("ok")) return true;
+  d_->error = verdict.isValid() ? verdict.toString() : d_->error;
+  d_->errorKind = DbError::Damaged;
+  return false;
 }
 
 bool Database::inTransaction() const {

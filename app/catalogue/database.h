@@ -16,14 +16,21 @@ class Recordset;
 
 enum class DbError {
   None,
-  Missing,    // the file does not exist, or names a folder
-  Damaged,    // the file is not an SQLite database or fails its integrity check
-  ReadOnly,   // the file or its folder cannot be written
-  NotOpen,    // no file is open
-  Duplicate,  // a unique index refused the row (tbl1's Pathname)
-  Statement,  // the statement failed (syntax, unknown field, type)
-  Busy,       // another connection holds the lock
+  Missing,      // the file does not exist, or names a folder
+  Damaged,      // the file is not an SQLite database or fails its integrity check
+  ReadOnly,     // the file or its folder cannot be written
+  NotOpen,      // no file is open
+  Duplicate,    // a unique index refused the row (tbl1's Pathname)
+  Statement,    // the statement failed (syntax, unknown field, type)
+  Busy,         // another connection holds the lock
+  DiskFull,     // the disk (or the user's quota) has no room left
+  TooLarge,     // the file reached the largest size the process may write (a file-size limit)
+  WriteFailed,  // the disk refused a read or write for another reason
 };
+
+// The reason for a failure in words a user understands, naming the catalogue file; damage
+// points to the repair command. Never the database library's own text.
+QString describeError(DbError kind, const QString& path);
 
 // A cheap handle: copies share one connection, which closes with the last copy. Recordsets
 // keep a copy, so a recordset handed from one owner to another keeps its file open.
@@ -48,9 +55,15 @@ class Database {
   // The first column of the first row of a query (translated), or an invalid QVariant.
   QVariant scalar(const QString& jetSql, const QVariantList& params = {});
 
+  // "PRAGMA quick_check": false (kind Damaged) when the file's pages do not hold together.
+  // Run before writing, so that damage is reported instead of written over.
+  bool checkIntact();
+
   // Nested calls are not supported; a transaction left open is rolled back on close.
   bool beginTransaction();
   bool commit();
+  // Ends the transaction if the library has not ended it already (a full disk or damage ends
+  // it by itself). Keeps the error that led to it: the first failure is the one to report.
   bool rollback();
   bool inTransaction() const;
 
@@ -68,13 +81,14 @@ class Database {
 
   // For the maintenance routines and tests; nullptr when not open.
   sqlite3* handle() const;
+  // Takes the connection's current error as lastError(), for code that steps its own
+  // statements on handle() (recordsets, the add loop's prepared insert).
+  void noteError() const;
 
   struct Shared;
 
  private:
   explicit Database(std::shared_ptr<Shared> shared);
-  // Takes the connection's current error as lastError() (for recordsets).
-  void noteError() const;
   std::shared_ptr<Shared> d_;
   // The error of a failed open, kept when there is no connection to hold it.
   QString openError_;

@@ -26,7 +26,9 @@ struct Database::Shared {
   QMultiHash<QString, sqlite3_stmt*> idle;
 
   ~Shared();
-  void fail(int code, const QString& text);
+  // `systemErrno` tells a full disk from a file-size limit when the library reports only a
+  // failed write.
+  void fail(int code, const QString& text, int systemErrno = 0);
   void failFromDb();
   void succeed();
 };
@@ -49,6 +51,9 @@ class CachedStatement {
   QString sql_;
   sqlite3_stmt* stmt_ = nullptr;
 };
+
+// The kind of failure behind an SQLite result code and the errno of the failed system call.
+DbError errorKindFor(int code, int systemErrno);
 
 bool bindValue(sqlite3_stmt* stmt, int index, const QVariant& value);
 QVariant columnValue(sqlite3_stmt* stmt, int column);

@@ -101,7 +101,7 @@ void recordPicturesAdded(const AddResult& result) {
 int addPaths(const QStringList& paths, int theme, QTextStream& out, QTextStream& err) {
   auto db = catalogue::Database::open(catalogueFile());
   if (!db.isOpen()) {
-    err << "Cannot open the catalogue " << catalogueFile() << ": " << db.lastError() << Qt::endl;
+    err << forTerminal(catalogue::describeError(db.lastErrorKind(), catalogueFile())) << Qt::endl;
     return kCatalogueFailed;
   }
   PictureAdder adder(db);
@@ -109,9 +109,9 @@ int addPaths(const QStringList& paths, int theme, QTextStream& out, QTextStream&
   if (theme >= 0) adder.setTheme(theme);
   const AddResult result = adder.add(paths);
   recordPicturesAdded(result);
-  if (!result.error.isEmpty()) err << forTerminal(catalogueErrorMessage(result)) << Qt::endl;
+  if (result.failed()) err << forTerminal(catalogueErrorMessage(result)) << Qt::endl;
   out << forTerminal(countsMessage(result)) << Qt::endl;
-  return result.error.isEmpty() ? kOk : kCatalogueFailed;
+  return result.failed() ? kCatalogueFailed : kOk;
 }
 
 int addFolder(const Options& options, QTextStream& out, QTextStream& err) {

@@ -177,6 +177,9 @@ void frmAddDirsToDB::Form_Load() {
     dtaAdd_.moveLast();
     catalogue::Database db = dtaAdd_.database();
     nextId_ = cataloguing::PictureAdder::nextIdFromCatalogue(db);
+    // Damage is named now; "Add to DB" refuses to write into it.
+    if (!db.checkIntact())
+      lblStatus_->setText(catalogue::describeError(db.lastErrorKind(), db.path()));
   } else {
     lblStatus_->setText(dtaAdd_.lastError());
   }
@@ -259,7 +262,7 @@ void frmAddDirsToDB::cmdAddFiles_Click() {
   if (result.added > 0) addedAnything_ = true;
   dtaAdd_.refresh();
   dtaAdd_.moveLast();
-  if (!result.error.isEmpty())
+  if (result.failed())
     dialogs().message(cataloguing::catalogueErrorMessage(result), MsgButtons::OK, MsgIcon::Critical,
                       kProgramTitle, this);
   dialogs().message(cataloguing::countsMessage(result), MsgButtons::OK, MsgIcon::None,

@@ -153,10 +153,15 @@ void frmScanDrive::Form_Load() {
   dtaAddListToDB_.bind(txtFileCreationDate_, QStringLiteral("FileCreationDate"));
   dtaAddListToDB_.bind(txtDateAddedToDB_, QStringLiteral("DateAddedToDB"));
   dtaAddListToDB_.bind(txtExtension_, QStringLiteral("Extension"));
-  if (dtaAddListToDB_.refresh())
-    dtaAddListToDB_.moveLast();
-  else
+  if (!dtaAddListToDB_.refresh()) {
     Picture1_->setText(dtaAddListToDB_.lastError());
+    return;
+  }
+  dtaAddListToDB_.moveLast();
+  // Damage is named now; "Add to Database" refuses to write into it.
+  catalogue::Database db = dtaAddListToDB_.database();
+  if (!db.checkIntact())
+    Picture1_->setText(catalogue::describeError(db.lastErrorKind(), db.path()));
 }
 
 void frmScanDrive::setWaitCursor(bool wait) {
@@ -291,7 +296,7 @@ void frmScanDrive::cmdAddToDBandExit_Click() {
     keys::writeInt(keys::kFormsRunStat, 2);
     appState().FormsRunStat = 2;
   }
-  if (!result.error.isEmpty())
+  if (result.failed())
     dialogs().message(cataloguing::catalogueErrorMessage(result), MsgButtons::OK, MsgIcon::Critical,
                       kProgramTitle, this);
   dialogs().message(cataloguing::countsMessage(result), MsgButtons::OK, MsgIcon::None,

@@ -30,8 +30,6 @@ class InsertStatement {
   InsertStatement& operator=(const InsertStatement&) = delete;
 
   bool ready() const { return stmt_ != nullptr; }
-  QString error() const { return db_ ? QString::fromUtf8(sqlite3_errmsg(db_)) : QString(); }
-  int errorCode() const { return db_ ? sqlite3_extended_errcode(db_) : SQLITE_MISUSE; }
 
   // SQLITE_DONE when stored, SQLITE_CONSTRAINT_UNIQUE for a known path, else the error.
   int insert(qint32 id, const PictureEntry& entry, int theme) {
@@ -68,6 +66,11 @@ QString countsMessage(const AddResult& result) {
   if (result.unreadable > 0)
     text += u'\r' + QString::number(result.unreadable) +
             QStringLiteral(" files could not be read and were left out.");
+  if (result.badNames > 0)
+    text += u'\r' + QString::number(result.badNames) +
+            QStringLiteral(
+                " files were left out because their names are not UTF-8 text, which "
+                "the catalogue needs; rename them to add them.");
   if (result.notReached > 0)
     text += u'\r' + QString::number(result.notReached) +
             QStringLiteral(" files were not added because adding stopped.");
@@ -75,8 +78,8 @@ QString countsMessage(const AddResult& result) {
 }
 
 QString catalogueErrorMessage(const AddResult& result) {
-  return QStringLiteral("Error ") + QString::number(result.errorCode) + QStringLiteral(": ") +
-         result.error + QStringLiteral("\rSource: the catalogue database");
+  return catalogue::describeError(result.errorKind, result.cataloguePath) +
+         QStringLiteral("\rNo pictures were added.");
 }
 
 PictureAdder::PictureAdder(catalogue::Database db) : db_(std::move(db)) {}
@@ -89,23 +92,44 @@ qint32 PictureAdder::nextIdFromCatalogue(catalogue::Database& db) {
   return qint32(id + 1);
 }
 
+namespace {
+
+// Qt decodes a name whose bytes are not UTF-8 into U+FFFD, which no longer names the file.
+bool lostInDecoding(const QString& path) {
+  return path.contains(QChar::ReplacementCharacter);
+}
+
+}  // namespace
+
 AddResult PictureAdder::add(const QStringList& paths, const AddProgress& progress) {
   AddResult result;
-  auto fail = [&](const QString& error, int code, qsizetype from) {
-    result.error = error;
-    result.errorCode = code;
-    result.notReached = int(paths.size() - from);
+  result.cataloguePath = db_.path();
+  // The first failure is the one reported; the run's rows are rolled back with it.
+  auto stop = [&]() {
+    result.error = db_.lastError();
+    result.errorKind = db_.lastErrorKind();
+    if (result.errorKind == catalogue::DbError::None)
+      result.errorKind = catalogue::DbError::Statement;
+    if (db_.inTransaction()) db_.rollback();
+    result.notReached = int(paths.size()) - result.known - result.unreadable - result.badNames;
+    result.added = 0;
   };
   if (paths.isEmpty()) return result;
-  if (!db_.isOpen() || !db_.beginTransaction()) {
-    fail(db_.lastError().isEmpty() ? QStringLiteral("The catalogue is not open.") : db_.lastError(),
-         SQLITE_CANTOPEN, 0);
+  if (!db_.isOpen()) {
+    result.error = db_.lastError();
+    result.errorKind = db_.lastErrorKind() == catalogue::DbError::None ? catalogue::DbError::NotOpen
+                                                                       : db_.lastErrorKind();
+    result.notReached = int(paths.size());
+    return result;
+  }
+  if (!db_.checkIntact() || !db_.beginTransaction()) {
+    stop();
     return result;
   }
   InsertStatement insert(db_.handle(), theme_ >= 0);
   if (!insert.ready()) {
-    fail(insert.error(), insert.errorCode(), 0);
-    db_.rollback();
+    db_.noteError();
+    stop();
     return result;
   }
   qint32 id = nextId_;
@@ -116,7 +140,7 @@ AddResult PictureAdder::add(const QStringList& paths, const AddProgress& progres
     }
     const auto entry = readPictureEntry(paths[i], today_);
     if (!entry) {
-      ++result.unreadable;
+      ++(lostInDecoding(paths[i]) ? result.badNames : result.unreadable);
       continue;
     }
     const int rc = insert.insert(id, *entry, theme_);
@@ -126,16 +150,13 @@ AddResult PictureAdder::add(const QStringList& paths, const AddProgress& progres
     } else if (rc == SQLITE_CONSTRAINT_UNIQUE) {
       ++result.known;
     } else {
-      fail(insert.error(), rc, i);
-      break;
+      db_.noteError();
+      stop();
+      return result;
     }
   }
   if (!db_.commit()) {
-    // Nothing of this run reached the file: report it as such rather than as stored.
-    db_.rollback();
-    result.error = db_.lastError();
-    result.notReached += result.added;
-    result.added = 0;
+    stop();
     return result;
   }
   nextId_ = id;
@@ -143,7 +164,8 @@ AddResult PictureAdder::add(const QStringList& paths, const AddProgress& progres
 }
 
 int removePictures(catalogue::Database& db, const QStringList& paths) {
-  if (!db.isOpen()) return 0;
+  // Deleting rows from a damaged file would spread the damage; removal is best effort.
+  if (!db.isOpen() || !db.checkIntact()) return 0;
   const bool inTransaction = db.beginTransaction();
   int removed = 0;
   for (const QString& path : paths)

@@ -15,13 +15,16 @@ struct AddResult {
   int added = 0;       // rows stored
   int known = 0;       // refused because the path is catalogued already
   int unreadable = 0;  // files gone or unreadable by the time they were added
+  int badNames = 0;    // names the file system holds as bytes that are not UTF-8 text
   int notReached = 0;  // files left out because the run ended on a catalogue error
-  // Set when the catalogue refused a write for another reason (read-only file, full disk);
-  // the run stops there and keeps the rows stored before it.
-  QString error;
-  int errorCode = 0;
+  // Set when the catalogue refused a write for another reason (damage, a full disk, another
+  // program's lock); the run stops at the first such failure and stores nothing.
+  QString error;  // the library's text, for diagnosis; messages use errorKind
+  catalogue::DbError errorKind = catalogue::DbError::None;
+  QString cataloguePath;
 
-  int total() const { return added + known + unreadable + notReached; }
+  bool failed() const { return errorKind != catalogue::DbError::None; }
+  int total() const { return added + known + unreadable + badNames + notReached; }
 };
 
 // "A files were added to the database.\r(N - A) files were already listed in the database."
@@ -29,7 +32,8 @@ QString addedMessage(int added, int listed);
 // The counting message of a run: addedMessage(added, known), then a line each for files that
 // could not be read and files the run did not reach, when there are any.
 QString countsMessage(const AddResult& result);
-// "Error N: description" and the source, for a run that ended on a catalogue error.
+// Why a run stored nothing, in the user's words (catalogue damaged, disk full, catalogue in
+// use by another program, ...).
 QString catalogueErrorMessage(const AddResult& result);
 
 // Called every few hundred files with the number handled so far; returning false stops the
@@ -52,6 +56,7 @@ class PictureAdder {
   void setToday(const QDate& today) { today_ = today; }
 
   // Adds the files in order. Every stored row consumes one ID number; a refused file does not.
+  // A damaged catalogue is refused before anything is written.
   AddResult add(const QStringList& paths, const AddProgress& progress = {});
 
  private:

@@ -1,9 +1,15 @@
 #include "cataloguing/pictureentry.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+
+#include <algorithm>
+
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 
 #include "base/textnum.h"
 
@@ -51,7 +57,32 @@ namespace glim::cataloguing {
 QStringList folderPictures(const QString& folder, const QString& pattern) {
   const QStringList filters = patternFilters(pattern);
   if (filters.isEmpty() || folder.isEmpty()) return {};
-  return QDir(folder).entryList(filters, QDir::Files, QDir::Name | QDir::IgnoreCase);
+  QList<QRegularExpression> matchers;
+  for (const QString& filter : filters)
+    matchers << QRegularExpression(QRegularExpression::wildcardToRegularExpression(filter),
+                                   QRegularExpression::CaseInsensitiveOption);
+  // Read with POSIX calls: Qt's own listing drops names that are not UTF-8 without a word,
+  // and the add should name them ("not UTF-8 text") rather than never see them.
+  DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+  if (!dir) return {};
+  QStringList names;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;  // hidden, "." and ".."
+    struct stat st;
+    if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) != 0 || !S_ISREG(st.st_mode)) continue;
+    const QString name = QFile::decodeName(entry->d_name);
+    for (const QRegularExpression& matcher : std::as_const(matchers)) {
+      if (matcher.match(name).hasMatch()) {
+        names << name;
+        break;
+      }
+    }
+  }
+  ::closedir(dir);
+  std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+    return QString::compare(a, b, Qt::CaseInsensitive) < 0;
+  });
+  return names;
 }
 
 }  // namespace glim::cataloguing

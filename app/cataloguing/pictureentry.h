@@ -39,7 +39,8 @@ namespace glim::cataloguing {
 
 // The names of the files of one folder that a file list with this type pattern shows: plain
 // files (hidden ones left out) matching any of the patterns without regard to case, in name
-// order.
+// order. A name that is not UTF-8 is listed as decoded (with U+FFFD for its bad bytes), so
+// that adding it can say why it is left out.
 QStringList folderPictures(const QString& folder, const QString& pattern);
 
 }  // namespace glim::cataloguing

@@ -13,8 +13,9 @@ namespace glim::query {
 // set on the catalogue of the normal start (setting "Database"), as the viewer does. Writes
 // the statement, the theme filter and the file-type filter (one a line, empty when there is
 // none), then every matching Pathname in the viewer's order. Returns 0 on success; non-zero
-// with the message on `err`: 1 the file cannot be loaded, 2 the catalogue cannot be opened,
-// 3 the catalogue refused the statement or a filter.
+// with what is wrong on `err`: 1 the file is missing, unreadable or damaged, 2 the catalogue
+// is missing, damaged, unreadable or in use, 3 the catalogue refused the statement or a
+// filter.
 int printSet(const QString& file, QTextStream& out, QTextStream& err);
 // The same on standard output and standard error.
 int printSet(const QString& file, QTextStream& out);

@@ -1,5 +1,6 @@
 #include "query/queryfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -397,12 +398,34 @@ LoadedQuery loadQueryFile(const QString& path, const QueryCriteria& base,
                           const QStringList& themeNames) {
   LoadedQuery result;
   result.criteria = base;
-  if (!readQueryFile(path, result.record)) {
+  const QString file = QDir::toNativeSeparators(path);
+  QString error;
+  if (!readQueryFile(path, result.record, &error)) {
     result.message = kLoadErrorText;
+    const QFileInfo info(path);
+    if (!info.exists())
+      result.reason = QStringLiteral("The query file %1 does not exist.").arg(file);
+    else if (!info.isFile())
+      result.reason = QStringLiteral("%1 is a folder, not a query file.").arg(file);
+    else if (info.size() < kRecordSize)
+      result.reason = QStringLiteral(
+                          "The query file %1 is damaged: it is shorter than one "
+                          "query (%2 of %3 bytes).")
+                          .arg(file)
+                          .arg(info.size())
+                          .arg(kRecordSize);
+    else
+      result.reason = QStringLiteral("The query file %1 cannot be read (%2).").arg(file, error);
     return result;
   }
   result.ok = applyQueryRecord(result.record, result.criteria, themeNames);
-  if (!result.ok) result.message = kApplyErrorText;
+  if (!result.ok) {
+    result.message = kApplyErrorText;
+    result.reason = QStringLiteral(
+                        "The query file %1 is damaged: it holds a value the query "
+                        "builder cannot show.")
+                        .arg(file);
+  }
   return result;
 }
 

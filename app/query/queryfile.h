@@ -79,10 +79,13 @@ inline const QString kApplyErrorText =
 inline const QString kRunErrorText = QStringLiteral("There was an error loading this query file.");
 
 // Reads a query file and applies it to criteria that start as `base`: what the builder does
-// on Load. On failure `message` holds the load or apply message.
+// on Load. On failure `message` holds the load or apply message the builder shows, and
+// `reason` what is wrong in plain words (missing, unreadable, damaged), for the windowless
+// commands.
 struct LoadedQuery {
   bool ok = false;
   QString message;
+  QString reason;
   QueryCriteria criteria;
   QueryRecord record;
 };

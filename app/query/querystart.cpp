@@ -46,12 +46,21 @@ frmQuery* startFromQueryFile() {
   return showQueryBuilder();
 }
 
+namespace {
+
+// Messages use "\r" between lines as the windows do; a terminal wants "\n".
+QString forTerminal(QString text) {
+  return text.replace(u'\r', u'\n');
+}
+
+}  // namespace
+
 int printSet(const QString& file, QTextStream& out, QTextStream& err) {
   const QStringList names = themeNamesFromSettings();
   const LoadedQuery loaded =
       loadQueryFile(file, initialCriteria(names, QDate::currentDate()), names);
   if (!loaded.ok) {
-    err << loaded.message << Qt::endl;
+    err << loaded.reason << Qt::endl;
     return 1;
   }
   QueryCriteria c = loaded.criteria;
@@ -64,14 +73,19 @@ int printSet(const QString& file, QTextStream& out, QTextStream& err) {
   catalogue::Database db = catalogue::Database::open(databasePath);
   if (!db.isOpen()) {
     out.flush();
-    err << QStringLiteral("Database ") << databasePath << QStringLiteral(" does not exist.")
-        << Qt::endl;
+    err << forTerminal(catalogue::describeError(db.lastErrorKind(), databasePath)) << Qt::endl;
     return 2;
   }
   PictureSet set = openPictureSet(db, texts);
   if (!set.records) {
     out.flush();
-    err << set.error << Qt::endl;
+    // A statement the catalogue refuses names its own fault; damage met while reading is
+    // the file's.
+    const catalogue::DbError kind = db.lastErrorKind();
+    err << (kind == catalogue::DbError::Statement
+                ? set.error
+                : forTerminal(catalogue::describeError(kind, databasePath)))
+        << Qt::endl;
     return 3;
   }
   for (const QString& path : pathnames(*set.records)) out << path << '\n';

@@ -2,6 +2,8 @@
 
 #include <sodium.h>
 
+#include <QFileInfo>
+
 #include "base/appstate.h"
 #include "base/settings.h"
 #include "base/textnum.h"
@@ -18,7 +20,9 @@ QString read(const QString& key, const QString& fallback) {
   return settings::get(kCredentialKey, kCredentialKey, key, fallback);
 }
 bool write(const QString& key, const QString& value) {
-  return settings::set(kCredentialKey, kCredentialKey, key, value);
+  // The store holds the password's hash: no one but its owner may read it.
+  return settings::restrictToOwner(kCredentialKey) &&
+         settings::set(kCredentialKey, kCredentialKey, key, value);
 }
 
 QByteArray normalised(const QString& password) {
@@ -47,6 +51,9 @@ bool writeLoginFlag(bool on) {
 void loadCredentials() {
   AppState& state = appState();
   state.CredentialKey = kCredentialKey;
+  // A store written before it was kept private is made so now.
+  if (QFileInfo::exists(settings::fileFor(kCredentialKey)))
+    settings::restrictToOwner(kCredentialKey);
   if (!settings::contains(kCredentialKey, kCredentialKey, kUserName)) write(kUserName, kNone);
   if (!settings::contains(kCredentialKey, kCredentialKey, kPassword)) write(kPassword, kNone);
   state.StoredUserName = read(kUserName, kNone);

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
+#include <csignal>
 #include <cstdio>
 
 #include "base/appstate.h"
@@ -70,19 +71,27 @@ bool Startup::isQueryFileCommandLine(const QString& commandLine) {
   return commandLine.size() >= 8;
 }
 
+bool Startup::isWindowless() const {
+  return !config_.arguments.isEmpty() && config_.arguments.first().startsWith(QStringLiteral("--"));
+}
+
+void Startup::report(const QString& text, MsgIcon icon, const QString& title) {
+  if (isWindowless())
+    printError(QString(text).replace(u'\r', u'\n'));
+  else
+    dialogs().message(text, MsgButtons::OK, icon, title);
+}
+
 bool Startup::claimSingleInstance() {
   const QString path = config_.lockPath.isEmpty() ? lockPathForUser() : config_.lockPath;
-  lock_ = std::make_unique<QLockFile>(path);
-  // No time-based staleness: a lock is stale only when its process is gone.
-  lock_->setStaleLockTime(0);
-  if (lock_->tryLock(0)) return true;
-  if (lock_->error() != QLockFile::LockFailedError) return true;  // cannot tell: go on
+  lock_ = std::make_unique<InstanceLock>(path);
+  // Unchecked: the lock cannot be taken at all (a file system without locks); go on.
+  if (lock_->tryLock() != InstanceLock::State::Taken) return true;
+  QString text = QStringLiteral("Only one copy of Glimmora can run at a time.");
+  const QString holder = lock_->holder();
+  if (!holder.isEmpty()) text += QStringLiteral("\r\rIt is running as ") + holder + u'.';
   lock_.reset();
-  const QString text = QStringLiteral("Only one copy of Glimmora can run at a time.");
-  if (!config_.arguments.isEmpty() && config_.arguments.first().startsWith(QStringLiteral("--")))
-    printError(text);
-  else
-    dialogs().message(text, MsgButtons::OK, MsgIcon::Critical, QStringLiteral("Warning"));
+  report(text, MsgIcon::Critical, QStringLiteral("Warning"));
   return false;
 }
 
@@ -127,6 +136,19 @@ void Startup::writeDefaults() {
 
 void Startup::readFirstRunState() {
   AppState& state = appState();
+  const QString unreadable = settings::unreadableReason(settings::kApp);
+  if (!unreadable.isEmpty()) {
+    // Not a first run: the tutorial, the defaults and a new "budb.bdb" would all be wrong,
+    // and the settings store refuses to replace a file it could not read.
+    report(QStringLiteral("Glimmora cannot read its settings file %1 (%2).\rIt starts with "
+                          "the default settings and leaves that file as it is; settings "
+                          "changed now are not saved.")
+               .arg(QDir::toNativeSeparators(settings::fileFor(settings::kApp)), unreadable),
+           MsgIcon::Exclamation, QStringLiteral("Settings Not Read"));
+    state.HasRunBeforeValue = kYes;
+    state.DatabasePath = state.ProgramFolder + QStringLiteral("all1.mdb");
+    return;
+  }
   state.HasRunBeforeValue = keys::hasRunBefore();
   if (state.HasRunBeforeValue != kNo) {
     state.DatabasePath = keys::database();
@@ -255,6 +277,7 @@ int runProgram(QApplication& app) {
   // The main window ends the program itself, after closing the others in order.
   app.setQuitOnLastWindowClosed(false);
   app.setApplicationName(QStringLiteral("Glimmora"));
+  std::signal(SIGXFSZ, SIG_IGN);
   const bool quitWhenShown = qEnvironmentVariableIsSet("GLIMMORA_QUIT_WHEN_SHOWN");
   if (quitWhenShown) frmSplash::setTutorialOfferEnabled(false);
   Startup startup(StartupConfig::forRunningProgram(app.arguments()));

@@ -2,15 +2,16 @@
 // window (or, with a picture-set file on the command line, to the query builder).
 #pragma once
 
-#include <QLockFile>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <memory>
 
+#include "base/dialogs.h"
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
 #include "shell/installation.h"
+#include "shell/instancelock.h"
 
 class QApplication;
 
@@ -50,12 +51,15 @@ class Startup {
   frmMain* mainWindow() const { return main_; }
 
   // The steps, public so that tests can run them one by one.
-  bool claimSingleInstance();  // false (after the message) when another copy holds the lock
+  // False (after the message, which names the holder) when another copy holds the lock.
+  bool claimSingleInstance();
   // False (after the message naming the folder) when an installed program's per-user
   // folder cannot be made ready.
   bool setProgramFolder();
-  void readFirstRunState();  // "HasRunBefore": first-run set-up or the stored catalogue path
-  void setStartMode();       // command-line mode and its password prompt
+  // "HasRunBefore": first-run set-up or the stored catalogue path. A settings file that
+  // exists but cannot be read is reported and left alone: no first run, default values.
+  void readFirstRunState();
+  void setStartMode();  // command-line mode and its password prompt
 
   static QString lockPathForUser();
   // The program folder as AppState keeps it: trimmed, ending in the separator.
@@ -69,21 +73,25 @@ class Startup {
 
  private:
   bool runWindowlessCommand();
+  bool isWindowless() const;
+  // A message box, or standard error for the windowless commands.
+  void report(const QString& text, MsgIcon icon, const QString& title);
   void showPicturePasswordPrompt();
   bool runLogin();
   void wait(int milliseconds);
 
   StartupConfig config_;
   installation::Folders folders_;
-  std::unique_ptr<QLockFile> lock_;
+  std::unique_ptr<InstanceLock> lock_;
   QPointer<frmSplash> splash_;
   QPointer<frmMain> main_;
   int exitCode_ = 0;
 };
 
-// Runs start-up and then the event loop; returns the process exit code. With the environment
-// variable GLIMMORA_QUIT_WHEN_SHOWN set, the program ends as soon as its main window has been
-// shown (used by tests that start the real program).
+// Runs start-up and then the event loop; returns the process exit code. A file-size limit
+// (SIGXFSZ) is ignored, so that a write beyond it fails and is reported instead of ending
+// the program. With the environment variable GLIMMORA_QUIT_WHEN_SHOWN set, the program ends
+// as soon as its main window has been shown (used by tests that start the real program).
 int runProgram(QApplication& app);
 
 }  // namespace glim

@@ -106,7 +106,15 @@ void setWipeObserver(std::function<void(const QString& path)> observer) {
 
 Failure wipeFile(const QString& path) {
   const QByteArray native = QFile::encodeName(path);
-  const int fd = ::open(native.constData(), O_RDWR | O_CLOEXEC);
+  // Through a link the overwrite would blank the target elsewhere and the deletion remove only
+  // the link: refuse, naming the target, and change nothing.
+  const int fd = ::open(native.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0 && errno == ELOOP)
+    return QStringLiteral(
+               "%1 is a link to %2. Glimmora does not wipe through links; nothing "
+               "was wiped.")
+        .arg(QDir::toNativeSeparators(path),
+             QDir::toNativeSeparators(QFileInfo(path).symLinkTarget()));
   if (fd < 0) return failed(QStringLiteral("Could not open"), path, errno);
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {

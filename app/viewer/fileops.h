@@ -30,7 +30,8 @@ SplitPath splitPath(const QString& path);
 inline constexpr qint64 kWipeBlock = 4096;
 // The wipe overwrites every 4096-byte stretch first with "X" and then with blanks, growing the
 // file to (n + 1) whole blocks for a length of n whole blocks and a remainder, flushes it to
-// the disk, and deletes it. A file that cannot be opened for writing is left as it was.
+// the disk, and deletes it. A file that cannot be opened for writing is left as it was, and
+// so is a symbolic link and its target (the link is refused with a message).
 Failure wipeFile(const QString& path);
 // Test seam: called with the path after the overwrite reached the disk, before the deletion.
 void setWipeObserver(std::function<void(const QString& path)> observer);

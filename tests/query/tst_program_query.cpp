@@ -75,7 +75,8 @@ class TestProgramQuery : public QObject {
     process.start(program, {QStringLiteral("--print-set"), file + QStringLiteral(".missing")});
     QVERIFY(process.waitForFinished(-1));
     QCOMPARE(process.exitCode(), 1);
-    QVERIFY(process.readAllStandardError().contains(kLoadErrorText.toUtf8()));
+    QVERIFY(process.readAllStandardError().contains(
+        QStringLiteral("The query file %1.missing does not exist.").arg(file).toUtf8()));
   }
 };
 

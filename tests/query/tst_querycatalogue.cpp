@@ -437,8 +437,20 @@ class TestQueryCatalogue : public QObject {
     QTextStream outStream(&out), errStream(&err);
     const QString missing = env_->folder(QStringLiteral("none")) + QStringLiteral("/x.qry");
     QCOMPARE(printSet(missing, outStream, errStream), 1);
-    QCOMPARE(err.trimmed(), kLoadErrorText);
+    QCOMPARE(err.trimmed(), QStringLiteral("The query file %1 does not exist.").arg(missing));
     QCOMPARE(out, QString());
+
+    const QString shortFile = env_->folder(QStringLiteral("sets")) + QStringLiteral("/short.qry");
+    QVERIFY(glim::test::writeBytes(shortFile, QByteArray(100, '\0')));
+    err.clear();
+    QCOMPARE(printSet(shortFile, outStream, errStream), 1);
+    QCOMPARE(err.trimmed(), QStringLiteral("The query file %1 is damaged: it is shorter than one "
+                                           "query (100 of 1174 bytes).")
+                                .arg(shortFile));
+    const QString folderFile = env_->folder(QStringLiteral("sets/folder.qry"));
+    err.clear();
+    QCOMPARE(printSet(folderFile, outStream, errStream), 1);
+    QVERIFY(err.contains(QStringLiteral("is a folder, not a query file")));
 
     QueryRecord r;
     captureQueryRecord(test::initial(), r);
@@ -449,6 +461,19 @@ class TestQueryCatalogue : public QObject {
     err.clear();
     QCOMPARE(printSet(file, outStream, errStream), 2);
     QVERIFY(err.contains(QStringLiteral("does not exist")));
+
+    // A catalogue that is there but damaged says so, and where to repair it.
+    const QString damaged = env_->folder(QStringLiteral("bad")) + QStringLiteral("/all1.mdb");
+    QVERIFY(
+        glim::test::writeBytes(damaged, QByteArray("SQLite format 3") + QByteArray(4000, '\x5a')));
+    glim::settings::write(glim::settings::kSettings, QStringLiteral("Database"), damaged);
+    err.clear();
+    QCOMPARE(printSet(file, outStream, errStream), 2);
+    QCOMPARE(
+        err.trimmed().section(u'\n', 0, 0),
+        QStringLiteral("The catalogue %1 is damaged, so nothing was written to it.").arg(damaged));
+    QVERIFY(err.contains(QStringLiteral("Repair and compact the database")));
+    QVERIFY(!err.contains(QStringLiteral("does not exist")));
     glim::settings::remove(glim::settings::kApp, glim::settings::kSettings,
                            QStringLiteral("Database"));
   }

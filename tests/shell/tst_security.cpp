@@ -2,6 +2,8 @@
 // store's hash, the options window's load, entry rules, immediate writes and Apply.
 #include <QtTest>
 
+#include <sys/stat.h>
+
 #include "base/appstate.h"
 #include "base/dialogs.h"
 #include "base/keys.h"
@@ -46,6 +48,7 @@ class tst_Security : public QObject {
   void applyWritesSettings();
   void updateNamePasswordRules_data();
   void updateNamePasswordRules();
+  void credentialStoreIsPrivate();
 };
 
 void tst_Security::loginRules_data() {
@@ -308,6 +311,32 @@ void tst_Security::updateNamePasswordRules() {
     QCOMPARE(dialogs.messages().first().icon, MsgIcon::Critical);
     QCOMPARE(appState().StoredUserName, QStringLiteral("None"));
   }
+}
+
+// The store holds the password's hash: readable by its owner only, also when an older
+// version left it readable by all.
+void tst_Security::credentialStoreIsPrivate() {
+  test::TestEnv env;
+  const mode_t oldMask = ::umask(022);
+  const QString file = settings::fileFor(credentials::kCredentialKey);
+  auto mode = [&file] {
+    struct stat st {};
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+  };
+  QVERIFY(credentials::storeCredentials(QStringLiteral("alice"), QStringLiteral("password1")));
+  QCOMPARE(mode(), 0600);
+
+  QVERIFY(QFile::remove(file));
+  QVERIFY(settings::set(credentials::kCredentialKey, credentials::kCredentialKey,
+                        QStringLiteral("UN"), QStringLiteral("bob")));
+  QCOMPARE(mode(), 0644);
+  credentials::loadCredentials();
+  QCOMPARE(mode(), 0600);
+  QCOMPARE(appState().StoredUserName, QStringLiteral("bob"));
+  QVERIFY(credentials::writeLoginFlag(true));
+  QCOMPARE(mode(), 0600);
+  QVERIFY(credentials::useLogin());
+  ::umask(oldMask);
 }
 
 QTEST_MAIN(tst_Security)

@@ -2,6 +2,9 @@
 // catalogue, the single-instance test, the file-type registration and bad input.
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "base/appstate.h"
 #include "base/dialogs.h"
 #include "base/keys.h"
@@ -9,6 +12,7 @@
 #include "shell/association.h"
 #include "shell/frmMain.h"
 #include "shell/frmSplash.h"
+#include "shell/instancelock.h"
 #include "shell/startup.h"
 #include "shellfixture.h"
 #include "support/testenv.h"
@@ -54,6 +58,11 @@ class tst_Startup : public QObject {
   void splashSeedsOnlyAnEmptyCatalogue_data();
   void splashSeedsOnlyAnEmptyCatalogue();
   void secondInstanceRefused();
+  void staleLockFileDoesNotBlock_data();
+  void staleLockFileDoesNotBlock();
+  void lockEndsWithItsProcess();
+  void unreadableSettingsReportedAndKept_data();
+  void unreadableSettingsReportedAndKept();
   void fullStartShowsMainWindow();
   void badInputStartsAnyway_data();
   void badInputStartsAnyway();
@@ -254,13 +263,17 @@ void tst_Startup::splashSeedsOnlyAnEmptyCatalogue() {
 void tst_Startup::secondInstanceRefused() {
   test::TestEnv env;
   ScriptedDialogs dialogs;
-  QLockFile running(Startup::lockPathForUser());
-  QVERIFY(running.tryLock(0));
+  InstanceLock running(Startup::lockPathForUser());
+  QCOMPARE(running.tryLock(), InstanceLock::State::Held);
   Startup second(configFor(env));
   QCOMPARE(second.run(), StartOutcome::SecondInstance);
   QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 1);
   const auto call = dialogs.messages().first();
-  QCOMPARE(call.text, QStringLiteral("Only one copy of Glimmora can run at a time."));
+  // The holder is this test program, named by its process id and path.
+  QCOMPARE(call.text, QStringLiteral("Only one copy of Glimmora can run at a time.\r\rIt is "
+                                     "running as process %1 (%2).")
+                          .arg(QCoreApplication::applicationPid())
+                          .arg(QCoreApplication::applicationFilePath()));
   QCOMPARE(call.title, QStringLiteral("Warning"));
   QCOMPARE(call.icon, MsgIcon::Critical);
   QCOMPARE(call.buttons, MsgButtons::OK);
@@ -271,6 +284,105 @@ void tst_Startup::secondInstanceRefused() {
   running.unlock();
   Startup first(configFor(env));
   QVERIFY(first.claimSingleInstance());
+}
+
+void tst_Startup::staleLockFileDoesNotBlock_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::newRow("empty") << QByteArray();
+  QTest::newRow("garbage") << QByteArray("\x01\xff not a lock \n\n\n");
+  QTest::newRow("other host") << QByteArray("4242\nglimmora\nsome-other-host\n");
+  QTest::newRow("this host, process gone") << QByteArray("999999999\nglimmora\n\n");
+}
+
+// A lock file left behind by a crash, a copy, or another machine sharing the home folder.
+void tst_Startup::staleLockFileDoesNotBlock() {
+  QFETCH(QByteArray, content);
+  test::TestEnv env;
+  ScriptedDialogs dialogs;
+  QVERIFY(test::writeBytes(Startup::lockPathForUser(), content));
+  Startup startup(configFor(env));
+  QVERIFY(startup.claimSingleInstance());
+  QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 0);
+  // The file now names this process, so a second start can say who runs.
+  QVERIFY(test::readBytes(Startup::lockPathForUser())
+              .startsWith(QByteArray::number(QCoreApplication::applicationPid()) + '\n'));
+}
+
+// Another process holds the lock; once it is killed the system releases the lock at once.
+void tst_Startup::lockEndsWithItsProcess() {
+  test::TestEnv env;
+  ScriptedDialogs dialogs;
+  const QString lock = Startup::lockPathForUser();
+  QProcess holder;
+  holder.start(QStringLiteral("/bin/sh"),
+               {QStringLiteral("-c"),
+                QStringLiteral("exec 9>>\"$0\"; flock -x 9; printf '%s\\nholder\\n\\n' $$ >\"$0\"; "
+                               "echo held; exec sleep 100000"),
+                lock});
+  QVERIFY(holder.waitForStarted(-1));
+  while (!holder.readAllStandardOutput().contains("held")) QVERIFY(holder.waitForReadyRead(-1));
+
+  Startup second(configFor(env));
+  QVERIFY(!second.claimSingleInstance());
+  QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 1);
+  const QString text = dialogs.messages().first().text;
+  // The program is the shell or, once it has replaced itself, sleep: a path either way.
+  QVERIFY2(text.contains(QStringLiteral("It is running as process %1 (/").arg(holder.processId())),
+           qPrintable(text));
+
+  holder.kill();
+  QVERIFY(holder.waitForFinished(-1));
+  Startup third(configFor(env));
+  QVERIFY(third.claimSingleInstance());
+  QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 1);
+}
+
+void tst_Startup::unreadableSettingsReportedAndKept_data() {
+  QTest::addColumn<QString>("how");
+  QTest::newRow("a folder in its place") << "folder";
+  if (::geteuid() != 0) QTest::newRow("no read permission") << "mode";
+}
+
+// The settings exist but cannot be read: said, with the file's path; not a first run (no
+// tutorial, no defaults, no new "budb.bdb"), and the file is not replaced.
+void tst_Startup::unreadableSettingsReportedAndKept() {
+  QFETCH(QString, how);
+  test::TestEnv env;
+  ScriptedDialogs dialogs;
+  keys::writeText(keys::kHasRunBefore, QStringLiteral("Yes"));
+  const QString file = settings::fileFor(settings::kApp);
+  const QByteArray before = test::readBytes(file);
+  if (how == "folder") {
+    QVERIFY(QFile::remove(file));
+    QVERIFY(QDir().mkpath(file));
+  } else {
+    QVERIFY(QFile(file).setPermissions(QFileDevice::Permissions()));
+  }
+  QFile::remove(env.programFolder() + QStringLiteral("budb.bdb"));
+
+  Startup startup(configFor(env));
+  QCOMPARE(startup.run(), StartOutcome::Running);
+  QCOMPARE(dialogs.count(ScriptedDialogs::Kind::Message), 1);
+  const auto call = dialogs.messages().first();
+  QCOMPARE(call.title, QStringLiteral("Settings Not Read"));
+  QVERIFY2(call.text.startsWith(QStringLiteral("Glimmora cannot read its settings file ") + file),
+           qPrintable(call.text));
+  QVERIFY(call.text.contains(QStringLiteral("leaves that file as it is")));
+  QVERIFY(appState().HasRunBeforeValue != QStringLiteral("No"));
+  QCOMPARE(appState().DatabasePath, env.catalogue());
+  QVERIFY(!QFile::exists(env.programFolder() + QStringLiteral("budb.bdb")));
+  QVERIFY(!settings::set(settings::kApp, settings::kSettings, keys::kSlideTime, "9"));
+  QVERIFY(startup.mainWindow());
+  startup.mainWindow()->close();
+
+  if (how == "folder") {
+    QVERIFY(QFileInfo(file).isDir());
+    QVERIFY(QDir(file).isEmpty());
+  } else {
+    QCOMPARE(QFileInfo(file).permissions() & 0x7777, QFileDevice::Permissions());
+    QVERIFY(QFile(file).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+    QCOMPARE(test::readBytes(file), before);
+  }
 }
 
 void tst_Startup::fullStartShowsMainWindow() {
