@@ -92,6 +92,7 @@ class EditingGroup : public ViewerExtension, public EditHost {
   void refreshPictureInfo() override {
     viewer_->UpdatePictureInfo(leaving_ ? QStringLiteral("Validate") : QStringLiteral("Save"));
   }
+  bool showsStandIn() const override { return viewer_->showsStandIn(); }
   void sizeControlToPicture() override {
     if (RastrelControl* p = photo1()) p->resize(p->iWidth(), p->iHeight());
   }
