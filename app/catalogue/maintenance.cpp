@@ -150,6 +150,15 @@ QString compactPath(const QString& programFolder) {
   return programFolder + QStringLiteral("compdb.mdb");
 }
 
+QString freshStartKeepPath(const QString& programFolder, const QDate& day) {
+  const QString base =
+      programFolder + QStringLiteral("Database before fresh start ") + day.toString(Qt::ISODate);
+  QString path = base + QStringLiteral(".mdb");
+  for (int i = 2; QFileInfo::exists(path); ++i)
+    path = base + u' ' + QString::number(i) + QStringLiteral(".mdb");
+  return path;
+}
+
 bool fileExists(const QString& path) {
   if (path.trimmed().isEmpty()) return false;
   const QFileInfo info(path);
@@ -361,16 +370,23 @@ Result replaceWithFresh(const Context& context) {
     return result;
   };
   if (QFileInfo(path).isDir()) return reattach(outcome(op, Outcome::ReplaceError, path));
+  QString kept;
   if (QFileInfo::exists(path)) {
     if (isReadOnly(path)) return reattach(outcome(op, Outcome::DatabaseReadOnly, path));
     if (!releaseLog(path)) return reattach(outcome(op, Outcome::DatabaseInUse, path));
-    // The option promises to back up the current catalogue before replacing it.
-    if (isCatalogue(path, &why) && !replaceFile(path, backupPath(context.programFolder), &why))
-      return reattach(outcome(op, Outcome::ReplaceError, path, why));
+    // The option promises to back up the current catalogue before replacing it; the copy
+    // gets a name of its own, so the user's own backup is never overwritten.
+    if (isCatalogue(path, &why)) {
+      kept = freshStartKeepPath(context.programFolder, QDate::currentDate());
+      if (!replaceFile(path, kept, &why))
+        return reattach(outcome(op, Outcome::ReplaceError, path, why));
+    }
   }
   if (!replaceFile(fresh, path, &why))
     return reattach(outcome(op, Outcome::ReplaceError, path, why));
-  return reattach(outcome(op, Outcome::Done, path));
+  Result done = outcome(op, Outcome::Done, path);
+  done.keptAs = kept;
+  return reattach(done);
 }
 
 Result run(Operation operation, const Context& context) {
@@ -402,7 +418,10 @@ Message messageFor(const Result& result) {
         case Operation::Restore:
           return {QStringLiteral("Backup has been restored!")};
         case Operation::Replace:
-          return {QStringLiteral("Your database has been replaced."),
+          return {QStringLiteral("Your database has been replaced.") +
+                      (result.keptAs.isEmpty() ? QString()
+                                               : QStringLiteral("\rThe old database was kept as ") +
+                                                     result.keptAs + QStringLiteral(".")),
                   QStringLiteral("Database Replaced")};
       }
       break;

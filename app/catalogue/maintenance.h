@@ -4,6 +4,7 @@
 // The window shows the please-wait window around a call and then messageFor()'s message.
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <functional>
 
@@ -60,6 +61,7 @@ struct Result {
   QString path;         // the file the message names
   QString detail;       // the underlying reason, for diagnostics; not part of the messages
   int removedRows = 0;  // remove missing: rows deleted
+  QString keptAs;       // replace: where the replaced catalogue was kept, empty when it was not
   bool ok() const { return outcome == Outcome::Done; }
 };
 
@@ -77,6 +79,10 @@ QString backupPath(const QString& programFolder);   // "Database Backup.mdb"
 QString freshPath(const QString& programFolder);    // "budb.bdb"
 QString tempPath(const QString& programFolder);     // "tempdb.mdb"
 QString compactPath(const QString& programFolder);  // "compdb.mdb"
+// Where a fresh start keeps the catalogue it replaces: a name of its own, dated, never one
+// that exists ("Database before fresh start 2026-12-08.mdb", then "... 2026-12-08 2.mdb"),
+// so neither the user's backup nor an earlier fresh start's copy is ever replaced.
+QString freshStartKeepPath(const QString& programFolder, const QDate& day);
 
 // True for an existing regular file; folders and unreadable paths count as missing.
 bool fileExists(const QString& path);
@@ -92,9 +98,9 @@ Result removeMissing(const Context& context);
 Result repairAndCompact(const Context& context);
 Result backup(const Context& context);
 Result restore(const Context& context);
-// Puts a copy of "budb.bdb" in place of the catalogue (the old one is kept as the user's
-// backup first when it is a readable catalogue). The caller then resets the main-folder
-// captions and ends the program, whatever the outcome.
+// Puts a copy of "budb.bdb" in place of the catalogue (the old one is first kept under
+// freshStartKeepPath() when it is a readable catalogue). The caller then resets the
+// main-folder captions and ends the program when the replacement succeeded.
 Result replaceWithFresh(const Context& context);
 
 // Compacts a catalogue into "compdb.mdb" in the program folder: 1 on success, 0 on failure.

@@ -18,6 +18,11 @@ namespace {
 
 constexpr qsizetype kReportBatch = 4096;
 
+std::function<void(const QString&)>& folderGate() {
+  static std::function<void(const QString&)> gate;
+  return gate;
+}
+
 // Hands batches to the caller at a pace a window can follow.
 class Reporter {
  public:
@@ -110,6 +115,7 @@ class Walker {
     FolderListing listing;
     current_ = folder;
     reporter_.enterFolder(current_);
+    if (gate_) gate_(QFile::decodeName(QByteArray::fromStdString(folder)));
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return listing;  // unreadable folders are skipped silently
     struct stat st;
@@ -159,9 +165,14 @@ class Walker {
   std::string current_;
   dev_t rootDevice_ = 0;
   WalkResult result_;
+  const std::function<void(const QString&)> gate_ = folderGate();
 };
 
 }  // namespace
+
+void setFolderGate(std::function<void(const QString& folder)> gate) {
+  folderGate() = std::move(gate);
+}
 
 WalkResult walkTree(const WalkRequest& request, const std::atomic_bool& stop,
                     const WalkReport& report) {

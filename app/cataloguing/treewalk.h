@@ -41,6 +41,10 @@ struct WalkResult {
   bool stopped = false;
 };
 
+// Test seam: runs on the walking thread as each folder is entered (its path ends in "/"), so
+// a test can hold a walk at a known folder until it has asked for a stop.
+void setFolderGate(std::function<void(const QString& folder)> gate);
+
 // Depth first: a folder's matches, then each sub-folder in name order. Folders whose name
 // begins with "." are neither counted nor searched; symbolic links to folders are not
 // followed; folders that cannot be read are skipped. `stop` is checked in every folder and

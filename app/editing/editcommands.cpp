@@ -156,13 +156,32 @@ void undoEdit(EditHost& host) {
   host.layoutAfterUndo();
 }
 
+namespace {
+
+void reportSaveError(const QString& text = QStringLiteral("Error saving image!")) {
+  dialogs().message(text, MsgButtons::OK, MsgIcon::Exclamation, QStringLiteral("Save Error!"));
+}
+
+}  // namespace
+
 void saveAsIs(EditHost& host) {
   RastrelControl* photo = host.photo1();
   if (!photo) return;
+  if (host.showsStandIn()) {
+    reportSaveError(
+        QStringLiteral("The picture shown stands in for a file that is missing or "
+                       "cannot be read.  It was not saved."));
+    return;
+  }
   const QString current = photo->fileName();
   if (tn::length(current) >= 4 || tn::trim(current).isEmpty()) {
     photo->setSaveFileName(tn::trim(host.recordPath()));
     photo->saveFile();
+    // A refused save keeps the edits and the record as they are: the file was not changed.
+    if (photo->imagError() != 0) {
+      reportSaveError();
+      return;
+    }
   }
   host.refreshPictureInfo();
   host.setAltered(false);
@@ -170,7 +189,11 @@ void saveAsIs(EditHost& host) {
 
 void promptSaveChanges(EditHost& host) {
   RastrelControl* photo = host.photo1();
-  if (!photo || !host.altered() || tn::trim(host.recordStatus()) == u"Missing") return;
+  // A stock picture shown for a missing or damaged file is not the record's picture: saving
+  // it would write over the stock picture, so it is never offered, like a missing one.
+  if (!photo || !host.altered() || tn::trim(host.recordStatus()) == u"Missing" ||
+      host.showsStandIn())
+    return;
   host.setUndoCommand(kNoUndoCaption, false);
   const MsgResult answer =
       dialogs().message(QStringLiteral("Save changes to this image?"), MsgButtons::YesNo,
@@ -179,7 +202,6 @@ void promptSaveChanges(EditHost& host) {
     host.setAltered(false);
     return;
   }
-  host.refreshPictureInfo();
   QString target = photo->fileName();
   if (target.isEmpty()) target = QString::number(photo->picture());
   // A save the engine refuses is reported like a missing target, so edits are never
@@ -191,9 +213,11 @@ void promptSaveChanges(EditHost& host) {
     saved = photo->imagError() == 0;
     photo->setUndoEnabled(false);
   }
-  if (!saved)
-    dialogs().message(QStringLiteral("Error saving image!"), MsgButtons::OK, MsgIcon::Exclamation,
-                      QStringLiteral("Save Error!"));
+  // The record takes the picture's measures only once they are what the file holds.
+  if (saved)
+    host.refreshPictureInfo();
+  else
+    reportSaveError();
   host.setAltered(false);
 }
 

@@ -43,10 +43,13 @@ void runEditCommand(EditHost& host, EditCommand command);
 void undoEdit(EditHost& host);
 
 // Save as is: writes the picture over the record's path when the control's file name is empty
-// or at least 4 characters long, refreshes the record and clears the altered flag.
+// or at least 4 characters long, refreshes the record and clears the altered flag. A failed
+// save says "Error saving image!" and leaves the picture altered and the record unchanged; a
+// stock picture shown in place of the record's file is never saved.
 void saveAsIs(EditHost& host);
 
-// The save-changes prompt before the viewer leaves an altered picture.
+// The save-changes prompt before the viewer leaves an altered picture; the record takes the
+// picture's measures only after a successful save.
 void promptSaveChanges(EditHost& host);
 
 }  // namespace editing

@@ -31,6 +31,10 @@ class EditHost {
   // stores it (after a save).
   virtual void refreshPictureInfo() = 0;
 
+  // True while photo1 shows a stock picture in place of the record's missing or damaged file:
+  // that picture is never written over any file.
+  virtual bool showsStandIn() const { return false; }
+
   // Layout: size the control to the picture's pixel size; centre it on the form; the full
   // layout from the record's size after an undo.
   virtual void sizeControlToPicture() = 0;

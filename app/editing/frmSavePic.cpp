@@ -110,28 +110,43 @@ void frmSavePic::cmdOptions_Click() {
 void frmSavePic::cmdOK_Click() {
   RastrelControl* photo = host_.photo1();
   if (!photo) return;
+  const QString type = txtFileType->text();
+  const QString password = tn::trim(tn::left(tn::trim(txtPassword->text()), 8));
+  // An ePIC file is protected by the password in the box and no other: a password the control
+  // still holds from earlier would protect a file the user believes open.
+  if (type == u"pic" && password.isEmpty()) {
+    dialogs().message(QStringLiteral("Please enter a password."), MsgButtons::OK, MsgIcon::None,
+                      kProgramTitle, this);
+    txtPassword->setFocus();
+    return;
+  }
   const QString target = joinTarget(dirPath(), txtFilename->text());
   photo->setSaveFileName(target);
-  const QString type = txtFileType->text();
+  const QString heldPassword = photo->picPassword();
   if (type == u"jpg" || type == u"pic") {
     const bool jpg = type == u"jpg";
     const QString quality = tn::trim((jpg ? txtJPGQuality : txtPicQuality)->text());
     if (!quality.isEmpty())
       photo->setSaveJPGChromFactor(static_cast<qint16>(qualityForSave(quality)));
     photo->setSaveJPGProgressive((jpg ? txtJPGOption : txtPicOption)->text() != u"Standard");
-    const QString password = tn::trim(txtPassword->text());
-    if (!jpg && !password.isEmpty()) photo->setPICPassword(tn::trim(tn::left(password, 8)));
+    if (!jpg) photo->setPICPassword(password);
   } else if (type == u"png") {
     photo->setSavePNGInterlaced(txtPNGOption->text() == u"Interlaced");
   } else if (type == u"tif") {
     photo->setSaveTIFCompression(tn::toInt16(txtTIFCompressionType->text()).value_or(6));
   }
   photo->saveFile();
+  const bool saved = photo->imagError() == 0;
+  // The viewer's own password (for loading and protecting) is not the save's business.
+  if (type == u"pic") photo->setPICPassword(heldPassword);
   // The engine writes beside the target and renames, so a failed save leaves any existing
   // file as it was; the user still learns that nothing was written.
-  if (photo->imagError() != 0)
+  if (!saved)
     dialogs().message(QStringLiteral("Error saving image!"), MsgButtons::OK, MsgIcon::Exclamation,
                       QStringLiteral("Save Error!"), this);
+  // Written over the record's own file: the record holds what is on disk now.
+  else if (target == tn::trim(host_.recordPath()))
+    host_.refreshPictureInfo();
   accept();
 }
 

@@ -142,6 +142,10 @@ QWidget* frmOptions::buildDatabaseTab() {
   layout->addWidget(txtPathname);
   layout->addWidget(txtStatus);
   connect(cmdGoDB, &QPushButton::clicked, this, &frmOptions::cmdGoDB_Click);
+  // GO acts on the chosen operation only: with none chosen it would remove rows.
+  cmdGoDB->setEnabled(false);
+  for (QRadioButton* option : Option1)
+    connect(option, &QRadioButton::toggled, cmdGoDB, [this] { cmdGoDB->setEnabled(true); });
   return tab;
 }
 
@@ -394,13 +398,14 @@ void frmOptions::cmdUpdateNamePassword_Click() {
 }
 
 void frmOptions::cmdGoDB_Click() {
-  int index = 0;
+  int index = -1;
   for (int i = 0; i < 5; ++i) {
     if (Option1[i]->isChecked()) {
       index = i;
       break;
     }
   }
+  if (index < 0) return;
   const auto operation = static_cast<catalogue::maintenance::Operation>(index);
   frmPleaseWait::showWindow();
   catalogue::maintenance::Context context;
@@ -414,9 +419,10 @@ void frmOptions::cmdGoDB_Click() {
   const auto message = catalogue::maintenance::messageFor(result);
   dialogs().message(message.text, MsgButtons::OK, message.icon, message.title, this);
   QCoreApplication::processEvents();
-  if (operation != catalogue::maintenance::Operation::Replace) return;
+  if (operation != catalogue::maintenance::Operation::Replace || !result.ok()) return;
 
-  // After a replacement the captions start again and the program must restart.
+  // After a replacement the captions start again and the program must restart; a replacement
+  // that failed changed nothing, so the captions and the running program stay.
   for (int i = 1; i <= 7; ++i) keys::writeText(keys::mainPathKey(i), keys::mainPathKey(i));
   dialogs().message(QStringLiteral("You must exit and restart Glimmora now."), MsgButtons::OK,
                     MsgIcon::None, QStringLiteral("Exiting Glimmora"), this);

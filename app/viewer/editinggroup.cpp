@@ -94,6 +94,7 @@ class EditingGroup : public ViewerExtension, public EditHost {
   void refreshPictureInfo() override {
     viewer_->UpdatePictureInfo(leaving_ ? QStringLiteral("Validate") : QStringLiteral("Save"));
   }
+  bool showsStandIn() const override { return viewer_->showsStandIn(); }
   // A picture whose size changed is laid out as a move lays a picture out, never larger than
   // the picture area.
   void sizeControlToPicture() override { viewer_->placeShownPicture(); }

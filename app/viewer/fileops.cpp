@@ -200,8 +200,12 @@ std::optional<QString> renamedPath(const QString& path, const QString& answer) {
   if (name.isEmpty() || name.contains(u'/') || name == QStringLiteral(".") ||
       name == QStringLiteral(".."))
     return std::nullopt;
-  const QString folder = textnum::trim(splitPath(trimmedPath).folder);
-  return folder + name + textnum::trim(textnum::right(trimmedPath, 4));
+  const SplitPath parts = splitPath(trimmedPath);
+  // The extension is what follows the file name's last dot ("a.jpeg" keeps ".jpeg"); a name
+  // without one gets none. A leading dot starts a hidden name, not an extension.
+  const qsizetype dot = parts.name.lastIndexOf(u'.');
+  const QString extension = dot > 0 ? parts.name.mid(dot) : QString();
+  return textnum::trim(parts.folder) + name + textnum::trim(extension);
 }
 
 Failure moveFile(const QString& from, const QString& to, bool replace) {
@@ -235,7 +239,9 @@ std::optional<QString> backupTarget(const QString& folder, const QString& fileNa
 
 Failure deleteMissingRecords(catalogue::Database& db) {
   if (db.execute(QStringLiteral("DELETE * FROM tbl1 WHERE Status = 'Missing';"))) return {};
-  return db.lastError();
+  return QStringLiteral(
+      "The rows of missing pictures could not be removed from the catalogue.  "
+      "It may be in use or read-only; try again later.");
 }
 
 std::optional<FolderSlots> readFolderSlots(catalogue::Database& db, QString* error) {

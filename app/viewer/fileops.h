@@ -42,9 +42,9 @@ Failure recycleFiles(const QStringList& paths);
 // Deletes a file; a missing file is no failure.
 Failure deleteFile(const QString& path);
 
-// The new path of a rename: folder + trimmed answer + the last 4 characters of the path (the
-// extension with its dot for three-letter extensions). Nothing for an empty answer or one that
-// names a folder, which would move the file instead of renaming it.
+// The new path of a rename: folder + trimmed answer + the file name's extension (from its last
+// dot on; none when the name has no dot). Nothing for an empty answer or one that names a
+// folder, which would move the file instead of renaming it.
 std::optional<QString> renamedPath(const QString& path, const QString& answer);
 
 // Moves a file. An existing target is replaced only when `replace` is set, and is replaced in

@@ -1,6 +1,7 @@
 #include "viewer/fileops_group.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -196,15 +197,24 @@ void FileOperations::cmdRemoveRecord_Click() {
 bool FileOperations::recordMove(const QString& oldPath, const QString& newPath) {
   viewer_->txtImagePath()->setText(newPath);
   if (viewer_->updateRecord()) return true;
-  // The row could not follow (another row names that file): put the file back.
-  const QString why = viewer_->dtaTest().lastError();
+  // The row could not follow (the catalogue is in use or read-only): put the file back.
   viewer_->txtImagePath()->setText(oldPath);
   const auto back = fileops::moveFile(newPath, oldPath, false);
   reportFailure(QStringLiteral("Catalogue Error"),
-                QStringLiteral("The catalogue row could not be changed: ") + why +
-                    (back.isEmpty() ? QStringLiteral("\rThe file was put back.")
-                                    : QStringLiteral("\rThe file is now at ") + newPath));
+                QStringLiteral("The catalogue could not be updated with the new name.") +
+                    (back.isEmpty() ? QStringLiteral("\rThe file was put back where it was.")
+                                    : QStringLiteral("\rThe file is now at ") +
+                                          QDir::toNativeSeparators(newPath)));
   return false;
+}
+
+bool FileOperations::refuseCataloguedTarget(const QString& title, const QString& target) {
+  if (!viewer_->namesAnotherRow(target)) return false;
+  reportFailure(title, QStringLiteral("Another picture in the catalogue is already named ") +
+                           QDir::toNativeSeparators(target) +
+                           QStringLiteral(".\rNothing was changed; choose another name or "
+                                          "folder."));
+  return true;
 }
 
 void FileOperations::mnuRenameImage_Click() {
@@ -221,6 +231,7 @@ void FileOperations::mnuRenameImage_Click() {
                          QStringLiteral("A new name may not contain a folder."));
   }
   if (*newPath == path) return;
+  if (refuseCataloguedTarget(QStringLiteral("Rename Failed"), *newPath)) return;
   bool replace = false;
   if (fileops::fileExists(*newPath)) {
     if (dialogs().message(QStringLiteral("A file with the same name already exists!\r"
@@ -246,6 +257,7 @@ void FileOperations::RCMenuMoveSubDir_Click(int k, int index) {
                          QStringLiteral("No folder has been set up for this sub-folder yet."));
   }
   if (path == *destination) return;
+  if (refuseCataloguedTarget(QStringLiteral("Move Failed"), *destination)) return;
   bool replace = false;
   if (QFileInfo::exists(*destination)) {
     if (dialogs().message(QStringLiteral("A file with the same name already exists in the "

@@ -55,6 +55,8 @@ class FileOperations : public ViewerExtension {
   QString currentPath() const;
   // Points the row at `newPath`; on a failed write the file goes back to `oldPath`.
   bool recordMove(const QString& oldPath, const QString& newPath);
+  // Refuses, with a message, a target that another catalogued picture is named by.
+  bool refuseCataloguedTarget(const QString& title, const QString& target);
 
   QPointer<frmDBScreenTest> viewer_;
   QPushButton* cmdDelete_ = nullptr;

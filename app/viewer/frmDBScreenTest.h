@@ -75,6 +75,11 @@ class frmDBScreenTest : public QMainWindow {
   void focusFirstRating();
   // Writes the bound boxes into the current row.
   bool updateRecord();
+  // True when another catalogue row than the current one names `path`: a file operation must
+  // not put the current picture there (the row could not follow, and that picture would go).
+  bool namesAnotherRow(const QString& path);
+  // True while Photo1 shows a stock picture in place of the row's missing or damaged file.
+  bool showsStandIn() const;
 
   // ---- Controls (named as the rest of the program knows them).
   catalogue::DataControl& dtaTest() { return dtaTest_; }

@@ -34,9 +34,12 @@ QString scratchBeside(const QString& target) {
   return parts.folder + QStringLiteral(".glimmora-") + parts.name;
 }
 
-// Saves the display's picture to `target` through a scratch file that must load back without
-// an error before it replaces anything. Returns the control's error, 0 on success.
+// Saves the display's picture to `target` through a scratch file that must load back, with
+// the display's password, as a picture of the same size before it replaces anything. Returns
+// the control's error, 0 on success.
 int saveChecked(PhotoDisplay& photo, const QString& target) {
+  const int width = photo.iWidth();
+  const int height = photo.iHeight();
   const QString scratch = scratchBeside(target);
   QFile::remove(scratch);
   photo.setSaveFileName(scratch);
@@ -46,6 +49,8 @@ int saveChecked(PhotoDisplay& photo, const QString& target) {
     photo.setFileName(scratch);
     error = photo.imagError();
   }
+  if (error == 0 && (photo.hDib() == 0 || photo.iWidth() != width || photo.iHeight() != height))
+    error = -1;
   if (error == 0 && !fileops::moveFile(scratch, target, true).isEmpty()) error = -1;
   QFile::remove(scratch);
   photo.setSaveFileName(target);
@@ -199,17 +204,44 @@ void ProtectionGroup::finishCommand() {
   viewer_->focusFirstRating();
 }
 
+bool ProtectionGroup::refuseUnshownPicture(const QString& source) {
+  PhotoDisplay* photo = viewer_->Photo1();
+  QString why;
+  if (viewer_->showsStandIn())
+    why = QStringLiteral(
+        "The picture's file is missing or cannot be read, so there is nothing "
+        "to encrypt.");
+  else if (!photo || photo->hDib() == 0 || textnum::trim(photo->fileName()) != source)
+    why = QStringLiteral(
+        "The picture is not shown (a wrong or missing password leaves it "
+        "blank), so there is nothing to encrypt.");
+  if (why.isEmpty()) return false;
+  dialogs().message(why + QStringLiteral("\rNothing was changed."), MsgButtons::OK,
+                    MsgIcon::Exclamation, kProgramTitle, viewer_);
+  return true;
+}
+
 void ProtectionGroup::cmdEncryptCurrentPic_Click() {
   PhotoDisplay* photo = viewer_->Photo1();
   const QString password = textnum::trim(viewer_->txtPicPassword()->text());
   const QString source = textnum::trim(viewer_->txtImagePath()->text());
   const bool convert = !protection::isProtectedExtension(viewer_->txtExtension()->text());
+  // Only the row's own picture is protected: never a stock picture standing in for it.
+  if (refuseUnshownPicture(source)) return;
   QString target = source;
   if (convert) {
     const auto converted = protection::protectedPath(source);
     if (!converted || !photo) return protectFailed(source, 1);
     target = *converted;
-    // Another picture may already carry the protected name (a.jpg and a.png both give a.pic).
+    // The protected name may be another catalogued picture's (a.jpg and a.png both give
+    // a.pic, and a.pic may be all that is left of a wiped a.jpg): that one is never replaced.
+    if (viewer_->namesAnotherRow(target)) {
+      dialogs().message(QStringLiteral("Another picture in the catalogue is already named ") +
+                            target + QStringLiteral(".\rNothing was changed."),
+                        MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, viewer_);
+      return;
+    }
+    // A file outside the catalogue is replaced only when the user says so.
     if (fileops::fileExists(target) &&
         dialogs().message(QStringLiteral("A file with the same name already exists!\r"
                                          "Overwrite the old image?"),
@@ -282,6 +314,9 @@ void ProtectionGroup::cmdUnencryptCurrentPic_Click() {
   }
   photo->setFileName(QString());
   photo->setFileName(path);
+  // The file was written anew: a row that names it records its size on disk.
+  if (textnum::trim(viewer_->txtImagePath()->text()) == path && photo->imagError() == 0)
+    viewer_->UpdatePictureInfo(QStringLiteral("Save"));
   dialogs().message(QStringLiteral("The file has been decrypted."), MsgButtons::OK, MsgIcon::None,
                     kProgramTitle, viewer_);
   cmdUnencrypt_->setEnabled(false);

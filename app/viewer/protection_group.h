@@ -39,6 +39,8 @@ class ProtectionGroup : public QObject, public ViewerExtension {
   // Waits for frmPassword; false when the user cancelled.
   bool askProtectPassword();
   void protectFailed(const QString& source, int stage);
+  // Refuses, with a message, to protect when Photo1 does not show the row's own picture.
+  bool refuseUnshownPicture(const QString& source);
   void finishCommand();
   // The wipe box keeps a new value only when it was armed (a mouse press or Enter on it);
   // any other change is turned back once.

@@ -12,6 +12,8 @@
 #include "base/dialogs.h"
 #include "base/settings.h"
 #include "base/textnum.h"
+#include "catalogue/database.h"
+#include "catalogue/recordset.h"
 #include "viewer/frmDBScreenTest.h"
 #include "viewer/pictureinfo.h"
 
@@ -33,6 +35,24 @@ bool fileExists(const QString& path) {
 
 bool frmDBScreenTest::updateRecord() {
   return dtaTest_.updateRecord();
+}
+
+bool frmDBScreenTest::namesAnotherRow(const QString& path) {
+  catalogue::Database db = dtaTest_.database();
+  if (!db.isOpen()) db = catalogue::Database::open(dtaTest_.databaseName());
+  const catalogue::Recordset* set = dtaTest_.recordset();
+  const qint64 current = set && !set->bof() && !set->eof() ? set->bookmark() : -1;
+  const QVariant other = db.scalar(
+      QStringLiteral("SELECT rowid FROM tbl1 WHERE Pathname = ? AND rowid <> ?"), {path, current});
+  return other.isValid() && !other.isNull();
+}
+
+bool frmDBScreenTest::showsStandIn() const {
+  if (!Photo1_) return false;
+  const QString shown = Photo1_->fileName();
+  if (shown.isEmpty() || shown == textnum::trim(txtImagePath_->text())) return false;
+  const QString folder = appState().ProgramFolder;
+  return shown == folder + kImageMissing || shown == folder + kDamagedImage;
 }
 
 qint16 frmDBScreenTest::storedSize(QLineEdit* box) const {
@@ -185,7 +205,11 @@ void frmDBScreenTest::UpdatePictureInfo(const QString& reason) {
   txtHeight_->setText(captured.height);
   txtRatio_->setText(captured.ratio);
   txtBits_->setText(captured.bits);
-  txtFileSize_->setText(captured.fileSize);
+  // The row holds the size of the file as it is on disk now: after a save the control still
+  // reports the size of the file as it was loaded.
+  const QString path = textnum::trim(txtImagePath_->text());
+  txtFileSize_->setText(fileExists(path) ? QString::number(QFileInfo(path).size())
+                                         : captured.fileSize);
   txtColors_->setText(captured.colours);
   if (isBannerRatio(txtRatio_->text())) chkBannerSize_->setChecked(true);
   if (unloading || dtaTest_.eof()) updateRecord();

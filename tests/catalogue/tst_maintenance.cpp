@@ -219,14 +219,30 @@ void TestMaintenance::replaceWithFreshCatalogue() {
   const QStringList old = tbl1Rows(env.catalogue());
   OptionsView view(env.catalogue());
 
+  // The user's own backup and the copy an earlier fresh start kept today are never replaced.
+  QVERIFY(QFile::copy(freshPath(env.programFolder()), backupPath(env.programFolder())));
+  seedRows(backupPath(env.programFolder()), {"/users/backup.jpg"});
+  const QString earlier = freshStartKeepPath(env.programFolder(), QDate::currentDate());
+  QVERIFY(QFile::copy(freshPath(env.programFolder()), earlier));
+  seedRows(earlier, {"/earlier/start.jpg"});
+  const QStringList earlierRows = tbl1Rows(earlier);
+  const QStringList userBackup = tbl1Rows(backupPath(env.programFolder()));
+  const QString kept = freshStartKeepPath(env.programFolder(), QDate::currentDate());
+  QVERIFY(kept != earlier);
+
   const Result result = replaceWithFresh(contextFor(env, &view.data));
   QVERIFY2(result.ok(), qPrintable(result.detail));
+  QCOMPARE(result.keptAs, kept);
   const Message message = messageFor(result);
-  QCOMPARE(message.text, QStringLiteral("Your database has been replaced."));
+  QCOMPARE(message.text, QStringLiteral("Your database has been replaced.\rThe old database was "
+                                        "kept as ") +
+                             kept + u'.');
   QCOMPARE(message.title, QStringLiteral("Database Replaced"));
   QVERIFY(tbl1Rows(env.catalogue()).isEmpty());
   QCOMPARE(Database::open(env.catalogue()).scalar("SELECT count(*) FROM SetupNew").toInt(), 64);
-  QCOMPARE(tbl1Rows(backupPath(env.programFolder())), old);  // as the option promises
+  QCOMPARE(tbl1Rows(kept), old);  // as the option promises
+  QCOMPARE(tbl1Rows(backupPath(env.programFolder())), userBackup);
+  QCOMPARE(tbl1Rows(earlier), earlierRows);
   QVERIFY(QFileInfo::exists(freshPath(env.programFolder())));
 }
 

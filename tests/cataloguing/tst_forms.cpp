@@ -12,6 +12,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QSemaphore>
 #include <QTimer>
 #include <QTreeView>
 
@@ -26,6 +27,7 @@
 #include "cataloguing/frmSetupNew.h"
 #include "cataloguing/frmSubPathsCaptions.h"
 #include "cataloguing/frmWizard.h"
+#include "cataloguing/treewalk.h"
 #include "editing/folderpicker.h"
 #include "shell/frmTutorial.h"
 #include "support/testenv.h"
@@ -505,16 +507,29 @@ class TestForms : public QObject {
     auto* scan = forms::get<frmScanDrive>();
     scan->show();
     scan->setSearchRoots({root});
+    // The walk (in sorted order) waits at folder "30" until Escape has been pressed: folders
+    // 00 to 29 are searched, and the stop must keep the walk from going further.
+    QSemaphore reached;
+    QSemaphore escaped;
+    cataloguing::setFolderGate([&reached, &escaped, root](const QString& folder) {
+      if (folder != root + "30/") return;
+      reached.release();
+      escaped.acquire();
+    });
     scan->findFiles("*.jpg");
     QVERIFY(scan->busy());
+    reached.acquire();
     QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QApplication::sendEvent(scan, &esc);
+    escaped.release();
     scan->cmdCancel_Click();  // closing is refused while busy
     QVERIFY(scan->isVisible());
     waitForScan(scan);
     const int partial = scan->List1()->count();
     QCOMPARE(qint64(partial), scan->lastResult().matches);
-    QVERIFY(scan->lastResult().stopped || partial == 180);
+    cataloguing::setFolderGate({});
+    QVERIFY(scan->lastResult().stopped);
+    QCOMPARE(partial, 90);
     dialogs.clear();
     dialogs.answer(MsgResult::OK);
     dialogs.answer(MsgResult::No);

@@ -345,6 +345,45 @@ class TestEditing : public QObject {
     QCOMPARE(host_->p2->iWidth(), qint16(640));
   }
 
+  // An ePIC file is protected by the password in the box and no other: an empty box is
+  // refused, and the password the control held before is neither used nor lost.
+  void saveAsEpicUsesThePasswordInTheBox() {
+    ScriptedDialogs dialogs;
+    const QString out = env_->folder(QStringLiteral("epic"));
+    const QString saved = out + QStringLiteral("/photo.pic");
+    host_->p1->setPICPassword(QStringLiteral("Earlier1"));
+    frmSavePic dialog(*host_);
+    dialog.setDirPath(out);
+    dialog.Combo1->setCurrentIndex(0);
+    dialog.cmdOK_Click();
+    QCOMPARE(dialogs.lastText(), QStringLiteral("Please enter a password."));
+    QVERIFY(!QFile::exists(saved));
+    QVERIFY(dialog.result() != QDialog::Accepted);
+
+    dialog.txtPassword->setText(QStringLiteral("Newpass1"));
+    dialog.cmdOK_Click();
+    QVERIFY(QFile::exists(saved));
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(host_->p1->picPassword(), QStringLiteral("Earlier1"));
+    host_->p2->setPICPassword(QStringLiteral("Earlier1"));
+    host_->p2->setFileName(saved);
+    QCOMPARE(host_->p2->imagError(), qint16(-22));
+    host_->p2->setPICPassword(QStringLiteral("Newpass1"));
+    host_->p2->setFileName(saved);
+    QCOMPARE(host_->p2->imagError(), qint16(0));
+    QCOMPARE(host_->p2->iWidth(), qint16(640));
+    QCOMPARE(host_->refreshed, 0);  // a new file: the record is not its
+  }
+
+  // Save As over the record's own file refreshes the record, so it holds what is on disk.
+  void saveAsOverTheRecordsFileRefreshesIt() {
+    frmSavePic dialog(*host_);
+    dialog.setDirPath(QFileInfo(picture_).absolutePath());
+    dialog.txtFilename->setText(QStringLiteral("photo.jpeg"));
+    dialog.cmdOK_Click();
+    QCOMPARE(host_->refreshed, 1);
+  }
+
   void failedSaveReportsAndKeepsFile() {
     ScriptedDialogs dialogs;
     frmSavePic dialog(*host_);

@@ -3,11 +3,14 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <QRadioButton>
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
 #include "base/keys.h"
 #include "base/settings.h"
+#include "catalogue/database.h"
+#include "catalogue/maintenance.h"
 #include "shell/credentials.h"
 #include "shell/frmLogin.h"
 #include "shell/frmOptions.h"
@@ -49,6 +52,8 @@ class tst_Security : public QObject {
   void updateNamePasswordRules_data();
   void updateNamePasswordRules();
   void credentialStoreIsPrivate();
+  void goWaitsForAChosenOperation();
+  void freshStartEndsTheProgramOnlyWhenItWorked();
 };
 
 void tst_Security::loginRules_data() {
@@ -337,6 +342,73 @@ void tst_Security::credentialStoreIsPrivate() {
   QCOMPARE(mode(), 0600);
   QVERIFY(credentials::useLogin());
   ::umask(oldMask);
+// GO with no operation chosen would remove the rows of missing pictures: it waits for a choice.
+void tst_Security::goWaitsForAChosenOperation() {
+  test::TestEnv env;
+  ScriptedDialogs dialogs;
+  {
+    catalogue::Database db = catalogue::Database::open(env.catalogue());
+    for (const char* path : {"/gone/a.jpg", "/gone/b.jpg", "/gone/c.jpg"})
+      QVERIFY(db.execute(QStringLiteral("INSERT INTO tbl1 (Pathname) VALUES (?)"),
+                         {QString::fromLatin1(path)}));
+  }
+  frmOptions options;
+  options.show();
+  QVERIFY(!options.cmdGoDB->isEnabled());
+  QTest::mouseClick(options.cmdGoDB, Qt::LeftButton);
+  options.cmdGoDB_Click();
+  QVERIFY(dialogs.calls().isEmpty());
+  QCOMPARE(test::tbl1Count(env.catalogue()), 3);
+  options.Option1[2]->click();
+  QVERIFY(options.cmdGoDB->isEnabled());
+  QTest::mouseClick(options.cmdGoDB, Qt::LeftButton);
+  QCOMPARE(dialogs.lastText(), QStringLiteral("The database has been backed up."));
+  QCOMPARE(test::tbl1Count(env.catalogue()), 3);
+}
+
+// A fresh start that fails changes nothing: the captions stay and the program goes on. One
+// that works keeps the old catalogue under a name of its own, says which, and ends.
+void tst_Security::freshStartEndsTheProgramOnlyWhenItWorked() {
+  test::TestEnv env;
+  ScriptedDialogs dialogs;
+  test::catchProcessEnd();
+  const QString program = appState().ProgramFolder;
+  const QString fresh = catalogue::maintenance::freshPath(program);
+  QFile::remove(fresh);
+  keys::writeText(keys::mainPathKey(1), QStringLiteral("Holidays"));
+  const QByteArray userBackup("the user's own backup");
+  QVERIFY(test::writeBytes(catalogue::maintenance::backupPath(program), userBackup));
+  {
+    frmOptions options;
+    options.Option1[4]->click();
+    options.cmdGoDB_Click();
+    QCOMPARE(dialogs.messages().size(), 1);
+    QCOMPARE(dialogs.lastText(),
+             QStringLiteral("Your backup database is missing!  See Website for a new one."));
+    QCOMPARE(keys::readText(keys::mainPathKey(1), {}), QStringLiteral("Holidays"));
+    QCOMPARE(test::endedWith(), -1);
+  }
+
+  QVERIFY(QFile::copy(env.catalogue(), fresh));
+  {
+    catalogue::Database db = catalogue::Database::open(env.catalogue());
+    QVERIFY(db.execute(QStringLiteral("INSERT INTO tbl1 (Pathname) VALUES ('/kept/a.jpg')")));
+  }
+  const QString kept = catalogue::maintenance::freshStartKeepPath(program, QDate::currentDate());
+  dialogs.clear();
+  frmOptions options;
+  options.Option1[4]->click();
+  options.cmdGoDB_Click();
+  QCOMPARE(dialogs.messages().size(), 2);
+  QCOMPARE(dialogs.messages().first().text,
+           QStringLiteral("Your database has been replaced.\rThe old database was kept as ") +
+               kept + u'.');
+  QCOMPARE(dialogs.lastText(), QStringLiteral("You must exit and restart Glimmora now."));
+  QCOMPARE(test::tbl1Count(kept), 1);
+  QCOMPARE(test::tbl1Count(env.catalogue()), 0);
+  QCOMPARE(test::readBytes(catalogue::maintenance::backupPath(program)), userBackup);
+  QCOMPARE(keys::readText(keys::mainPathKey(1), {}), keys::mainPathKey(1));
+  QCOMPARE(test::endedWith(), 0);
 }
 
 QTEST_MAIN(tst_Security)

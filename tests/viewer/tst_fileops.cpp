@@ -138,9 +138,18 @@ void tst_FileOps::renamedPath_data() {
   QTest::newRow("trimmed") << " /p/a.jpg "
                            << "  b c  "
                            << "/p/b c.jpg";
-  QTest::newRow("four letters keep the last four") << "/p/a.jpeg"
-                                                   << "b"
-                                                   << "/p/bjpeg";
+  QTest::newRow("four-letter extension") << "/p/a.jpeg"
+                                         << "b"
+                                         << "/p/b.jpeg";
+  QTest::newRow("last dot only") << "/p/a.tar.tiff"
+                                 << "b"
+                                 << "/p/b.tiff";
+  QTest::newRow("no extension") << "/p.d/readme"
+                                << "b"
+                                << "/p.d/b";
+  QTest::newRow("hidden name") << "/p/.hidden"
+                               << "b"
+                               << "/p/b";
   QTest::newRow("non-ascii and quotes") << "/p/a.png"
                                         << "Zoë's \"best\""
                                         << "/p/Zoë's \"best\".png";
@@ -336,15 +345,19 @@ void tst_FileOps::renameOverAnExistingFileAsksFirst() {
   QCOMPARE(viewer->txtImagePath()->text(), c);
   QCOMPARE(storedValue(env_->catalogue(), c, QStringLiteral("Pathname")).toString(), c);
 
-  // A name another row already holds: the file goes back and the row keeps its name.
+  // A name another row already holds is refused before any file is touched: no overwrite
+  // question, both files keep their bytes, the row keeps its name.
   dialogs_->clear();
   dialogs_->answerInput(QStringLiteral("b"));
   dialogs_->answer(MsgResult::Yes);
   const QByteArray bytesB = readBytes(b);
   rename->trigger();
+  QCOMPARE(dialogs_->messages().size(), 1);
+  QCOMPARE(dialogs_->messages().first().title, QStringLiteral("Rename Failed"));
   QCOMPARE(viewer->txtImagePath()->text(), c);
   QCOMPARE(readBytes(c), bytesA);
-  Q_UNUSED(bytesB);
+  QCOMPARE(readBytes(b), bytesB);
+  QCOMPARE(storedValue(env_->catalogue(), b, QStringLiteral("Pathname")).toString(), b);
 }
 
 void tst_FileOps::backupFromTheViewer() {
