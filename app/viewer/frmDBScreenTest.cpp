@@ -11,15 +11,18 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyleOptionSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
+#include "base/fittingarea.h"
 #include "base/forms.h"
 #include "base/frmPleaseWait.h"
 #include "base/help.h"
@@ -58,6 +61,57 @@ QString indexed(const char* name, int index) {
   return QString::fromLatin1(name) + u'_' + QString::number(index);
 }
 
+// A box just wide enough for `digits` digits and its frame.
+int digitsBoxWidth(const QLineEdit* box, int digits) {
+  return box->fontMetrics().horizontalAdvance(QString(digits, u'8')) + 14;
+}
+
+// Theme captions are the user's own words: a long one is set in a smaller type, down to a
+// floor, so that the whole word shows on the narrow button.
+void fitCaption(QPushButton* button) {
+  QFont font = button->font();
+  const QString text = button->text();
+  const int room = button->width() - 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin);
+  double size = QApplication::font().pointSizeF();
+  if (size <= 0) return;
+  constexpr double kSmallest = 6.5;
+  font.setPointSizeF(size);
+  while (size > kSmallest && QFontMetrics(font).horizontalAdvance(text) > room) {
+    size -= 0.5;
+    font.setPointSizeF(size);
+  }
+  if (font != button->font()) button->setFont(font);
+}
+
+// A rating bar is short: its slider carries the rating it stands at.
+class RatingBar : public QScrollBar {
+ public:
+  RatingBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {}
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QScrollBar::paintEvent(event);
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect slider =
+        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::ButtonText));
+    painter.drawText(slider, Qt::AlignCenter, QString::number(value()));
+  }
+};
+
+class ThemeButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QPushButton::resizeEvent(event);
+    fitCaption(this);
+  }
+};
+
 }  // namespace
 
 frmDBScreenTest::frmDBScreenTest() : QMainWindow(nullptr) {
@@ -70,6 +124,8 @@ frmDBScreenTest::frmDBScreenTest() : QMainWindow(nullptr) {
   bindControls();
   extensions_ = makeViewerExtensions();
   for (auto& extension : extensions_) extension->attach(*this);
+  orderContextMenu();
+  fitPanelButtons();
   connectHandlers();
   Form_Initialize();
   Form_Load();
@@ -101,8 +157,6 @@ void frmDBScreenTest::buildControls() {
   // scrolls rather than pushing its right edge under the picture.
   leftPanel_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   panel->setFixedWidth(kPanelWidth - 4 - leftPanel_->verticalScrollBar()->sizeHint().width());
-  for (QLabel* label : panel->findChildren<QLabel*>())
-    label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
 
   pictureHost_ = central;
   ShapeBackground_ = new QFrame(central);
@@ -164,15 +218,20 @@ void frmDBScreenTest::buildLeftPanel(QWidget* panel) {
         slot == 1 ? QStringLiteral("Main Theme") : QStringLiteral("Theme ") + QString::number(slot);
     txtTheme_[size_t(slot)] = makeBox(fraThemes_, "txtTheme");
     txtTheme_[size_t(slot)]->setObjectName(indexed("txtTheme", slot));
-    txtTheme_[size_t(slot)]->setMaximumWidth(40);
-    themeGrid->addWidget(new QLabel(caption, fraThemes_), slot - 1, 0);
-    themeGrid->addWidget(txtTheme_[size_t(slot)], slot - 1, 1);
+    txtTheme_[size_t(slot)]->setMaximumWidth(digitsBoxWidth(txtTheme_[size_t(slot)], 2));
+    // Two slots to a row: the main theme alone on the first, then pairs.
+    const int row = slot / 2;
+    const int column = slot == 1 ? 0 : (slot % 2) * 2;
+    auto* label = new QLabel(caption, fraThemes_);
+    label->setWordWrap(true);
+    themeGrid->addWidget(label, row, column);
+    themeGrid->addWidget(txtTheme_[size_t(slot)], row, column + 1);
   }
   column->addWidget(fraThemes_);
 
   fraPicSecurity_ = makeFrame(panel, "fraPicSecurity", QStringLiteral("Picture Security"));
   auto* security = new QVBoxLayout(fraPicSecurity_);
-  security->addWidget(new QLabel(QStringLiteral("Picture password"), fraPicSecurity_));
+  security->addWidget(new QLabel(QStringLiteral("Password:"), fraPicSecurity_));
   txtPicPassword_ = makeBox(fraPicSecurity_, "txtPicPassword");
   txtPicPassword_->setEchoMode(QLineEdit::Password);
   security->addWidget(txtPicPassword_);
@@ -186,9 +245,13 @@ void frmDBScreenTest::buildLeftPanel(QWidget* panel) {
   txtDeleteStatus_->setPlaceholderText(QStringLiteral("Delete status"));
   txtIDNumber_->setToolTip(QStringLiteral("ID"));
   chkSafeguard_ = makeCheck(fraPictureOptions_, "chkSafeguard", QStringLiteral("Safeguard?"));
-  options->addWidget(new QLabel(QStringLiteral("Delete status"), fraPictureOptions_), 0, 0);
+  auto* deleteLabel = new QLabel(QStringLiteral("Delete status"), fraPictureOptions_);
+  deleteLabel->setObjectName(QStringLiteral("lblDeleteStatus"));
+  auto* idLabel = new QLabel(QStringLiteral("ID"), fraPictureOptions_);
+  idLabel->setObjectName(QStringLiteral("lblIDNumber"));
+  options->addWidget(deleteLabel, 0, 0);
   options->addWidget(txtDeleteStatus_, 0, 1);
-  options->addWidget(new QLabel(QStringLiteral("ID"), fraPictureOptions_), 1, 0);
+  options->addWidget(idLabel, 1, 0);
   options->addWidget(txtIDNumber_, 1, 1);
   options->addWidget(chkSafeguard_, 2, 0, 1, 2);
   column->addWidget(fraPictureOptions_);
@@ -236,11 +299,14 @@ void frmDBScreenTest::buildRatings() {
   auto* grid = new QGridLayout(fraGeneralPicRatings_);
   grid->setSpacing(1);
   auto addRow = [&](int row, QLabel* label, QLineEdit* box, QScrollBar* bar) {
-    box->setMaximumWidth(22);
+    // The box beside each bar shows the bar's value; it is wide enough for its digit.
+    box->setFixedWidth(digitsBoxWidth(box, 1));
+    box->setAlignment(Qt::AlignCenter);
+    label->setWordWrap(true);
     box->setMaxLength(1);
     bar->setRange(0, 5);
     bar->setPageStep(1);
-    bar->setMinimumWidth(36);
+    bar->setMinimumWidth(box->fontMetrics().averageCharWidth() * 8);
     grid->addWidget(label, row, 0);
     grid->addWidget(box, row, 1);
     grid->addWidget(bar, row, 2);
@@ -251,12 +317,12 @@ void frmDBScreenTest::buildRatings() {
     lblRating_[size_t(i)]->setObjectName(indexed("lblRating", i));
     txtRating_[size_t(i)] = makeBox(fraGeneralPicRatings_, "txtRating");
     txtRating_[size_t(i)]->setObjectName(indexed("txtRating", i));
-    HScroll1_[size_t(i)] = new QScrollBar(Qt::Horizontal, fraGeneralPicRatings_);
+    HScroll1_[size_t(i)] = new RatingBar(fraGeneralPicRatings_);
     HScroll1_[size_t(i)]->setObjectName(indexed("HScroll1", i));
     addRow(i - 1, lblRating_[size_t(i)], txtRating_[size_t(i)], HScroll1_[size_t(i)]);
   }
   txtOverallRating_ = makeBox(fraGeneralPicRatings_, "txtOverallRating");
-  HScroll2_ = new QScrollBar(Qt::Horizontal, fraGeneralPicRatings_);
+  HScroll2_ = new RatingBar(fraGeneralPicRatings_);
   HScroll2_->setObjectName(QStringLiteral("HScroll2"));
   addRow(9, new QLabel(QStringLiteral("Overall"), fraGeneralPicRatings_), txtOverallRating_,
          HScroll2_);
@@ -264,7 +330,7 @@ void frmDBScreenTest::buildRatings() {
 
 void frmDBScreenTest::buildThemes() {
   for (int i = 0; i <= kThemeCount; ++i) {
-    auto* button = new QPushButton(i == 0 ? QStringLiteral("None") : QString(), this);
+    auto* button = new ThemeButton(i == 0 ? QStringLiteral("None") : QString(), this);
     button->setObjectName(indexed("Command2", i));
     button->setAutoFillBackground(true);
     button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
@@ -366,6 +432,35 @@ void frmDBScreenTest::buildMenus() {
                       &frmDBScreenTest::FileCloseProgram_Click);
 }
 
+// The panel is narrower than the style's smallest push button: the command groups' buttons
+// may shrink down to their captions.
+void frmDBScreenTest::fitPanelButtons() {
+  for (QPushButton* button : leftPanel_->widget()->findChildren<QPushButton*>()) {
+    if (button->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored) continue;
+    const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin);
+    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 2 * margin +
+                            6);
+  }
+}
+
+// The command groups add their context-menu items as they attach, in their own order: the
+// slide-show items lead, the full-screen switch and the exit end the menu.
+void frmDBScreenTest::orderContextMenu() {
+  const QList<QAction*> items = RClickMenu_->actions();
+  QAction* first = items.isEmpty() ? nullptr : items.first();
+  for (const char* name : {"PauseSlides", "mnuStopSlideShow"}) {
+    for (QAction* item : items) {
+      if (item->objectName() != QLatin1String(name) || item == first) continue;
+      RClickMenu_->removeAction(item);
+      RClickMenu_->insertAction(first, item);
+    }
+  }
+  for (QAction* last : {FScreen_, ExitProg_}) RClickMenu_->removeAction(last);
+  RClickMenu_->addSeparator();
+  RClickMenu_->addAction(FScreen_);
+  RClickMenu_->addAction(ExitProg_);
+}
+
 void frmDBScreenTest::bindControls() {
   const std::array<std::pair<QLineEdit*, const char*>, 14> boxes = {{
       {txtImagePath_, "Pathname"},
@@ -432,6 +527,7 @@ void frmDBScreenTest::Form_Initialize() {
   ScreenHeightPixels = screen ? screen->geometry().height() : 0;
   show();
   QCoreApplication::processEvents();
+  keepOnScreen(this);
 
   lblFileNameNoPath_->clear();
   RClickMenu_->hide();
@@ -480,6 +576,7 @@ void frmDBScreenTest::Form_Load() {
     const QString key = QStringLiteral("Class") + QString::number(n);
     Command2_[size_t(n)]->setText(settings::read(settings::kClassifications, key, key));
     Command2_[size_t(n)]->setToolTip(Command2_[size_t(n)]->text());
+    fitCaption(Command2_[size_t(n)]);
   }
   // 8. The configured picture set.
   openConfiguredSource();
@@ -497,6 +594,8 @@ void frmDBScreenTest::Form_Load() {
   LastPosition = HScrollPictureMove_->value();
   frmPleaseWait::closeWindow();
   loading_ = false;
+  // The user's choice in the options: the viewer may open covering the screen.
+  if (keys::dftViewerSize() == QStringLiteral("Full") && !fullScreen_) FScreen_Click();
   // 13, 14.
   startSlideShowOnOpen();
   if (Photo1_) Photo1_->widget()->raise();
