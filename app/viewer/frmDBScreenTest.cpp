@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -59,6 +60,12 @@ QGroupBox* makeFrame(QWidget* parent, const char* name, const QString& caption) 
 
 QString indexed(const char* name, int index) {
   return QString::fromLatin1(name) + u'_' + QString::number(index);
+}
+
+// Rows of the panel are one line of text high, so that on a 900-line screen every frame down
+// to the picture information shows without scrolling.
+int panelRowHeight(const QWidget* widget) {
+  return widget->fontMetrics().height() + 5;
 }
 
 // A box just wide enough for `digits` digits and its frame.
@@ -152,6 +159,11 @@ void frmDBScreenTest::buildControls() {
   leftPanel_->setFrameShape(QFrame::NoFrame);
   auto* panel = new QWidget;
   buildLeftPanel(panel);
+  for (QGroupBox* frame : panel->findChildren<QGroupBox*>()) {
+    if (!frame->layout()) continue;
+    frame->layout()->setContentsMargins(4, 2, 4, 4);
+    frame->layout()->setSpacing(2);
+  }
   leftPanel_->setWidget(panel);
   // The panel keeps to its column: labels give up width before the boxes do, and a tall panel
   // scrolls rather than pushing its right edge under the picture.
@@ -218,23 +230,24 @@ void frmDBScreenTest::buildLeftPanel(QWidget* panel) {
         slot == 1 ? QStringLiteral("Main Theme") : QStringLiteral("Theme ") + QString::number(slot);
     txtTheme_[size_t(slot)] = makeBox(fraThemes_, "txtTheme");
     txtTheme_[size_t(slot)]->setObjectName(indexed("txtTheme", slot));
-    txtTheme_[size_t(slot)]->setMaximumWidth(digitsBoxWidth(txtTheme_[size_t(slot)], 2));
-    // Two slots to a row: the main theme alone on the first, then pairs.
-    const int row = slot / 2;
-    const int column = slot == 1 ? 0 : (slot % 2) * 2;
-    auto* label = new QLabel(caption, fraThemes_);
-    label->setWordWrap(true);
-    themeGrid->addWidget(label, row, column);
-    themeGrid->addWidget(txtTheme_[size_t(slot)], row, column + 1);
+    txtTheme_[size_t(slot)]->setFixedSize(digitsBoxWidth(txtTheme_[size_t(slot)], 2),
+                                          panelRowHeight(txtTheme_[size_t(slot)]));
+    themeGrid->addWidget(new QLabel(caption, fraThemes_), slot - 1, 0);
+    themeGrid->addWidget(txtTheme_[size_t(slot)], slot - 1, 1);
   }
   column->addWidget(fraThemes_);
 
   fraPicSecurity_ = makeFrame(panel, "fraPicSecurity", QStringLiteral("Picture Security"));
   auto* security = new QVBoxLayout(fraPicSecurity_);
-  security->addWidget(new QLabel(QStringLiteral("Password:"), fraPicSecurity_));
+  auto* passwordRow = new QHBoxLayout;
+  auto* passwordLabel = new QLabel(QStringLiteral("Password:"), fraPicSecurity_);
   txtPicPassword_ = makeBox(fraPicSecurity_, "txtPicPassword");
   txtPicPassword_->setEchoMode(QLineEdit::Password);
-  security->addWidget(txtPicPassword_);
+  txtPicPassword_->setMinimumWidth(40);
+  passwordLabel->setBuddy(txtPicPassword_);
+  passwordRow->addWidget(passwordLabel);
+  passwordRow->addWidget(txtPicPassword_, 1);
+  security->addLayout(passwordRow);
   column->addWidget(fraPicSecurity_);
 
   fraPictureOptions_ = makeFrame(panel, "fraPictureOptions", QStringLiteral("Picture Options"));
@@ -273,7 +286,9 @@ void frmDBScreenTest::buildLeftPanel(QWidget* panel) {
   addInfo(2, QStringLiteral("Width"), lblWidth_, "lblWidth");
   addInfo(3, QStringLiteral("Height"), lblHeight_, "lblHeight");
   addInfo(4, QStringLiteral("Size"), lblFileSize_, "lblFileSize");
-  column->addWidget(fraPicInfo_);
+  // What the picture is comes before what can be done to it, so that a laptop's screen shows
+  // it without scrolling; the command frames follow.
+  column->insertWidget(column->indexOf(fraPicSecurity_), fraPicInfo_);
   column->addStretch(1);
 }
 
@@ -301,6 +316,8 @@ void frmDBScreenTest::buildRatings() {
   auto addRow = [&](int row, QLabel* label, QLineEdit* box, QScrollBar* bar) {
     // The box beside each bar shows the bar's value; it is wide enough for its digit.
     box->setFixedWidth(digitsBoxWidth(box, 1));
+    box->setFixedHeight(panelRowHeight(box));
+    bar->setFixedHeight(panelRowHeight(box) - 2);
     box->setAlignment(Qt::AlignCenter);
     label->setWordWrap(true);
     box->setMaxLength(1);
@@ -334,6 +351,7 @@ void frmDBScreenTest::buildThemes() {
     button->setObjectName(indexed("Command2", i));
     button->setAutoFillBackground(true);
     button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    button->setFixedHeight(panelRowHeight(button) + 1);
     Command2_[size_t(i)] = button;
     armed_.add(button, [this, i] { Command2_Click(i); });
   }

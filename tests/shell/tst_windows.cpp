@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -293,6 +294,7 @@ class tst_Windows : public QObject {
   void initTestCase();
   void everyCaptionFitsAndTheWindowFitsTheScreen_data();
   void everyCaptionFitsAndTheWindowFitsTheScreen();
+  void viewerPanelShowsPictureInformationUnscrolled();
   void cleanup() { closeAllWindows(); }
 
  private:
@@ -382,8 +384,37 @@ void tst_Windows::everyCaptionFitsAndTheWindowFitsTheScreen() {
   QVERIFY(QTest::qWaitForWindowExposed(window));
   QCoreApplication::processEvents();
   const QStringList problems = windowProblems(window);
+  // For looking at the windows by eye: GLIMMORA_SCREENS_DIR keeps a picture of each.
+  const QString keep = qEnvironmentVariable("GLIMMORA_SCREENS_DIR");
+  if (!keep.isEmpty())
+    window->grab().save(keep + u'/' + QString::fromLatin1(QTest::currentDataTag()) +
+                        QStringLiteral(".png"));
   window->close();
   QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n  "))));
+}
+
+// On a screen 900 pixels high the viewer's panel shows every frame down to the picture
+// information without scrolling.
+void tst_Windows::viewerPanelShowsPictureInformationUnscrolled() {
+  if (QGuiApplication::primaryScreen()->size().height() < 900)
+    QSKIP("needs a screen at least 900 pixels high");
+  ScriptedDialogs dialogs;
+  auto* viewer = forms::get<frmDBScreenTest>();
+  QVERIFY(QTest::qWaitForWindowExposed(viewer));
+  QCoreApplication::processEvents();
+  QGroupBox* info = viewer->fraPicInfo();
+  QVERIFY(info->isVisible());
+  auto* panel = viewer->findChild<QScrollArea*>(QStringLiteral("leftPanel"));
+  QVERIFY(panel);
+  QCOMPARE(panel->verticalScrollBar()->value(), 0);
+  const QString keep = qEnvironmentVariable("GLIMMORA_SCREENS_DIR");
+  if (!keep.isEmpty()) viewer->grab().save(keep + QStringLiteral("/viewer900.png"));
+  const QRect inView(info->mapTo(panel->viewport(), QPoint(0, 0)), info->size());
+  QVERIFY2(panel->viewport()->rect().contains(inView),
+           qPrintable(QStringLiteral("the frame ends at %1, the panel shows %2")
+                          .arg(inView.bottom())
+                          .arg(panel->viewport()->height())));
+  viewer->close();
 }
 
 // The offscreen platform's screen is set from a configuration file before the application
