@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyleOptionButton>
 #include <QStyleOptionSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -73,12 +74,10 @@ int digitsBoxWidth(const QLineEdit* box, int digits) {
   return box->fontMetrics().horizontalAdvance(QString(digits, u'8')) + 14;
 }
 
-// Theme captions are the user's own words: a long one is set in a smaller type, down to a
-// floor, so that the whole word shows on the narrow button.
-void fitCaption(QPushButton* button) {
-  QFont font = button->font();
-  const QString text = button->text();
-  const int room = button->width() - 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin);
+// Theme and rating captions are the user's own words: a long one is set in a smaller type,
+// down to a floor, so that the whole word shows in the narrow panel.
+void fitText(QWidget* widget, const QString& text, int room) {
+  QFont font = widget->font();
   double size = QApplication::font().pointSizeF();
   if (size <= 0) return;
   constexpr double kSmallest = 6.5;
@@ -87,8 +86,30 @@ void fitCaption(QPushButton* button) {
     size -= 0.5;
     font.setPointSizeF(size);
   }
-  if (font != button->font()) button->setFont(font);
+  if (font != widget->font()) widget->setFont(font);
 }
+
+void fitCaption(QPushButton* button) {
+  QStyleOptionButton option;
+  option.initFrom(button);
+  const int room =
+      button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+  fitText(button, button->text(), room);
+}
+
+class RatingLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  // Gives up width to the box and bar beside it; the type shrinks instead.
+  QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+  QSize sizeHint() const override { return {0, QLabel::sizeHint().height()}; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    fitText(this, text(), contentsRect().width());
+  }
+};
 
 // A rating bar is short: its slider carries the rating it stands at.
 class RatingBar : public QScrollBar {
@@ -312,6 +333,7 @@ void frmDBScreenTest::buildRecordFields(QWidget* host) {
 
 void frmDBScreenTest::buildRatings() {
   auto* grid = new QGridLayout(fraGeneralPicRatings_);
+  grid->setColumnStretch(0, 1);
   grid->setSpacing(1);
   auto addRow = [&](int row, QLabel* label, QLineEdit* box, QScrollBar* bar) {
     // The box beside each bar shows the bar's value; it is wide enough for its digit.
@@ -319,18 +341,17 @@ void frmDBScreenTest::buildRatings() {
     box->setFixedHeight(panelRowHeight(box));
     bar->setFixedHeight(panelRowHeight(box) - 2);
     box->setAlignment(Qt::AlignCenter);
-    label->setWordWrap(true);
     box->setMaxLength(1);
     bar->setRange(0, 5);
     bar->setPageStep(1);
-    bar->setMinimumWidth(box->fontMetrics().averageCharWidth() * 8);
+    bar->setMinimumWidth(box->fontMetrics().averageCharWidth() * 7);
     grid->addWidget(label, row, 0);
     grid->addWidget(box, row, 1);
     grid->addWidget(bar, row, 2);
     box->installEventFilter(this);
   };
   for (int i = 1; i <= 9; ++i) {
-    lblRating_[size_t(i)] = new QLabel(fraGeneralPicRatings_);
+    lblRating_[size_t(i)] = new RatingLabel(fraGeneralPicRatings_);
     lblRating_[size_t(i)]->setObjectName(indexed("lblRating", i));
     txtRating_[size_t(i)] = makeBox(fraGeneralPicRatings_, "txtRating");
     txtRating_[size_t(i)]->setObjectName(indexed("txtRating", i));
@@ -341,7 +362,7 @@ void frmDBScreenTest::buildRatings() {
   txtOverallRating_ = makeBox(fraGeneralPicRatings_, "txtOverallRating");
   HScroll2_ = new RatingBar(fraGeneralPicRatings_);
   HScroll2_->setObjectName(QStringLiteral("HScroll2"));
-  addRow(9, new QLabel(QStringLiteral("Overall"), fraGeneralPicRatings_), txtOverallRating_,
+  addRow(9, new RatingLabel(QStringLiteral("Overall"), fraGeneralPicRatings_), txtOverallRating_,
          HScroll2_);
 }
 
@@ -589,7 +610,12 @@ void frmDBScreenTest::Form_Load() {
   // 5. The normal layout.
   LayoutViewer();
   // 6, 7. Rating and theme captions.
-  for (int n = 1; n <= 9; ++n) lblRating_[size_t(n)]->setText(keys::ratingCaption(n));
+  for (int n = 1; n <= 9; ++n) {
+    lblRating_[size_t(n)]->setText(keys::ratingCaption(n));
+    lblRating_[size_t(n)]->setToolTip(lblRating_[size_t(n)]->text());
+    fitText(lblRating_[size_t(n)], lblRating_[size_t(n)]->text(),
+            lblRating_[size_t(n)]->contentsRect().width());
+  }
   for (int n = 1; n <= kThemeCount; ++n) {
     const QString key = QStringLiteral("Class") + QString::number(n);
     Command2_[size_t(n)]->setText(settings::read(settings::kClassifications, key, key));

@@ -26,6 +26,7 @@
 #include "base/appstate.h"
 #include "base/dialogs.h"
 #include "base/forms.h"
+#include "base/settings.h"
 #include "cataloguing/frmAddDirsToDB.h"
 #include "cataloguing/frmAddTheme.h"
 #include "cataloguing/frmDirDialog.h"
@@ -307,6 +308,14 @@ void tst_Windows::initTestCase() {
   appState().ProgramFolder = TestEnv::binFolder();
   setRastrelFolder(TestEnv::binFolder());
   catchProcessEnd();
+  // Captions of the lengths users give them.
+  settings::write(settings::kRatings, QStringLiteral("Rating1"), QStringLiteral("Composition"));
+  settings::write(settings::kRatings, QStringLiteral("Rating2"), QStringLiteral("Sharpness"));
+  settings::write(settings::kClassifications, QStringLiteral("Class1"),
+                  QStringLiteral("Landscape"));
+  settings::write(settings::kClassifications, QStringLiteral("Class2"),
+                  QStringLiteral("Mountains"));
+  settings::write(settings::kClassifications, QStringLiteral("Class10"), QStringLiteral("Theme10"));
 }
 
 void tst_Windows::everyCaptionFitsAndTheWindowFitsTheScreen_data() {
