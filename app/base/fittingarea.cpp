@@ -39,6 +39,9 @@ FittingScrollArea::FittingScrollArea(QWidget* content, QSize reserved, QWidget* 
 QSize FittingScrollArea::sizeHint() const {
   if (!widget()) return QScrollArea::sizeHint();
   QSize wanted = widget()->sizeHint().expandedTo(widget()->minimumSizeHint());
+  // Wrapping captions are as tall as that width makes them.
+  if (widget()->hasHeightForWidth())
+    wanted.setHeight(std::max(wanted.height(), widget()->heightForWidth(wanted.width())));
   const QSize room = roomOnScreen(this, reserved_);
   // A scroll bar appears on the side that does not fit; leave it room.
   if (wanted.height() > room.height()) wanted.rwidth() += verticalScrollBar()->sizeHint().width();

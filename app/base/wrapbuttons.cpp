@@ -44,11 +44,11 @@ int heightFor(const QAbstractButton* button, const Look& look, int width) {
   return std::max(text.height(), indicator) + 2;
 }
 
-// One line up to about 45 characters; longer captions ask for that width and wrap.
+// One line up to about 60 characters; longer captions ask for that width and wrap.
 QSize preferredSize(const QAbstractButton* button, const Look& look) {
   const QFontMetrics metrics = button->fontMetrics();
   const int oneLine = metrics.horizontalAdvance(plain(button->text())) + 2;
-  const int width = textLeft(button, look) + std::min(oneLine, 45 * metrics.averageCharWidth());
+  const int width = textLeft(button, look) + std::min(oneLine, 60 * metrics.averageCharWidth());
   return {width, heightFor(button, look, width)};
 }
 

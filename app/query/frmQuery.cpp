@@ -220,7 +220,10 @@ QWidget* frmQuery::buildSizeAndDatesTab() {
   size->addWidget(optFileSizeSmallerThan, 1, 2);
   size->addWidget(txtFileSize, 2, 0);
   size->addWidget(lblKBytes, 2, 1);
-  size->addWidget(HScrollFileSize, 3, 0, 1, 3);
+  size->addWidget(HScrollFileSize, 3, 0, 1, 4);
+  txtFileSize->setMaximumWidth(
+      txtFileSize->fontMetrics().horizontalAdvance(QStringLiteral("888888")) + 16);
+  size->setColumnStretch(3, 1);
   layout->addWidget(fraFileSize);
   // The two date criteria side by side, each headed by its own switch.
   auto* dates = new QHBoxLayout;
