@@ -53,6 +53,9 @@ frmOptions::frmOptions() {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(pages);
   layout->addWidget(buildButtons());
+  // Tall enough for the longest page where the screen allows (a window's own first size
+  // would stop at two thirds of the screen and scroll).
+  resize(sizeHint().boundedTo(roomOnScreen(this, QSize(16, 48))));
   Form_Load();
   watchChanges();
   loading_ = false;
