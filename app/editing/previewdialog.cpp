@@ -43,9 +43,9 @@ QString gammaText(int scrollValue) {
 QRect placeBeside(const QRect& picture, const QSize& size, const QRect& screen) {
   const int gap = 8;
   const QList<QPoint> beside = {
-      {picture.right() + gap, picture.top()},
+      {picture.x() + picture.width() + gap, picture.top()},
       {picture.left() - gap - size.width(), picture.top()},
-      {picture.left(), picture.bottom() + gap},
+      {picture.left(), picture.y() + picture.height() + gap},
       {picture.left(), picture.top() - gap - size.height()},
   };
   for (QPoint at : beside) {

@@ -10,6 +10,9 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -297,6 +300,9 @@ class tst_Windows : public QObject {
   void everyCaptionFitsAndTheWindowFitsTheScreen_data();
   void everyCaptionFitsAndTheWindowFitsTheScreen();
   void viewerPanelShowsPictureInformationUnscrolled();
+  void everyMenuHasItsOwnAccelerators();
+  void contextMenuEndsWithFullScreenAndExit();
+  void viewerOpensFullScreenWhenTheOptionsSaySo();
   void cleanup() { closeAllWindows(); }
 
  private:
@@ -425,6 +431,102 @@ void tst_Windows::viewerPanelShowsPictureInformationUnscrolled() {
            qPrintable(QStringLiteral("the frame ends at %1, the panel shows %2")
                           .arg(inView.bottom())
                           .arg(panel->viewport()->height())));
+  viewer->close();
+}
+
+namespace {
+
+// The letter after a single "&", lower-cased; none when the caption has no accelerator.
+QChar accelerator(const QString& caption) {
+  for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
+    if (caption[i] != u'&') continue;
+    if (caption[i + 1] == u'&') {
+      ++i;
+      continue;
+    }
+    return caption[i + 1].toLower();
+  }
+  return {};
+}
+
+// Captions the program has always had, whose shared letter cycles between the two items.
+bool knownPair(const QString& first, const QString& second) {
+  static const QList<QStringList> pairs = {
+      {QStringLiteral("&Change Picture Set"), QStringLiteral("&Close This Window")},
+      {QStringLiteral("Viewer &Help Contents"), QStringLiteral("&Hot Keys")}};
+  return pairs.contains(QStringList{first, second});
+}
+
+QStringList duplicateAccelerators(const QMenu* menu) {
+  QStringList problems;
+  QMap<QChar, QString> seen;
+  for (const QAction* action : menu->actions()) {
+    if (action->isSeparator() || !action->isVisible()) continue;
+    const QChar key = accelerator(action->text());
+    if (key.isNull()) continue;
+    if (seen.contains(key) && !knownPair(seen.value(key), action->text()))
+      problems << QStringLiteral("%1: \"%2\" and \"%3\" share %4")
+                      .arg(menu->title(), seen.value(key), action->text(), key);
+    seen.insert(key, action->text());
+  }
+  return problems;
+}
+
+}  // namespace
+
+void tst_Windows::everyMenuHasItsOwnAccelerators() {
+  ScriptedDialogs dialogs;
+  QStringList problems;
+  for (QWidget* window : {static_cast<QWidget*>(forms::get<frmMain>()),
+                          static_cast<QWidget*>(forms::get<frmDBScreenTest>())}) {
+    for (const QMenu* menu : window->findChildren<QMenu*>())
+      problems << duplicateAccelerators(menu);
+    if (const auto* main = qobject_cast<QMainWindow*>(window)) {
+      QMap<QChar, QString> seen;
+      for (const QAction* action : main->menuBar()->actions()) {
+        const QChar key = accelerator(action->text());
+        if (key.isNull() || !action->isVisible()) continue;
+        if (seen.contains(key)) problems << QStringLiteral("menu bar shares %1").arg(key);
+        seen.insert(key, action->text());
+      }
+    }
+  }
+  QVERIFY2(problems.isEmpty(), qPrintable(problems.join(u'\n')));
+}
+
+void tst_Windows::contextMenuEndsWithFullScreenAndExit() {
+  ScriptedDialogs dialogs;
+  auto* viewer = forms::get<frmDBScreenTest>();
+  QStringList names;
+  for (const QAction* action : viewer->RClickMenu()->actions())
+    if (!action->isSeparator())
+      names << (action->menu() ? action->menu()->objectName() : action->objectName());
+  QCOMPARE(names.mid(0, 2),
+           QStringList({QStringLiteral("PauseSlides"), QStringLiteral("mnuStopSlideShow")}));
+  QCOMPARE(names.mid(names.size() - 2),
+           QStringList({QStringLiteral("FScreen"), QStringLiteral("ExitProg")}));
+  QVERIFY(names.indexOf(QStringLiteral("RClickMoveImage")) <
+          names.indexOf(QStringLiteral("RClickSaveImageAsIs")));
+  viewer->close();
+}
+
+// "Start viewer using full screen" in the options decides how the viewer opens.
+void tst_Windows::viewerOpensFullScreenWhenTheOptionsSaySo() {
+  ScriptedDialogs dialogs;
+  auto* options = forms::get<frmOptions>();
+  options->optFullScreen->setChecked(true);
+  options->cmdOK_Click();
+  auto* viewer = forms::get<frmDBScreenTest>();
+  QVERIFY(viewer->isFullScreen());
+  QCOMPARE(viewer->geometry(), viewer->screen()->geometry());
+  viewer->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+  options = forms::get<frmOptions>();
+  options->optRegSize->setChecked(true);
+  options->cmdOK_Click();
+  viewer = forms::get<frmDBScreenTest>();
+  QVERIFY(!viewer->isFullScreen());
   viewer->close();
 }
 
