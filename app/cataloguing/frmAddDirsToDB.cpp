@@ -18,6 +18,7 @@
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
+#include "base/fittingarea.h"
 #include "base/help.h"
 #include "base/keys.h"
 #include "base/textnum.h"
@@ -132,7 +133,8 @@ frmAddDirsToDB::frmAddDirsToDB() {
   layout->addWidget(txtCurrentPathname_);
   layout->addLayout(lists, 1);
   layout->addLayout(buttons);
-  resize(900, 520);
+  // Roomy where the screen allows; the lists share what a small screen leaves.
+  resize(QSize(900, 520).boundedTo(roomOnScreen(this, QSize(16, 48))));
 
   connect(picker_, &editing::FolderPicker::Dir1_Change, this, &frmAddDirsToDB::Dir1_Change);
   connect(cmdAddTheme_, &QPushButton::clicked, this, &frmAddDirsToDB::cmdAddTheme_Click);

@@ -18,6 +18,7 @@
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
+#include "base/fittingarea.h"
 #include "base/help.h"
 #include "base/keys.h"
 #include "cataloguing/pictureadder.h"
@@ -113,7 +114,7 @@ frmScanDrive::frmScanDrive() {
   layout->addWidget(record);
   layout->addLayout(buttons);
   setCentralWidget(central);
-  resize(720, 560);
+  resize(QSize(720, 560).boundedTo(roomOnScreen(this, QSize(16, 48))));
 
   connect(cmdAddToDBandExit_, &QPushButton::clicked, this, &frmScanDrive::cmdAddToDBandExit_Click);
   connect(cmdCancel_, &QPushButton::clicked, this, &frmScanDrive::cmdCancel_Click);

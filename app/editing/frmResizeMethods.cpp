@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QRegularExpressionValidator>
+#include <QStyleOptionGroupBox>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -24,6 +25,45 @@ namespace glim {
 using namespace editing;
 namespace tn = glim::textnum;
 
+namespace {
+
+// A mode's option button sits on its frame's title, in the room the title's leading spaces
+// leave, so the title reads as the button's caption; it follows the frame as it resizes.
+class TitleButton : public QObject {
+ public:
+  TitleButton(QGroupBox* frame, QRadioButton* button)
+      : QObject(frame), frame_(frame), button_(button) {
+    button_->setAccessibleName(frame->title().trimmed());
+    frame->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Resize || event->type() == QEvent::Show) place();
+    return false;
+  }
+
+ private:
+  void place() {
+    QStyleOptionGroupBox option;
+    option.initFrom(frame_);
+    option.text = frame_->title();
+    option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+    option.lineWidth = 1;
+    option.textAlignment = frame_->alignment();
+    const QRect title = frame_->style()->subControlRect(QStyle::CC_GroupBox, &option,
+                                                        QStyle::SC_GroupBoxLabel, frame_);
+    const QSize size = button_->sizeHint();
+    button_->setGeometry(title.left() - 2, title.center().y() - size.height() / 2, size.width(),
+                         size.height());
+    button_->raise();
+  }
+
+  QGroupBox* frame_;
+  QRadioButton* button_;
+};
+
+}  // namespace
+
 frmResizeMethods::frmResizeMethods(EditHost& host, QWidget* parent) : QDialog(parent), host_(host) {
   buildControls();
   Form_Load();
@@ -37,11 +77,12 @@ void frmResizeMethods::buildControls() {
   auto* pix = new QGridLayout(fraPixels);
   txtPixelWidth = new QLineEdit(fraPixels);
   txtPixelHeight = new QLineEdit(fraPixels);
-  pix->addWidget(optPixels, 0, 0);
-  pix->addWidget(new QLabel(QStringLiteral("Width"), fraPixels), 1, 0);
-  pix->addWidget(txtPixelWidth, 1, 1);
-  pix->addWidget(new QLabel(QStringLiteral("Height"), fraPixels), 2, 0);
-  pix->addWidget(txtPixelHeight, 2, 1);
+  new TitleButton(fraPixels, optPixels);
+  pix->addWidget(new QLabel(QStringLiteral("Width"), fraPixels), 0, 0);
+  pix->addWidget(txtPixelWidth, 0, 1);
+  pix->addWidget(new QLabel(QStringLiteral("Height"), fraPixels), 1, 0);
+  pix->addWidget(txtPixelHeight, 1, 1);
+  pix->setColumnStretch(2, 1);
 
   fraPercentage = new QGroupBox(QStringLiteral("    Percentage of Original Size"), this);
   optPercentage = new QRadioButton(fraPercentage);
@@ -50,15 +91,19 @@ void frmResizeMethods::buildControls() {
   txtPercentageHeight = new QLineEdit(fraPercentage);
   lblPixWidth = new QLabel(fraPercentage);
   lblPixHeight = new QLabel(fraPercentage);
-  pct->addWidget(optPercentage, 0, 0);
-  pct->addWidget(new QLabel(QStringLiteral("Width"), fraPercentage), 1, 0);
-  pct->addWidget(txtPercentageWidth, 1, 1);
+  new TitleButton(fraPercentage, optPercentage);
+  pct->addWidget(new QLabel(QStringLiteral("Width"), fraPercentage), 0, 0);
+  pct->addWidget(txtPercentageWidth, 0, 1);
+  pct->addWidget(new QLabel(QStringLiteral("Pixels:"), fraPercentage), 0, 2);
+  pct->addWidget(lblPixWidth, 0, 3);
+  pct->addWidget(new QLabel(QStringLiteral("Height"), fraPercentage), 1, 0);
+  pct->addWidget(txtPercentageHeight, 1, 1);
   pct->addWidget(new QLabel(QStringLiteral("Pixels:"), fraPercentage), 1, 2);
-  pct->addWidget(lblPixWidth, 1, 3);
-  pct->addWidget(new QLabel(QStringLiteral("Height"), fraPercentage), 2, 0);
-  pct->addWidget(txtPercentageHeight, 2, 1);
-  pct->addWidget(new QLabel(QStringLiteral("Pixels:"), fraPercentage), 2, 2);
-  pct->addWidget(lblPixHeight, 2, 3);
+  pct->addWidget(lblPixHeight, 1, 3);
+  // The computed sizes have room for five digits.
+  for (QLabel* result : {lblPixWidth, lblPixHeight})
+    result->setMinimumWidth(result->fontMetrics().horizontalAdvance(QStringLiteral("88888")));
+  pct->setColumnStretch(4, 1);
 
   // The two mode buttons sit in different frames but form one choice.
   auto* modeGroup = new QButtonGroup(this);

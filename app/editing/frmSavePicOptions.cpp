@@ -23,6 +23,9 @@ QGroupBox* frmSavePicOptions::qualityFrame(const QString& title, QScrollBar** sl
                                            const QString& progressiveText) {
   auto* frame = new QGroupBox(title, this);
   auto* grid = new QGridLayout(frame);
+  // The scale's two ends are captions of their own, kept apart and off the frame's edges.
+  grid->setHorizontalSpacing(24);
+  grid->setContentsMargins(12, 8, 12, 10);
   *slider = new QScrollBar(Qt::Horizontal, frame);
   (*slider)->setRange(1, 255);
   (*slider)->setValue(30);
@@ -31,12 +34,13 @@ QGroupBox* frmSavePicOptions::qualityFrame(const QString& title, QScrollBar** sl
   grid->addWidget(*label, 0, 2);
   grid->addWidget(*slider, 1, 0, 1, 3);
   grid->addWidget(new QLabel(QStringLiteral("Lower quality, more compression"), frame), 2, 0);
-  grid->addWidget(new QLabel(QStringLiteral("Higher quality, less compression"), frame), 2, 2);
+  grid->addWidget(new QLabel(QStringLiteral("Higher quality, less compression"), frame), 2, 2,
+                  Qt::AlignRight);
   *standard = new QRadioButton(standardText, frame);
   *progressive = new QRadioButton(progressiveText, frame);
   (*standard)->setChecked(true);
   grid->addWidget(*standard, 3, 0);
-  grid->addWidget(*progressive, 3, 2);
+  grid->addWidget(*progressive, 3, 2, Qt::AlignRight);
   QLabel* shown = *label;
   connect(*slider, &QScrollBar::valueChanged, shown,
           [shown](int v) { shown->setText(QString::number(v)); });

@@ -2,6 +2,8 @@
 
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QScreen>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 #include "editing/editcommands.h"
@@ -32,7 +34,61 @@ PreviewDialog::PreviewDialog(EditHost& host, const QString& caption, QWidget* pa
   if (host_.photo1() && host_.photo2()) host_.photo2()->setHDib(host_.photo1()->copyDib());
 }
 
-QScrollBar* PreviewDialog::addScroll(const QString& label, int minimum, int maximum, int initial) {
+QString gammaText(int scrollValue) {
+  QString text = QString::number(double(editing::gammaForScroll(scrollValue)), 'f', 3);
+  while (text.endsWith(u'0') && !text.endsWith(QStringLiteral(".0"))) text.chop(1);
+  return text;
+}
+
+QRect placeBeside(const QRect& picture, const QSize& size, const QRect& screen) {
+  const int gap = 8;
+  const QList<QPoint> beside = {
+      {picture.x() + picture.width() + gap, picture.top()},
+      {picture.left() - gap - size.width(), picture.top()},
+      {picture.left(), picture.y() + picture.height() + gap},
+      {picture.left(), picture.top() - gap - size.height()},
+  };
+  for (QPoint at : beside) {
+    at.setX(std::clamp(at.x(), screen.left(),
+                       std::max(screen.left(), screen.right() - size.width() + 1)));
+    at.setY(std::clamp(at.y(), screen.top(),
+                       std::max(screen.top(), screen.bottom() - size.height() + 1)));
+    const QRect place(at, size);
+    if (screen.contains(place) && !place.intersects(picture)) return place;
+  }
+  const QList<QPoint> corners = {
+      {screen.right() - size.width() + 1, screen.bottom() - size.height() + 1},
+      {screen.left(), screen.bottom() - size.height() + 1},
+      {screen.right() - size.width() + 1, screen.top()},
+      {screen.left(), screen.top()},
+  };
+  QRect best(corners.first(), size);
+  qint64 leastCovered = -1;
+  for (const QPoint& at : corners) {
+    const QRect place(at, size);
+    const QRect covered = place.intersected(picture);
+    const qint64 area = qint64(covered.width()) * covered.height();
+    if (leastCovered < 0 || area < leastCovered) {
+      leastCovered = area;
+      best = place;
+    }
+  }
+  return best;
+}
+
+void PreviewDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  RastrelControl* photo = host_.photo1();
+  if (!photo || !photo->isVisible() || !screen()) return;
+  const QRect picture(photo->mapToGlobal(QPoint(0, 0)), photo->size());
+  const QRect frame = frameGeometry();
+  const QRect place = placeBeside(picture, frame.size(), screen()->availableGeometry());
+  move(place.topLeft() + (pos() - frame.topLeft()));
+}
+
+QScrollBar* PreviewDialog::addScroll(const QString& label, int minimum, int maximum, int initial,
+                                     std::function<QString(int)> shown) {
+  if (!shown) shown = [](int v) { return QString::number(v); };
   const int row = grid_->rowCount();
   auto* bar = new QScrollBar(Qt::Horizontal, this);
   bar->setRange(minimum, maximum);
@@ -40,10 +96,14 @@ QScrollBar* PreviewDialog::addScroll(const QString& label, int minimum, int maxi
   bar->setMinimumWidth(240);
   grid_->addWidget(new QLabel(label, this), row, 0);
   grid_->addWidget(bar, row, 1);
-  auto* value = new QLabel(QString::number(initial), this);
+  auto* value = new QLabel(shown(initial), this);
+  value->setObjectName(QStringLiteral("lblValue%1").arg(row + 1));
+  // Room for the widest value, so the row does not jump while the bar moves.
+  value->setMinimumWidth(std::max(value->fontMetrics().horizontalAdvance(shown(minimum)),
+                                  value->fontMetrics().horizontalAdvance(shown(maximum))));
   grid_->addWidget(value, row, 2);
   connect(bar, &QScrollBar::valueChanged, value,
-          [value](int v) { value->setText(QString::number(v)); });
+          [value, shown](int v) { value->setText(shown(v)); });
   connect(bar, &QScrollBar::valueChanged, this, &PreviewDialog::HScroll_Change);
   scrolls_.emplace_back(bar, initial);
   return bar;
@@ -126,7 +186,7 @@ void frmRGB::apply() {
 
 frmGamma::frmGamma(EditHost& host, QWidget* parent)
     : PreviewDialog(host, QStringLiteral("Gamma"), parent) {
-  HScroll1 = addScroll(QStringLiteral("Gamma"), 100, 2000, editing::kGammaInitial);
+  HScroll1 = addScroll(QStringLiteral("Gamma"), 100, 2000, editing::kGammaInitial, gammaText);
   HScroll1->setSingleStep(100);
   HScroll1->setPageStep(100);
 }

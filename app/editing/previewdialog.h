@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <functional>
 #include <vector>
 
 namespace glim {
@@ -36,8 +37,12 @@ class PreviewDialog : public QDialog {
 
  protected:
   PreviewDialog(EditHost& host, const QString& caption, QWidget* parent);
-  // Adds a labelled scroll bar with its range and initial value.
-  QScrollBar* addScroll(const QString& label, int minimum, int maximum, int initial);
+  // Adds a labelled scroll bar with its range and initial value; `shown` turns the bar's
+  // value into the text beside it (the value itself when empty).
+  QScrollBar* addScroll(const QString& label, int minimum, int maximum, int initial,
+                        std::function<QString(int)> shown = {});
+  // Opens beside the picture it previews rather than over it.
+  void showEvent(QShowEvent* event) override;
   // Applies the dialog's operation with the current values to the picture.
   virtual void apply() = 0;
   // Form_Unload: the picture counts as altered and the parked copy is freed.
@@ -72,6 +77,13 @@ class frmRGB : public PreviewDialog {
  protected:
   void apply() override;
 };
+
+// The gamma a scroll value stands for, as the user reads it ("1.0", "0.5", "1.099").
+QString gammaText(int scrollValue);
+
+// Where a dialog of `size` goes on `screen` so that it covers as little of `picture` as can
+// be: beside it when there is room, else in the screen corner that overlaps it least.
+QRect placeBeside(const QRect& picture, const QSize& size, const QRect& screen);
 
 class frmGamma : public PreviewDialog {
   Q_OBJECT

@@ -211,21 +211,29 @@ QWidget* frmQuery::buildSizeAndDatesTab() {
   optFileSizeSmallerThan = option(QStringLiteral("less than"), sizeOps, fraFileSize);
   optFileSizeLargerThan->setChecked(true);
   lblKBytes = new QLabel(QStringLiteral("KBytes"), fraFileSize);
+  // The "On" box switches its frame's criterion on, so it heads the frame it belongs to.
+  chkFileSizeInclude->setParent(fraFileSize);
   auto* size = new QGridLayout(fraFileSize);
-  size->addWidget(optFileSizeLargerThan, 0, 0);
-  size->addWidget(optFileSizeEqualTo, 0, 1);
-  size->addWidget(optFileSizeSmallerThan, 0, 2);
-  size->addWidget(txtFileSize, 1, 0);
-  size->addWidget(lblKBytes, 1, 1);
-  size->addWidget(HScrollFileSize, 2, 0, 1, 3);
-  layout->addWidget(chkFileSizeInclude);
+  size->addWidget(chkFileSizeInclude, 0, 0, 1, 3);
+  size->addWidget(optFileSizeLargerThan, 1, 0);
+  size->addWidget(optFileSizeEqualTo, 1, 1);
+  size->addWidget(optFileSizeSmallerThan, 1, 2);
+  size->addWidget(txtFileSize, 2, 0);
+  size->addWidget(lblKBytes, 2, 1);
+  size->addWidget(HScrollFileSize, 3, 0, 1, 4);
+  txtFileSize->setMaximumWidth(
+      txtFileSize->fontMetrics().horizontalAdvance(QStringLiteral("888888")) + 16);
+  size->setColumnStretch(3, 1);
   layout->addWidget(fraFileSize);
+  // The two date criteria side by side, each headed by its own switch.
+  auto* dates = new QHBoxLayout;
+  layout->addLayout(dates);
 
   auto dateFrame = [&](const QString& title, QCheckBox*& include, QGroupBox*& frame,
                        QCalendarWidget*& calendar, QRadioButton*& before, QRadioButton*& on,
                        QRadioButton*& after) {
-    include = new QCheckBox(title, page);
     frame = new QGroupBox(page);
+    include = new QCheckBox(title, frame);
     calendar = new QCalendarWidget(frame);
     calendar->setDateRange(kCalendarMin, kCalendarMax);
     auto* ops = group(this);
@@ -234,12 +242,12 @@ QWidget* frmQuery::buildSizeAndDatesTab() {
     after = option(QStringLiteral("After"), ops, frame);
     after->setChecked(true);
     auto* grid = new QGridLayout(frame);
-    grid->addWidget(before, 0, 0);
-    grid->addWidget(on, 0, 1);
-    grid->addWidget(after, 0, 2);
-    grid->addWidget(calendar, 1, 0, 1, 3);
-    layout->addWidget(include);
-    layout->addWidget(frame);
+    grid->addWidget(include, 0, 0, 1, 3);
+    grid->addWidget(before, 1, 0);
+    grid->addWidget(on, 1, 1);
+    grid->addWidget(after, 1, 2);
+    grid->addWidget(calendar, 2, 0, 1, 3);
+    dates->addWidget(frame);
   };
   dateFrame(QStringLiteral("File creation date"), chkCreateDateInclude, fraCreationDate,
             CalendarCreateDate, optCreateDateBefore, optCreateDateOn, optCreateDateAfter);
@@ -562,20 +570,19 @@ void frmQuery::chkDescriptionsIncludesInclude_Click() {
 
 void frmQuery::updateEnabling() {
   const bool size = chkFileSizeInclude->isChecked();
-  for (QWidget* w : std::initializer_list<QWidget*>{fraFileSize, optFileSizeLargerThan,
-                                                    optFileSizeEqualTo, optFileSizeSmallerThan,
-                                                    HScrollFileSize, txtFileSize, lblKBytes})
+  // The frames hold their own switches, so only the criteria in them are disabled.
+  for (QWidget* w : std::initializer_list<QWidget*>{optFileSizeLargerThan, optFileSizeEqualTo,
+                                                    optFileSizeSmallerThan, HScrollFileSize,
+                                                    txtFileSize, lblKBytes})
     w->setEnabled(size);
 
   const bool created = chkCreateDateInclude->isChecked();
-  for (QWidget* w :
-       std::initializer_list<QWidget*>{fraCreationDate, optCreateDateBefore, optCreateDateOn,
-                                       optCreateDateAfter, CalendarCreateDate})
+  for (QWidget* w : std::initializer_list<QWidget*>{optCreateDateBefore, optCreateDateOn,
+                                                    optCreateDateAfter, CalendarCreateDate})
     w->setEnabled(created);
   const bool viewed = chkDateLastViewedInclude->isChecked();
-  for (QWidget* w : std::initializer_list<QWidget*>{fraDateLastViewed, optDateLastViewedBefore,
-                                                    optDateLastViewedOn, optDateLastViewedAfter,
-                                                    CalendarLastViewed})
+  for (QWidget* w : std::initializer_list<QWidget*>{optDateLastViewedBefore, optDateLastViewedOn,
+                                                    optDateLastViewedAfter, CalendarLastViewed})
     w->setEnabled(viewed);
 
   for (int i = 0; i < kRatingRows; ++i) {

@@ -2,15 +2,18 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFormLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
+#include "base/fittingarea.h"
 #include "base/frmPleaseWait.h"
 #include "base/help.h"
 #include "base/keys.h"
 #include "base/textnum.h"
+#include "base/wrapbuttons.h"
 #include "catalogue/maintenance.h"
 #include "shell/credentials.h"
 #include "shell/shutdown.h"
@@ -44,9 +47,15 @@ frmOptions::frmOptions() {
   SSTab1->addTab(buildSecurityTab(), QStringLiteral("Security"));
   SSTab1->addTab(buildDatabaseTab(), QStringLiteral("Database"));
   SSTab1->addTab(buildSlideShowTab(), QStringLiteral("Slide Show"));
+  // On a screen too small for the tabs they scroll; the command buttons stay in reach.
+  auto* pages = new FittingScrollArea(SSTab1);
+  pages->setObjectName(QStringLiteral("optionsArea"));
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(SSTab1);
+  layout->addWidget(pages);
   layout->addWidget(buildButtons());
+  // Tall enough for the longest page where the screen allows (a window's own first size
+  // would stop at two thirds of the screen and scroll).
+  resize(sizeHint().boundedTo(roomOnScreen(this, QSize(16, 48))));
   Form_Load();
   watchChanges();
   loading_ = false;
@@ -64,7 +73,7 @@ QWidget* frmOptions::buildViewingTab() {
   optRegSize = named(new QRadioButton(QStringLiteral("Start viewer at regular size. (default)")),
                      "optRegSize");
   auto* deletions = named(new QGroupBox(QStringLiteral("Image Deletions")), "fraDeletions");
-  chkAllowDeletes = named(new QCheckBox(QStringLiteral(
+  chkAllowDeletes = named(new WrapCheckBox(QStringLiteral(
                               "Don't ask for a confirmation on deletions or file wipes (secure "
                               "deletions).")),
                           "chkAllowDeletes");
@@ -79,11 +88,11 @@ QWidget* frmOptions::buildViewingTab() {
 QWidget* frmOptions::buildSecurityTab() {
   auto* tab = new QWidget;
   auto* layout = column(tab);
-  chkPasswordPrompt =
-      named(new QCheckBox(QStringLiteral("Prompt for a new password when the current password will "
-                                         "not open an encrypted image. (This does not apply to "
-                                         "slide-shows).")),
-            "chkPasswordPrompt");
+  chkPasswordPrompt = named(
+      new WrapCheckBox(QStringLiteral("Prompt for a new password when the current password will "
+                                      "not open an encrypted image. (This does not apply to "
+                                      "slide-shows).")),
+      "chkPasswordPrompt");
   fraSecurity1 = named(new QGroupBox(QStringLiteral("Program Security")), "fraSecurity1");
   chkUseNamePass =
       named(new QCheckBox(QStringLiteral("Require Login For Glimmora")), "chkUseNamePass");
@@ -94,15 +103,22 @@ QWidget* frmOptions::buildSecurityTab() {
   txtUserPassword->setEchoMode(QLineEdit::Password);
   cmdUpdateNamePassword =
       named(new QPushButton(QStringLiteral("Update Name And Password")), "cmdUpdateNamePassword");
+  // Name and password are short texts: their boxes and the button keep a modest width
+  // however wide the window is.
+  const int boxWidth = txtUserName->fontMetrics().averageCharWidth() * 28;
+  txtUserName->setMaximumWidth(boxWidth);
+  txtUserPassword->setMaximumWidth(boxWidth);
+  cmdUpdateNamePassword->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  auto* fields = new QFormLayout;
+  fields->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
+  fields->addRow(lblUserName, txtUserName);
+  fields->addRow(lblUserPassword, txtUserPassword);
   auto* security = column(fraSecurity1);
   security->addWidget(chkUseNamePass);
-  security->addWidget(lblUserName);
-  security->addWidget(txtUserName);
-  security->addWidget(lblUserPassword);
-  security->addWidget(txtUserPassword);
-  security->addWidget(cmdUpdateNamePassword);
+  security->addLayout(fields);
+  security->addWidget(cmdUpdateNamePassword, 0, Qt::AlignLeft);
   chkPasswordPromptForAutoSlides = named(
-      new QCheckBox(QStringLiteral(
+      new WrapCheckBox(QStringLiteral(
           "When starting an auto-slideshow from a .qry file, prompt for a password in order to "
           "show password protected images.   (must be checked to view encrypted pics)")),
       "chkPasswordPromptForAutoSlides");
@@ -124,7 +140,7 @@ QWidget* frmOptions::buildDatabaseTab() {
       "Repair and compact the database", "Backup the database", "Restore a backup of the database",
       "Start with a fresh database (note, this backs up your current database)"};
   for (int i = 0; i < 5; ++i) {
-    Option1[i] = new QRadioButton(QString::fromLatin1(captions[i]));
+    Option1[i] = new WrapRadioButton(QString::fromLatin1(captions[i]));
     Option1[i]->setObjectName(QStringLiteral("Option1_%1").arg(i));
     inner->addWidget(Option1[i]);
   }
@@ -162,8 +178,8 @@ QWidget* frmOptions::buildSlideShowTab() {
 
   auto* start = named(new QGroupBox(QStringLiteral("Slide Show Start")), "fraSlideStart");
   chkAutoStartQRY = named(
-      new QCheckBox(QStringLiteral("Automatically start slide shows when I click a QRY file in "
-                                   "Windows Explorer")),
+      new WrapCheckBox(QStringLiteral("Automatically start slide shows when I click a QRY file in "
+                                      "Windows Explorer")),
       "chkAutoStartQRY");
   optCurrentPic =
       named(new QRadioButton(QStringLiteral("Start from current picture")), "optCurrentPic");

@@ -41,7 +41,7 @@ class EditingGroup : public ViewerExtension, public EditHost {
     add(image, QStringLiteral("Rotate 90\u00b0 &Left"), editing::EditCommand::Rotate90Left);
     add(image, QStringLiteral("Rotate 90\u00b0 &Right"), editing::EditCommand::Rotate90Right);
     add(image, QStringLiteral("Rotate 45\u00b0 L&eft"), editing::EditCommand::Rotate45Left);
-    add(image, QStringLiteral("Rotate 45\u00b0 R&ight"), editing::EditCommand::Rotate45Right);
+    add(image, QStringLiteral("Rotate 45\u00b0 Righ&t"), editing::EditCommand::Rotate45Right);
     add(image, QStringLiteral("&Crop To Selection"), editing::EditCommand::Crop);
     add(image, QStringLiteral("Resi&ze..."), editing::EditCommand::Resize);
     image->addSeparator();
@@ -54,12 +54,12 @@ class EditingGroup : public ViewerExtension, public EditHost {
     mnuUndoAlter->setEnabled(false);
     image->addSeparator();
     image->addAction(QStringLiteral("Save Image As &Is"), [this] { mnuSaveImageAsIs_Click(); });
-    image->addAction(QStringLiteral("Save Image &As..."), [this] { mnuSaveImageAs_Click(); });
+    image->addAction(QStringLiteral("Sa&ve Image As..."), [this] { mnuSaveImageAs_Click(); });
     viewer.menuFile()->addAction(QStringLiteral("Con&vert to File Format"),
                                  [this] { mnuSaveImageAs_Click(); });
-    QAction* rclickSave = viewer.RClickMenu()->addAction(QStringLiteral("Save Image As Is"),
-                                                         [this] { mnuSaveImageAsIs_Click(); });
-    rclickSave->setObjectName(QStringLiteral("RClickSaveImageAsIs"));
+    viewer.RClickMenu()
+        ->addAction(QStringLiteral("Save Image As Is"), [this] { mnuSaveImageAsIs_Click(); })
+        ->setObjectName(QStringLiteral("RClickSaveImageAsIs"));
   }
 
   bool hotKey(frmDBScreenTest&, int code) override {

@@ -42,11 +42,13 @@ void FileOperations::attach(frmDBScreenTest& viewer) {
   cmdRemoveRecord_ = makeButton(row, "cmdRemoveRecord", QStringLiteral("Remove Record"));
   cmdMark_ = makeButton(row, "cmdMark", QStringLiteral("Backup"));
   cmdMark_->setToolTip(QStringLiteral("This marks the image for conversion, etc"));
+  // Two to a row in the narrow panel; the longest caption has a row of its own.
+  buttons->setSpacing(2);
   buttons->addWidget(cmdDelete_, 0, 0);
   buttons->addWidget(cmdRecycle_, 0, 1);
-  buttons->addWidget(cmdWipe_, 0, 2);
-  buttons->addWidget(cmdRemoveRecord_, 1, 0, 1, 2);
-  buttons->addWidget(cmdMark_, 1, 2);
+  buttons->addWidget(cmdWipe_, 1, 0);
+  buttons->addWidget(cmdMark_, 1, 1);
+  buttons->addWidget(cmdRemoveRecord_, 2, 0, 1, 2);
   if (auto* grid = qobject_cast<QGridLayout*>(frame->layout()))
     grid->addWidget(row, grid->rowCount(), 0, 1, grid->columnCount() > 0 ? grid->columnCount() : 1);
   else if (frame->layout())

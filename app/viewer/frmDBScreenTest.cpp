@@ -8,18 +8,23 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QStyleOptionButton>
+#include <QStyleOptionSlider>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
+#include "base/fittingarea.h"
 #include "base/forms.h"
 #include "base/frmPleaseWait.h"
 #include "base/help.h"
@@ -58,6 +63,83 @@ QString indexed(const char* name, int index) {
   return QString::fromLatin1(name) + u'_' + QString::number(index);
 }
 
+// Rows of the panel are one line of text high, so that on a 900-line screen every frame down
+// to the picture information shows without scrolling.
+int panelRowHeight(const QWidget* widget) {
+  return widget->fontMetrics().height() + 5;
+}
+
+// A box just wide enough for `digits` digits and its frame.
+int digitsBoxWidth(const QLineEdit* box, int digits) {
+  return box->fontMetrics().horizontalAdvance(QString(digits, u'8')) + 14;
+}
+
+// Theme and rating captions are the user's own words: a long one is set in a smaller type,
+// down to a floor, so that the whole word shows in the narrow panel.
+void fitText(QWidget* widget, const QString& text, int room) {
+  QFont font = widget->font();
+  double size = QApplication::font().pointSizeF();
+  if (size <= 0) return;
+  constexpr double kSmallest = 6.5;
+  font.setPointSizeF(size);
+  while (size > kSmallest && QFontMetrics(font).horizontalAdvance(text) > room) {
+    size -= 0.5;
+    font.setPointSizeF(size);
+  }
+  if (font != widget->font()) widget->setFont(font);
+}
+
+void fitCaption(QPushButton* button) {
+  QStyleOptionButton option;
+  option.initFrom(button);
+  const int room =
+      button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button).width();
+  fitText(button, button->text(), room);
+}
+
+class RatingLabel : public QLabel {
+ public:
+  using QLabel::QLabel;
+  // Gives up width to the box and bar beside it; the type shrinks instead.
+  QSize minimumSizeHint() const override { return {0, QLabel::minimumSizeHint().height()}; }
+  QSize sizeHint() const override { return {0, QLabel::sizeHint().height()}; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QLabel::resizeEvent(event);
+    fitText(this, text(), contentsRect().width());
+  }
+};
+
+// A rating bar is short: its slider carries the rating it stands at.
+class RatingBar : public QScrollBar {
+ public:
+  RatingBar(QWidget* parent) : QScrollBar(Qt::Horizontal, parent) {}
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    QScrollBar::paintEvent(event);
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect slider =
+        style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider, this);
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::ButtonText));
+    painter.drawText(slider, Qt::AlignCenter, QString::number(value()));
+  }
+};
+
+class ThemeButton : public QPushButton {
+ public:
+  using QPushButton::QPushButton;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QPushButton::resizeEvent(event);
+    fitCaption(this);
+  }
+};
+
 }  // namespace
 
 frmDBScreenTest::frmDBScreenTest() : QMainWindow(nullptr) {
@@ -70,6 +152,8 @@ frmDBScreenTest::frmDBScreenTest() : QMainWindow(nullptr) {
   bindControls();
   extensions_ = makeViewerExtensions();
   for (auto& extension : extensions_) extension->attach(*this);
+  orderContextMenu();
+  fitPanelButtons();
   connectHandlers();
   Form_Initialize();
   Form_Load();
@@ -96,13 +180,16 @@ void frmDBScreenTest::buildControls() {
   leftPanel_->setFrameShape(QFrame::NoFrame);
   auto* panel = new QWidget;
   buildLeftPanel(panel);
+  for (QGroupBox* frame : panel->findChildren<QGroupBox*>()) {
+    if (!frame->layout()) continue;
+    frame->layout()->setContentsMargins(4, 2, 4, 4);
+    frame->layout()->setSpacing(2);
+  }
   leftPanel_->setWidget(panel);
   // The panel keeps to its column: labels give up width before the boxes do, and a tall panel
   // scrolls rather than pushing its right edge under the picture.
   leftPanel_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   panel->setFixedWidth(kPanelWidth - 4 - leftPanel_->verticalScrollBar()->sizeHint().width());
-  for (QLabel* label : panel->findChildren<QLabel*>())
-    label->setSizePolicy(QSizePolicy::Ignored, label->sizePolicy().verticalPolicy());
 
   pictureHost_ = central;
   ShapeBackground_ = new QFrame(central);
@@ -164,7 +251,8 @@ void frmDBScreenTest::buildLeftPanel(QWidget* panel) {
         slot == 1 ? QStringLiteral("Main Theme") : QStringLiteral("Theme ") + QString::number(slot);
     txtTheme_[size_t(slot)] = makeBox(fraThemes_, "txtTheme");
     txtTheme_[size_t(slot)]->setObjectName(indexed("txtTheme", slot));
-    txtTheme_[size_t(slot)]->setMaximumWidth(40);
+    txtTheme_[size_t(slot)]->setFixedSize(digitsBoxWidth(txtTheme_[size_t(slot)], 2),
+                                          panelRowHeight(txtTheme_[size_t(slot)]));
     themeGrid->addWidget(new QLabel(caption, fraThemes_), slot - 1, 0);
     themeGrid->addWidget(txtTheme_[size_t(slot)], slot - 1, 1);
   }
@@ -172,10 +260,15 @@ void frmDBScreenTest::buildLeftPanel(QWidget* panel) {
 
   fraPicSecurity_ = makeFrame(panel, "fraPicSecurity", QStringLiteral("Picture Security"));
   auto* security = new QVBoxLayout(fraPicSecurity_);
-  security->addWidget(new QLabel(QStringLiteral("Picture password"), fraPicSecurity_));
+  auto* passwordRow = new QHBoxLayout;
+  auto* passwordLabel = new QLabel(QStringLiteral("Password:"), fraPicSecurity_);
   txtPicPassword_ = makeBox(fraPicSecurity_, "txtPicPassword");
   txtPicPassword_->setEchoMode(QLineEdit::Password);
-  security->addWidget(txtPicPassword_);
+  txtPicPassword_->setMinimumWidth(40);
+  passwordLabel->setBuddy(txtPicPassword_);
+  passwordRow->addWidget(passwordLabel);
+  passwordRow->addWidget(txtPicPassword_, 1);
+  security->addLayout(passwordRow);
   column->addWidget(fraPicSecurity_);
 
   fraPictureOptions_ = makeFrame(panel, "fraPictureOptions", QStringLiteral("Picture Options"));
@@ -186,9 +279,13 @@ void frmDBScreenTest::buildLeftPanel(QWidget* panel) {
   txtDeleteStatus_->setPlaceholderText(QStringLiteral("Delete status"));
   txtIDNumber_->setToolTip(QStringLiteral("ID"));
   chkSafeguard_ = makeCheck(fraPictureOptions_, "chkSafeguard", QStringLiteral("Safeguard?"));
-  options->addWidget(new QLabel(QStringLiteral("Delete status"), fraPictureOptions_), 0, 0);
+  auto* deleteLabel = new QLabel(QStringLiteral("Delete status"), fraPictureOptions_);
+  deleteLabel->setObjectName(QStringLiteral("lblDeleteStatus"));
+  auto* idLabel = new QLabel(QStringLiteral("ID"), fraPictureOptions_);
+  idLabel->setObjectName(QStringLiteral("lblIDNumber"));
+  options->addWidget(deleteLabel, 0, 0);
   options->addWidget(txtDeleteStatus_, 0, 1);
-  options->addWidget(new QLabel(QStringLiteral("ID"), fraPictureOptions_), 1, 0);
+  options->addWidget(idLabel, 1, 0);
   options->addWidget(txtIDNumber_, 1, 1);
   options->addWidget(chkSafeguard_, 2, 0, 1, 2);
   column->addWidget(fraPictureOptions_);
@@ -210,7 +307,9 @@ void frmDBScreenTest::buildLeftPanel(QWidget* panel) {
   addInfo(2, QStringLiteral("Width"), lblWidth_, "lblWidth");
   addInfo(3, QStringLiteral("Height"), lblHeight_, "lblHeight");
   addInfo(4, QStringLiteral("Size"), lblFileSize_, "lblFileSize");
-  column->addWidget(fraPicInfo_);
+  // What the picture is comes before what can be done to it, so that a laptop's screen shows
+  // it without scrolling; the command frames follow.
+  column->insertWidget(column->indexOf(fraPicSecurity_), fraPicInfo_);
   column->addStretch(1);
 }
 
@@ -234,40 +333,46 @@ void frmDBScreenTest::buildRecordFields(QWidget* host) {
 
 void frmDBScreenTest::buildRatings() {
   auto* grid = new QGridLayout(fraGeneralPicRatings_);
+  grid->setColumnStretch(0, 1);
   grid->setSpacing(1);
   auto addRow = [&](int row, QLabel* label, QLineEdit* box, QScrollBar* bar) {
-    box->setMaximumWidth(22);
+    // The box beside each bar shows the bar's value; it is wide enough for its digit.
+    box->setFixedWidth(digitsBoxWidth(box, 1));
+    box->setFixedHeight(panelRowHeight(box));
+    bar->setFixedHeight(panelRowHeight(box) - 2);
+    box->setAlignment(Qt::AlignCenter);
     box->setMaxLength(1);
     bar->setRange(0, 5);
     bar->setPageStep(1);
-    bar->setMinimumWidth(36);
+    bar->setMinimumWidth(box->fontMetrics().averageCharWidth() * 7);
     grid->addWidget(label, row, 0);
     grid->addWidget(box, row, 1);
     grid->addWidget(bar, row, 2);
     box->installEventFilter(this);
   };
   for (int i = 1; i <= 9; ++i) {
-    lblRating_[size_t(i)] = new QLabel(fraGeneralPicRatings_);
+    lblRating_[size_t(i)] = new RatingLabel(fraGeneralPicRatings_);
     lblRating_[size_t(i)]->setObjectName(indexed("lblRating", i));
     txtRating_[size_t(i)] = makeBox(fraGeneralPicRatings_, "txtRating");
     txtRating_[size_t(i)]->setObjectName(indexed("txtRating", i));
-    HScroll1_[size_t(i)] = new QScrollBar(Qt::Horizontal, fraGeneralPicRatings_);
+    HScroll1_[size_t(i)] = new RatingBar(fraGeneralPicRatings_);
     HScroll1_[size_t(i)]->setObjectName(indexed("HScroll1", i));
     addRow(i - 1, lblRating_[size_t(i)], txtRating_[size_t(i)], HScroll1_[size_t(i)]);
   }
   txtOverallRating_ = makeBox(fraGeneralPicRatings_, "txtOverallRating");
-  HScroll2_ = new QScrollBar(Qt::Horizontal, fraGeneralPicRatings_);
+  HScroll2_ = new RatingBar(fraGeneralPicRatings_);
   HScroll2_->setObjectName(QStringLiteral("HScroll2"));
-  addRow(9, new QLabel(QStringLiteral("Overall"), fraGeneralPicRatings_), txtOverallRating_,
+  addRow(9, new RatingLabel(QStringLiteral("Overall"), fraGeneralPicRatings_), txtOverallRating_,
          HScroll2_);
 }
 
 void frmDBScreenTest::buildThemes() {
   for (int i = 0; i <= kThemeCount; ++i) {
-    auto* button = new QPushButton(i == 0 ? QStringLiteral("None") : QString(), this);
+    auto* button = new ThemeButton(i == 0 ? QStringLiteral("None") : QString(), this);
     button->setObjectName(indexed("Command2", i));
     button->setAutoFillBackground(true);
     button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    button->setFixedHeight(panelRowHeight(button) + 1);
     Command2_[size_t(i)] = button;
     armed_.add(button, [this, i] { Command2_Click(i); });
   }
@@ -366,6 +471,35 @@ void frmDBScreenTest::buildMenus() {
                       &frmDBScreenTest::FileCloseProgram_Click);
 }
 
+// The panel is narrower than the style's smallest push button: the command groups' buttons
+// may shrink down to their captions.
+void frmDBScreenTest::fitPanelButtons() {
+  for (QPushButton* button : leftPanel_->widget()->findChildren<QPushButton*>()) {
+    if (button->sizePolicy().horizontalPolicy() == QSizePolicy::Ignored) continue;
+    const int margin = button->style()->pixelMetric(QStyle::PM_ButtonMargin);
+    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(button->text()) + 2 * margin +
+                            6);
+  }
+}
+
+// The command groups add their context-menu items as they attach, in their own order: the
+// slide-show items lead, the full-screen switch and the exit end the menu.
+void frmDBScreenTest::orderContextMenu() {
+  const QList<QAction*> items = RClickMenu_->actions();
+  QAction* first = items.isEmpty() ? nullptr : items.first();
+  for (const char* name : {"PauseSlides", "mnuStopSlideShow"}) {
+    for (QAction* item : items) {
+      if (item->objectName() != QLatin1String(name) || item == first) continue;
+      RClickMenu_->removeAction(item);
+      RClickMenu_->insertAction(first, item);
+    }
+  }
+  for (QAction* last : {FScreen_, ExitProg_}) RClickMenu_->removeAction(last);
+  RClickMenu_->addSeparator();
+  RClickMenu_->addAction(FScreen_);
+  RClickMenu_->addAction(ExitProg_);
+}
+
 void frmDBScreenTest::bindControls() {
   const std::array<std::pair<QLineEdit*, const char*>, 14> boxes = {{
       {txtImagePath_, "Pathname"},
@@ -432,6 +566,7 @@ void frmDBScreenTest::Form_Initialize() {
   ScreenHeightPixels = screen ? screen->geometry().height() : 0;
   show();
   QCoreApplication::processEvents();
+  keepOnScreen(this);
 
   lblFileNameNoPath_->clear();
   RClickMenu_->hide();
@@ -475,11 +610,17 @@ void frmDBScreenTest::Form_Load() {
   // 5. The normal layout.
   LayoutViewer();
   // 6, 7. Rating and theme captions.
-  for (int n = 1; n <= 9; ++n) lblRating_[size_t(n)]->setText(keys::ratingCaption(n));
+  for (int n = 1; n <= 9; ++n) {
+    lblRating_[size_t(n)]->setText(keys::ratingCaption(n));
+    lblRating_[size_t(n)]->setToolTip(lblRating_[size_t(n)]->text());
+    fitText(lblRating_[size_t(n)], lblRating_[size_t(n)]->text(),
+            lblRating_[size_t(n)]->contentsRect().width());
+  }
   for (int n = 1; n <= kThemeCount; ++n) {
     const QString key = QStringLiteral("Class") + QString::number(n);
     Command2_[size_t(n)]->setText(settings::read(settings::kClassifications, key, key));
     Command2_[size_t(n)]->setToolTip(Command2_[size_t(n)]->text());
+    fitCaption(Command2_[size_t(n)]);
   }
   // 8. The configured picture set.
   openConfiguredSource();
@@ -497,6 +638,8 @@ void frmDBScreenTest::Form_Load() {
   LastPosition = HScrollPictureMove_->value();
   frmPleaseWait::closeWindow();
   loading_ = false;
+  // The user's choice in the options: the viewer may open covering the screen.
+  if (keys::dftViewerSize() == QStringLiteral("Full") && !fullScreen_) FScreen_Click();
   // 13, 14.
   startSlideShowOnOpen();
   if (Photo1_) Photo1_->widget()->raise();

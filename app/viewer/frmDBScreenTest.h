@@ -193,6 +193,8 @@ class frmDBScreenTest : public QMainWindow {
   void buildThemes();
   void buildMenus();
   void bindControls();
+  void orderContextMenu();
+  void fitPanelButtons();
   void connectHandlers();
   void Form_Initialize();
   void Form_Load();

@@ -17,6 +17,7 @@
 #include "base/keys.h"
 #include "base/textnum.h"
 #include "base/typedkey.h"
+#include "base/wrapbuttons.h"
 #include "viewer/fileops.h"
 #include "viewer/frmDBScreenTest.h"
 #include "viewer/frmPassword.h"
@@ -71,7 +72,7 @@ void ProtectionGroup::attach(frmDBScreenTest& viewer) {
   cmdEncrypt_->setObjectName(QStringLiteral("cmdEncryptCurrentPic"));
   cmdUnencrypt_ = new QPushButton(QStringLiteral("Un-encrypt"), frame);
   cmdUnencrypt_->setObjectName(QStringLiteral("cmdUnencryptCurrentPic"));
-  chkWipeOldImages_ = new QCheckBox(QStringLiteral("Wipe Source Images"), frame);
+  chkWipeOldImages_ = new WrapCheckBox(QStringLiteral("Wipe Source Images"), frame);
   chkWipeOldImages_->setObjectName(QStringLiteral("chkWipeOldImages"));
   chkWipeOldImages_->setChecked(false);
   // The panel is narrow; the full wording stays available.

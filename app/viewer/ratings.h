@@ -22,6 +22,8 @@ QString ratingOnLeave(const QString& text);
 
 inline constexpr int kThemeCount = 15;
 inline constexpr int kThemeSlots = 7;
+// Theme buttons to a row on a tab of the viewer's panel.
+inline constexpr int kThemeColumns = 2;
 
 // The theme number a slot text holds, when it holds one that names a button (0 to 15).
 std::optional<int> themeNumber(const QString& slotText);

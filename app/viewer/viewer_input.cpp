@@ -213,7 +213,7 @@ void frmDBScreenTest::moveThemeButtonsTo(int tab) {
     if (button->parentWidget() == frame) continue;
     if (QWidget* old = button->parentWidget(); old && old->layout())
       old->layout()->removeWidget(button);
-    grid->addWidget(button, (i - 1) / 3, (i - 1) % 3);
+    grid->addWidget(button, (i - 1) / kThemeColumns, (i - 1) % kThemeColumns);
     button->show();
   }
 }

@@ -14,6 +14,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -266,30 +267,20 @@ QStringList enumTexts(DISPID id) {
   }
 }
 
-// The classic list, then the formats the engine reads through their reference libraries.
 QString pictureFileFilter() {
+  // Only what the engine reads (its codec table, rastcore/src/fileformat/registry.cpp).
   static const char* const kFilters[][2] = {
-      {"All Supported Formats",
-       "*.bmp;*.dib;*.dcx;*.gif;*.ico;*.jif;*.jpg;*.kqp;*.pbm;*.pcx;*.pgm;*.pic;*.png;*.ppm;*.rle;"
-       "*.tga;*.tif;*.wmf;*.wpg;*.heic;*.heif;*.avif;*.webp;*.jxl;*.cr2;*.nef;*.arw;*.dng;*.raf;"
-       "*.orf;*.rw2"},
-      {"BMP - OS/2 or Windows Bitmap", "*.bmp"},
-      {"DCX - ZSoft Multiple Page", "*.dcx"},
-      {"DIB - OS/2 or Windows DIB", "*.dib"},
+      {"BMP - OS/2 or Windows Bitmap", "*.bmp;*.dib"},
       {"GIF - CompuServe", "*.gif"},
-      {"ICO - Windows Icon", "*.ico"},
-      {"JIF - JFIF Compliant JPEG", "*.jif"},
-      {"JPG - JFIF Compliant JPEG", "*.jpg"},
-      {"KQP - Konica Quality Photo", "*.kqp"},
-      {"PCX - Zsoft", "*.pcx"},
+      {"JPG - JFIF Compliant JPEG", "*.jpg;*.jpeg;*.jpe;*.jif;*.jfif"},
       {"PBM - Portable Bitmap", "*.pbm"},
+      {"PCX - Zsoft", "*.pcx"},
       {"PGM - Portable Graymap", "*.pgm"},
-      {"PIC - Corvane PIC and ePIC", "*.pic"},
+      {"PIC - ePIC", "*.pic"},
       {"PNG - Portable Network Graphics", "*.png"},
-      {"PPM - Portable Pixmap", "*.ppm"},
-      {"RLE - Run Length Encoded", "*.rle"},
-      {"TGA - Truevision Targa", "*.tga"},
-      {"TIF - Tagged Image File Format", "*.tif"},
+      {"PPM - Portable Pixmap", "*.ppm;*.pnm"},
+      {"TGA - Truevision Targa", "*.tga;*.vda;*.icb;*.vst"},
+      {"TIF - Tagged Image File Format", "*.tif;*.tiff"},
       {"WMF - Windows Metafile", "*.wmf"},
       {"WPG - Word Perfect Bitmap", "*.wpg"},
       {"HEIC - High Efficiency Image File", "*.heic;*.heif"},
@@ -298,7 +289,9 @@ QString pictureFileFilter() {
       {"JXL - JPEG XL", "*.jxl"},
       {"Camera Raw", "*.cr2;*.nef;*.arw;*.dng;*.raf;*.orf;*.rw2"},
   };
-  QStringList parts;
+  QStringList all;
+  for (const auto& f : kFilters) all << QString::fromLatin1(f[1]).split(u';');
+  QStringList parts{QStringLiteral("All Supported Formats (%1)").arg(all.join(u' '))};
   for (const auto& f : kFilters)
     parts << QStringLiteral("%1 (%2)").arg(QLatin1String(f[0]),
                                            QString::fromLatin1(f[1]).replace(u';', u' '));
@@ -476,11 +469,15 @@ void PropertyPage::build() {
         auto* row = new QHBoxLayout;
         auto* browse = new QPushButton(QStringLiteral("..."), this);
         browse->setObjectName(f.caption + QStringLiteral("..."));
+        // A small button beside the box: the box takes the row's width.
+        browse->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        browse->setFixedWidth(browse->fontMetrics().horizontalAdvance(browse->text()) +
+                              4 * browse->style()->pixelMetric(QStyle::PM_ButtonMargin));
         connect(browse, &QPushButton::clicked, this, [this, raw] {
           const QString chosen = chooseFile(this, raw->edit->text());
           if (!chosen.isEmpty()) raw->edit->setText(chosen);
         });
-        row->addWidget(raw->edit);
+        row->addWidget(raw->edit, 1);
         row->addWidget(browse);
         form->addRow(f.caption, row);
         break;

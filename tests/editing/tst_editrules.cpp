@@ -2,6 +2,7 @@
 
 #include "base/settings.h"
 #include "editing/editrules.h"
+#include "editing/previewdialog.h"
 #include "support/testenv.h"
 
 using namespace glim::editing;
@@ -65,6 +66,44 @@ class TestEditRules : public QObject {
     QFETCH(int, value);
     QFETCH(float, gamma);
     QCOMPARE(gammaForScroll(value), gamma);
+  }
+
+  // The dialog shows the factor, not the scroll value behind it.
+  void gammaShownAsFactor_data() {
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("lowest") << 100 << QStringLiteral("0.1");
+    QTest::newRow("a step below one") << 1000 << QStringLiteral("1.0");
+    QTest::newRow("dragged just below one") << 1099 << QStringLiteral("1.099");
+    QTest::newRow("initial") << 1100 << QStringLiteral("1.0");
+    QTest::newRow("a step above") << 1200 << QStringLiteral("2.0");
+    QTest::newRow("highest") << 2000 << QStringLiteral("10.0");
+  }
+  void gammaShownAsFactor() {
+    QFETCH(int, value);
+    QFETCH(QString, shown);
+    QCOMPARE(glim::gammaText(value), shown);
+  }
+
+  // A preview dialog keeps off the picture it previews whenever the screen has room.
+  void previewPlacedBesideThePicture_data() {
+    QTest::addColumn<QRect>("picture");
+    QTest::addColumn<QRect>("expected");
+    const QSize dialog(300, 150);
+    QTest::newRow("room on the right") << QRect(0, 0, 600, 400) << QRect(QPoint(608, 0), dialog);
+    QTest::newRow("room only on the left")
+        << QRect(400, 100, 600, 400) << QRect(QPoint(92, 100), dialog);
+    QTest::newRow("room only below") << QRect(0, 0, 1024, 500) << QRect(QPoint(0, 508), dialog);
+    QTest::newRow("picture fills the screen: the corner it covers least")
+        << QRect(100, 0, 924, 768) << QRect(QPoint(0, 618), dialog);
+  }
+  void previewPlacedBesideThePicture() {
+    QFETCH(QRect, picture);
+    QFETCH(QRect, expected);
+    const QRect screen(0, 0, 1024, 768);
+    const QRect place = glim::placeBeside(picture, QSize(300, 150), screen);
+    QCOMPARE(place, expected);
+    QVERIFY(screen.contains(place));
   }
 
   void colorDepthLists() {

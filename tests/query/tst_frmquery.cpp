@@ -112,7 +112,8 @@ class TestFrmQuery : public QObject {
     QCOMPARE(form->HScrollFileSize->value(), 1);
     QCOMPARE(form->HScrollRatio->value(), 1333);
     QCOMPARE(form->CalendarCreateDate->selectedDate(), QDate::currentDate());
-    QVERIFY(!form->fraFileSize->isEnabled());
+    QVERIFY(!form->txtFileSize->isEnabled());
+    QVERIFY(form->chkFileSizeInclude->isEnabled());
     QVERIFY(!form->txtMaxNumPics->isEnabled());
     QVERIFY(form->optSelectAll->isChecked());
 
