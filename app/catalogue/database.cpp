@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "base/logging.h"
 #include "catalogue/database_p.h"
 #include "catalogue/jetsql.h"
 #include "catalogue/recordset.h"
@@ -90,6 +91,8 @@ QString describeError(DbError kind, const QString& path) {
 void Database::Shared::fail(int code, const QString& text, int systemErrno) {
   error = text;
   errorKind = errorKindFor(code, systemErrno);
+  qCInfo(lcCatalogue).nospace() << path << ": error " << code << " (" << text << "), system error "
+                                << systemErrno;
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "base/logging.h"
 #include "catalogue/database.h"
 #include "catalogue/datacontrol.h"
 #include "catalogue/recordset.h"
@@ -389,7 +390,9 @@ Result replaceWithFresh(const Context& context) {
   return reattach(done);
 }
 
-Result run(Operation operation, const Context& context) {
+namespace {
+
+Result runOperation(Operation operation, const Context& context) {
   switch (operation) {
     case Operation::RemoveMissing:
       return removeMissing(context);
@@ -403,6 +406,16 @@ Result run(Operation operation, const Context& context) {
       return replaceWithFresh(context);
   }
   return removeMissing(context);
+}
+
+}  // namespace
+
+Result run(Operation operation, const Context& context) {
+  qCInfo(lcMaintenance) << "operation" << int(operation) << "on" << catalogueOf(context);
+  const Result result = runOperation(operation, context);
+  qCInfo(lcMaintenance) << "operation" << int(operation) << "outcome" << int(result.outcome)
+                        << result.path << result.detail << "rows removed" << result.removedRows;
+  return result;
 }
 
 Message messageFor(const Result& result) {

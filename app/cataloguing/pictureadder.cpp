@@ -4,6 +4,7 @@
 
 #include <sqlite3.h>
 
+#include "base/logging.h"
 #include "catalogue/jetsql.h"
 #include "cataloguing/pictureentry.h"
 
@@ -140,6 +141,7 @@ AddResult PictureAdder::add(const QStringList& paths, const AddProgress& progres
     }
     const auto entry = readPictureEntry(paths[i], today_);
     if (!entry) {
+      qCInfo(lcCataloguing) << "left out (unreadable or name not UTF-8):" << paths[i];
       ++(lostInDecoding(paths[i]) ? result.badNames : result.unreadable);
       continue;
     }

@@ -15,6 +15,7 @@
 #include "base/dialogs.h"
 #include "base/forms.h"
 #include "base/keys.h"
+#include "base/logging.h"
 #include "base/settings.h"
 #include "cataloguing/commandline.h"
 #include "query/frmPicPasswordqry.h"
@@ -98,6 +99,7 @@ bool Startup::claimSingleInstance() {
 bool Startup::setProgramFolder() {
   folders_ = installation::foldersFor(normaliseFolder(config_.programFolder));
   appState().ProgramFolder = folders_.program;
+  qCInfo(lcStartup) << "program folder" << folders_.program << "help" << folders_.help;
   const QString problem = installation::prepareProgramFolder(folders_);
   if (problem.isEmpty()) return true;
   exitCode_ = EX_CANTCREAT;

@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHash>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QStringList>
 #include <algorithm>
@@ -86,6 +87,9 @@ QString engineString(int32_t (*getter)(CV_HANDLE, char*, int32_t), CV_HANDLE h) 
   return QString::fromUtf8(buf.constData(), qstrnlen(buf.constData(), buf.size()));
 }
 
+// Failed loads, for bug reports: QT_LOGGING_RULES="rastrel.load=true".
+Q_LOGGING_CATEGORY(lcLoad, "rastrel.load", QtWarningMsg)
+
 // ---- handlers ----
 
 // Pattern 1: engine-held property get.
@@ -138,6 +142,9 @@ HRESULT callMethod(Control& c, const Member& m, const Variant* args, Variant* r)
 HRESULT putFileName(Control& c, const Member& m, const Variant* args, Variant*) {
   const Control::BusyCursor busy(c);
   CV_SetFileName(c.engine(), args[0].string().toUtf8().constData());
+  if (const int16_t error = CV_GetImagError(c.engine()); error != 0)
+    qCInfo(lcLoad).nospace() << "loading " << args[0].string() << " failed: error " << error << " ("
+                             << CV_ErrorText(error) << ")";
   c.changed(m.id);
   c.pictureLoaded();
   return S_OK;

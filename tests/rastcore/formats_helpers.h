@@ -11,6 +11,16 @@
 
 namespace fmt_test {
 
+// An engine instance for the length of a test.
+struct Instance {
+  CV_HANDLE h = 0;
+  Instance() { CV_CreateInstance(&h); }
+  ~Instance() { CV_DestroyInstance(h); }
+  Instance(const Instance&) = delete;
+  Instance& operator=(const Instance&) = delete;
+  operator CV_HANDLE() const { return h; }
+};
+
 // R, G, B, A per pixel, rows top-down.
 struct Pixels {
   int width = 0, height = 0;

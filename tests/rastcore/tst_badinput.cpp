@@ -14,13 +14,6 @@ using namespace fmt_test;
 
 namespace {
 
-struct Instance {
-  CV_HANDLE h = 0;
-  Instance() { CV_CreateInstance(&h); }
-  ~Instance() { CV_DestroyInstance(h); }
-  operator CV_HANDLE() const { return h; }
-};
-
 const char* const kFormats[] = {"jpg", "png", "tif", "gif", "bmp", "pcx", "tga",
                                 "wpg", "wmf", "ppm", "pgm", "pbm", "pic"};
 

@@ -15,13 +15,6 @@ using namespace fmt_test;
 
 namespace {
 
-struct Instance {
-  CV_HANDLE h = 0;
-  Instance() { CV_CreateInstance(&h); }
-  ~Instance() { CV_DestroyInstance(h); }
-  operator CV_HANDLE() const { return h; }
-};
-
 struct RoundTrip {
   const char* ext;
   int bpp;             // depth of the picture saved

@@ -16,13 +16,6 @@ using namespace fmt_test;
 
 namespace {
 
-struct Instance {
-  CV_HANDLE h = 0;
-  Instance() { CV_CreateInstance(&h); }
-  ~Instance() { CV_DestroyInstance(h); }
-  operator CV_HANDLE() const { return h; }
-};
-
 TEST(Handles, CopyBelongsToCallerAndPutHandsItOver) {
   Instance a, b;
   CV_SetHDib(a, makeDib(21, 13, 8));

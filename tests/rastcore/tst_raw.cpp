@@ -147,13 +147,6 @@ std::vector<uint8_t> makeDng(const Dng& d) {
   return t.finish(data);
 }
 
-struct Instance {
-  CV_HANDLE h = 0;
-  Instance() { CV_CreateInstance(&h); }
-  ~Instance() { CV_DestroyInstance(h); }
-  operator CV_HANDLE() const { return h; }
-};
-
 class RawFiles : public testing::TestWithParam<int> {};
 
 TEST_P(RawFiles, DevelopAsDcrawEmuUprightWithCameraWhiteBalance) {

@@ -269,7 +269,7 @@ TEST(View, AntialiasModesWhenReducing) {
   }
   Inst inst(pic);
   CV_SetAntialias(inst.h, 4);  // no such mode: refused, the old one kept
-  EXPECT_EQ(inst.error(), RC3_ERR_OPS_BAD_ARGUMENT);
+  EXPECT_EQ(inst.error(), CV_ERR_BAD_ARGUMENT);
   EXPECT_EQ(CV_GetAntialias(inst.h), AA_Smooth);
 }
 

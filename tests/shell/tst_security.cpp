@@ -342,6 +342,8 @@ void tst_Security::credentialStoreIsPrivate() {
   QCOMPARE(mode(), 0600);
   QVERIFY(credentials::useLogin());
   ::umask(oldMask);
+}
+
 // GO with no operation chosen would remove the rows of missing pictures: it waits for a choice.
 void tst_Security::goWaitsForAChosenOperation() {
   test::TestEnv env;

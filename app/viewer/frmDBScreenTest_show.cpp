@@ -10,6 +10,7 @@
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
+#include "base/logging.h"
 #include "base/settings.h"
 #include "base/textnum.h"
 #include "catalogue/database.h"
@@ -88,6 +89,7 @@ void frmDBScreenTest::ShowPic() {
   const QString path = textnum::trim(txtImagePath_->text());
   // 2. A missing file marks the row; it is removed when the viewer closes.
   if (!fileExists(path)) {
+    qCInfo(lcViewer) << "missing:" << path;
     txtStatus_->setText(kMissing);
     chkNewFile_->setChecked(false);
     updateRecord();
@@ -159,6 +161,7 @@ bool frmDBScreenTest::SetPic(const QString& path) {
     error = Photo1_->imagError();
     txtFileErrorNumber_->setText(QString::number(error));
     if (error == 0) return true;
+    qCInfo(lcViewer) << "load failed with error" << error << "attempt" << attempt << path;
     if (error != kWrongPassword || attempt >= 2) break;
     // Wrong or missing picture password: ask once, then try again with the new one.
     Photo1_->setFileName(QString());
