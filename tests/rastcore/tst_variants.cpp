@@ -281,4 +281,164 @@ INSTANTIATE_TEST_SUITE_P(
                                 true}),
     [](const testing::TestParamInfo<TiffVariant>& info) { return std::string(info.param.name); });
 
+int16_t pagesOf(const std::string& file) {
+  int16_t pages = 0;
+  CV_HANDLE h = 0;
+  CV_CreateInstance(&h);
+  CV_NumPages(h, file.c_str(), &pages);
+  CV_DestroyInstance(h);
+  return pages;
+}
+
+// PCX of up to 16 colours in every layout netpbm writes (2- and 4-bit packed pixels, two and
+// three 1-bit planes), read as netpbm's pcxtoppm reads them.
+TEST(PcxLowColour, EveryLayoutMatchesNetpbm) {
+  if (!havePillow() || !haveProgram("ppmtopcx") || !haveProgram("pcxtoppm"))
+    GTEST_SKIP() << "Pillow or netpbm missing";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+def picture(colours):
+    im = Image.new('P', (37, 9))
+    im.putpalette([255, 0, 0, 0, 200, 0, 0, 0, 255, 250, 250, 0, 0, 0, 0, 255, 255, 255,
+                   128, 0, 128, 0, 128, 128] + [0] * 744)
+    px = im.load()
+    for y in range(9):
+        for x in range(37):
+            px[x, y] = (x * 3 + y) % colours
+    return im.convert('RGB')
+for name, colours, option in [('packed2', 4, '-packed'), ('packed4', 8, '-packed'),
+                              ('planes2', 4, '-planes=2'), ('planes3', 8, '-planes=3')]:
+    picture(colours).save(d + '/src.ppm')
+    with open(d + '/' + name + '.pcx', 'wb') as f:
+        subprocess.run(['ppmtopcx', option, d + '/src.ppm'], check=True, stdout=f,
+                       stderr=subprocess.DEVNULL)
+    back = subprocess.run(['pcxtoppm', d + '/' + name + '.pcx'], check=True,
+                          capture_output=True).stdout
+    ref(d + '/' + name + '.ref', Image.open(__import__('io').BytesIO(back)))
+)"));
+  for (const char* name : {"packed2", "packed4", "planes2", "planes3"})
+    expectMatches(dir + "/" + name + ".pcx", dir + "/" + name + ".ref", 0);
+}
+
+// DCX: every PCX file in the table is a page, as Pillow reads each PCX file (its DCX reader
+// takes an 8-bit page's palette from the end of the whole file); a page past the table is
+// refused.
+TEST(Dcx, EveryPcxIsAPage) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+import io
+pages = [pattern(40, 24), pattern(17, 30).convert('P'), pattern(33, 5).convert('1')]
+blobs = []
+for im in pages:
+    b = io.BytesIO()
+    im.save(b, 'PCX')
+    blobs.append(b.getvalue())
+offset = 4 + 4 * (len(blobs) + 1)
+table = struct.pack('<I', 0x3ADE68B1)
+for b in blobs:
+    table += struct.pack('<I', offset)
+    offset += len(b)
+open(d + '/p.dcx', 'wb').write(table + struct.pack('<I', 0) + b''.join(blobs))
+for i, b in enumerate(blobs):
+    ref(d + '/p.%d.ref' % i, Image.open(io.BytesIO(b)))
+)"));
+  const std::string file = dir + "/p.dcx";
+  EXPECT_EQ(pagesOf(file), 3);
+  for (int page = 0; page < 3; ++page)
+    expectMatches(file, dir + "/p." + std::to_string(page) + ".ref", 0, page);
+  CV_HANDLE h = 0;
+  CV_CreateInstance(&h);
+  CV_SetPageNbr(h, 4);
+  CV_SetFileName(h, file.c_str());
+  EXPECT_EQ(CV_GetImagError(h), CV_ERR_NO_PAGE);
+  EXPECT_EQ(CV_GetIWidth(h), 0);
+  CV_DestroyInstance(h);
+}
+
+// ICO: every picture of the directory is a page, in its order: ImageMagick's 32-bit and PNG
+// pictures, and an indexed picture whose mask makes pixels transparent, as Pillow reads them.
+TEST(Ico, EveryPictureIsAPage) {
+  if (!havePillow() || !haveProgram("convert")) GTEST_SKIP() << "Pillow or ImageMagick missing";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+from PIL import IcoImagePlugin
+pattern(64, 64, 'RGBA').save(d + '/src.png')
+subprocess.run(['convert', d + '/src.png', '-define', 'icon:auto-resize=16,48,256',
+                d + '/magick.ico'], check=True)
+def refs(name):
+    data = open(d + '/' + name, 'rb').read()
+    ico = IcoImagePlugin.IcoFile(open(d + '/' + name, 'rb'))
+    count = struct.unpack('<H', data[4:6])[0]
+    for i in range(count):
+        w, h, colours, _, planes, bpp = struct.unpack('<BBBBHH', data[6 + 16 * i:14 + 16 * i])
+        ref(d + '/%s.%d.ref' % (name, i), ico.getimage((w or 256, h or 256), bpp))
+    return count
+assert refs('magick.ico') == 3
+# A 4-bit picture, 20 x 12, with a mask clearing a square.
+w, h = 20, 12
+stride = (w * 4 + 31) // 32 * 4
+mstride = (w + 31) // 32 * 4
+palette = b''.join(struct.pack('<BBBB', (i * 16) % 256, 255 - i * 9, i * 5, 0) for i in range(16))
+rows = b''
+mask = b''
+for y in range(h):
+    row = bytearray(stride)
+    mrow = bytearray(mstride)
+    for x in range(w):
+        v = (x + y) % 16
+        row[x // 2] |= v << (4 if x % 2 == 0 else 0)
+        if 4 <= x < 10 and 3 <= y < 8:
+            mrow[x // 8] |= 0x80 >> (x % 8)
+    rows += bytes(row)
+    mask += bytes(mrow)
+dib = struct.pack('<IiiHHIIiiII', 40, w, 2 * h, 1, 4, 0, 0, 0, 0, 16, 0) + palette + rows + mask
+head = struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', w, h, 16, 0, 1, 4, len(dib), 22)
+open(d + '/masked.ico', 'wb').write(head + dib)
+refs('masked.ico')
+)"));
+  EXPECT_EQ(pagesOf(dir + "/magick.ico"), 3);
+  for (int page = 0; page < 3; ++page)
+    expectMatches(dir + "/magick.ico", dir + "/magick.ico." + std::to_string(page) + ".ref", 0,
+                  page);
+  expectMatches(dir + "/masked.ico", dir + "/masked.ico.0.ref", 0);
+}
+
+// BMP 16-bit with an alpha mask (ARGB4444) keeps its alpha, as ImageMagick reads it back
+// (ImageMagick widens 4-bit samples by shifting alone; full scale is 15 -> 255).
+TEST(BmpAlpha, SixteenBitAlphaMaskKept) {
+  if (!havePillow() || !haveProgram("convert")) GTEST_SKIP() << "Pillow or ImageMagick missing";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+pattern(40, 24, 'RGBA').save(d + '/src.png')
+im = Image.open(d + '/src.png')
+px = im.load()
+for y in range(24):
+    for x in range(40):
+        px[x, y] = px[x, y][:3] + ((x * 6 + y * 3) % 256,)
+im.save(d + '/src.png')
+subprocess.run(['convert', d + '/src.png', '-define', 'bmp:subtype=ARGB4444', d + '/v.bmp'],
+               check=True)
+raw = subprocess.run(['convert', d + '/v.bmp', '-depth', '8', 'rgba:-'], check=True,
+                     capture_output=True).stdout
+assert all(b & 15 == 0 for b in raw)
+ref(d + '/v.ref', Image.frombytes('RGBA', (40, 24), bytes(b | b >> 4 for b in raw)))
+)"));
+  expectMatches(dir + "/v.bmp", dir + "/v.ref", 0);
+}
+
+// An animated WebP counts its frames as pages; a still one is one page.
+TEST(WebpPages, FramesCounted) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+frames = [Image.new('RGB', (20, 10), c) for c in [(255, 0, 0), (0, 255, 0), (0, 0, 255)]]
+frames[0].save(d + '/anim.webp', save_all=True, append_images=frames[1:], duration=40,
+               lossless=True)
+frames[0].save(d + '/still.webp', lossless=True)
+)"));
+  EXPECT_EQ(pagesOf(dir + "/anim.webp"), 3);
+  EXPECT_EQ(pagesOf(dir + "/still.webp"), 1);
+}
+
 }  // namespace

@@ -25,6 +25,8 @@ const std::vector<Codec>& codecs() {
       {FT_JXL, "JPEG XL", "jxl", sniffJxl, decodeJxl, nullptr, false},
       {FT_AVIF, "AVIF", "avif", sniffAvif, decodeHeif, nullptr, false},
       {FT_HEIC, "HEIF", "heic heif hif", sniffHeif, decodeHeif, nullptr, false},
+      {FT_DCX, "DCX", "dcx", sniffDcx, decodeDcx, nullptr, false},
+      {FT_ICO, "ICO", "ico", sniffIco, decodeIco, nullptr, false},
       {FT_PCX, "PCX", "pcx", sniffPcx, decodePcx, encodePcx, false},
       {FT_TGA, "TGA", "tga vda icb vst", nullptr, decodeTga, encodeTga, false},
   };
