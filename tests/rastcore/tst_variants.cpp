@@ -441,4 +441,71 @@ frames[0].save(d + '/still.webp', lossless=True)
   EXPECT_EQ(pagesOf(dir + "/still.webp"), 1);
 }
 
+// PAM of every depth (grey, grey and alpha, RGB, RGB and alpha) at 8 and 16 bits and an odd
+// maxval, read as netpbm's pamdepth and pamtopng read them.
+TEST(Pam, EveryDepthMatchesNetpbm) {
+  if (!havePillow() || !haveProgram("pamdepth") || !haveProgram("pamtopng"))
+    GTEST_SKIP() << "Pillow or netpbm missing";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+import io
+types = {1: 'GRAYSCALE', 2: 'GRAYSCALE_ALPHA', 3: 'RGB', 4: 'RGB_ALPHA'}
+for depth in range(1, 5):
+    for maxval in (255, 1000, 100):
+        w, h = 19, 6
+        values = [(i * 37 + i // 5) % (maxval + 1) for i in range(w * h * depth)]
+        head = b'P7\nWIDTH %d\nHEIGHT %d\nDEPTH %d\nMAXVAL %d\n# comment\nTUPLTYPE %s\nENDHDR\n' % (
+            w, h, depth, maxval, types[depth].encode())
+        body = b''.join(struct.pack('>H', v) for v in values) if maxval > 255 else bytes(values)
+        name = '%s/d%d_%d.pam' % (d, depth, maxval)
+        open(name, 'wb').write(head + body)
+        deep = subprocess.run(['pamdepth', '255', name], check=True, capture_output=True).stdout
+        png = subprocess.run(['pamtopng'], input=deep, check=True, capture_output=True).stdout
+        ref(name + '.ref', Image.open(io.BytesIO(png)))
+)"));
+  for (int depth = 1; depth <= 4; ++depth)
+    for (int maxval : {255, 1000, 100}) {
+      const std::string name =
+          dir + "/d" + std::to_string(depth) + "_" + std::to_string(maxval) + ".pam";
+      expectMatches(name, name + ".ref", 0);
+    }
+}
+
+// WPG 1 bitmaps of 4 and 8 bits without a colour-map record take the format's default colour
+// table (the EGA colours, greys, then hues), as ImageMagick reads them. ImageMagick's copy of
+// the table exchanges green and blue (its index 1 is green) and has four entries off their
+// progression (96, 145, 173, 246); the reference exchanges them back and the picture leaves
+// those four out.
+TEST(WpgDefaultPalette, MatchesImageMagick) {
+  if (!havePillow() || !haveProgram("convert")) GTEST_SKIP() << "Pillow or ImageMagick missing";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+def record(kind, body):
+    return bytes([kind, len(body)]) + body if len(body) < 255 else (
+        bytes([kind, 255]) + struct.pack('<H', len(body)) + body)
+for depth in (4, 8):
+    w, h = 32, 8
+    rows = b''
+    for y in range(h):
+        if depth == 8:
+            row = bytes(0 if v in (96, 145, 173, 246) else v
+                        for v in ((x + y * 32) % 256 for x in range(w)))
+        else:
+            row = bytes(((2 * x + y) % 16) << 4 | ((2 * x + 1 + y) % 16) for x in range(w // 2))
+        rows += bytes([len(row)]) + row
+    head = b'\xffWPC' + struct.pack('<I', 16) + bytes([1, 0x16, 1, 0, 0, 0, 0, 0])
+    body = record(0x0F, bytes([1, 0]) + struct.pack('<HH', w, h))
+    body += record(0x0B, struct.pack('<HHHHH', w, h, depth, 75, 75) + rows)
+    body += record(0x10, b'')
+    name = '%s/d%d.wpg' % (d, depth)
+    open(name, 'wb').write(head + body)
+    raw = subprocess.run(['convert', name, '-depth', '8', 'rgba:-'], check=True,
+                         capture_output=True).stdout
+    r, g, b, a = Image.frombytes('RGBA', (w, h), raw).split()
+    ref(name + '.ref', Image.merge('RGBA', (r, b, g, a)))
+)"));
+  for (const char* name : {"d4.wpg", "d8.wpg"})
+    expectMatches(dir + "/" + name, dir + "/" + name + ".ref", 0);
+}
+
 }  // namespace

@@ -18,7 +18,7 @@ const std::vector<Codec>& codecs() {
       {FT_EPIC, "ePIC", "pic", sniffEpic, decodeEpic, encodeEpic, false},
       {FT_WPG, "WPG", "wpg", sniffWpg, decodeWpg, encodeWpg, false},
       {FT_WMF, "WMF", "wmf", sniffWmf, decodeWmf, encodeWmf, false},
-      {FT_PPM, "PPM", "ppm pnm", sniffPnm, decodePnm, encodePnm, true},
+      {FT_PPM, "PPM", "ppm pnm pam", sniffPnm, decodePnm, encodePnm, true},
       {FT_PGM, "PGM", "pgm", sniffPnm, decodePnm, encodePnm, true},
       {FT_PBM, "PBM", "pbm", sniffPnm, decodePnm, encodePnm, true},
       {FT_WEBP, "WebP", "webp", sniffWebp, decodeWebp, encodeWebp, false},
