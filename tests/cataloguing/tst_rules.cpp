@@ -191,6 +191,10 @@ class TestRules : public QObject {
     QTest::newRow("one") << QStringList{"wpg"} << "*.wpg";
     QTest::newRow("none") << QStringList{} << "";
     QTest::newRow("unknown left out") << QStringList{"exe", "BMP"} << "*.bmp";
+    QTest::newRow("newer formats after the classic ones")
+        << QStringList{"webp", "heic", "jpg"} << "*.jpg;*.heic;*.heif;*.hif;*.webp";
+    QTest::newRow("camera raw, every maker")
+        << QStringList{"raw"} << "*.cr2;*.nef;*.nrw;*.arw;*.dng;*.raf;*.orf;*.rw2;*.pef;*.srw";
   }
   void pattern() {
     QFETCH(QStringList, ticked);
