@@ -231,6 +231,17 @@ class TestRules : public QObject {
     QCOMPARE(result.matches, 7);
   }
 
+  // A pattern of several (the HEIF spellings) finds each file once, in one walk.
+  void walkTakesSeveralPatterns() {
+    glim::test::TestEnv env;
+    const QString root = env.folder("phone");
+    for (const char* file : {"a.heic", "b.HEIF", "c.hif", "d.jpg", "e.heic.txt"})
+      touch(root + '/' + file);
+    const QString r = root + '/';
+    QCOMPARE(walk({{root}, "*.heic;*.heif;*.hif", true, true}),
+             QStringList({r + "a.heic", r + "b.HEIF", r + "c.hif"}));
+  }
+
   void folderInfoCounts() {
     glim::test::TestEnv env;
     const QString root = env.folder("count");
