@@ -508,4 +508,76 @@ for depth in (4, 8):
     expectMatches(dir + "/" + name, dir + "/" + name + ".ref", 0);
 }
 
+// Metafiles: a plain file (no placeable header) takes its window as the picture, one unit a
+// pixel; pens keep their widths, PolyPolygon fills leave holes, a pie is its quarter, and the
+// clip rectangle cuts the line. ImageMagick maps the drawn bounding box rather than the window,
+// so the shapes are checked where the file puts them, and the placeable file at 96 units an
+// inch gives the same pixels.
+TEST(Metafile, PlainFileShapesPenWidthsAndClipping) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+def rec(fn, *words):
+    return struct.pack('<IH', 3 + len(words), fn) + b''.join(struct.pack('<h', w) for w in words)
+def body():
+    r = b''
+    r += rec(0x020B, 0, 0)            # SetWindowOrg y, x
+    r += rec(0x020C, 200, 300)        # SetWindowExt y=200, x=300
+    # brush 0: solid red; pen 1: null; pen 2: blue, 9 wide
+    r += struct.pack('<IHHIH', 7, 0x02FC, 0, 0x0000FF, 0)
+    r += struct.pack('<IHHhhI', 8, 0x02FA, 5, 0, 0, 0)
+    r += struct.pack('<IHHhhI', 8, 0x02FA, 0, 9, 0, 0xFF0000)
+    r += rec(0x012D, 0) + rec(0x012D, 1)
+    # PolyPolygon: outer square 10..110, inner square 40..80 (a hole)
+    outer = [(10, 10), (110, 10), (110, 110), (10, 110)]
+    inner = [(40, 40), (80, 40), (80, 80), (40, 80)]
+    pts = b''.join(struct.pack('<hh', x, y) for x, y in outer + inner)
+    r += struct.pack('<IHHHH', 3 + 1 + 2 + 16, 0x0538, 2, 4, 4) + pts
+    # Pie: box 150..250 x 10..110, from the right (250,60) to the top (200,10): the upper right quarter
+    r += rec(0x081A, 10, 200, 60, 250, 110, 250, 10, 150)
+    # A thick blue line, clipped to x < 200
+    r += rec(0x012D, 2)
+    r += rec(0x0416, 200, 200, 0, 0)   # IntersectClipRect bottom, right, top, left
+    r += rec(0x0214, 160, 20)           # MoveTo y, x
+    r += rec(0x0213, 160, 280)          # LineTo y, x
+    r += rec(0x0000)
+    return r
+b = body()
+size_words = (18 + len(b)) // 2
+header = struct.pack('<HHHIHIH', 1, 9, 0x0300, size_words, 3, 64, 0)
+open(d + '/plain.wmf', 'wb').write(header + b)
+ph = struct.pack('<IHhhhhHIH', 0x9AC6CDD7, 0, 0, 0, 300, 200, 96, 0, 0)
+x = 0
+for i in range(0, 20, 2): x ^= struct.unpack('<H', ph[i:i+2])[0]
+ph = ph[:20] + struct.pack('<H', x)
+open(d + '/placeable.wmf', 'wb').write(ph + header + b)
+)"));
+  const auto colourAt = [](const Pixels& p, int x, int y) {
+    const uint8_t* c = p.at(x, y);
+    return (c[0] << 16) | (c[1] << 8) | c[2];
+  };
+  Pixels pictures[2];
+  for (int i = 0; i < 2; ++i) {
+    CV_HANDLE h = load(dir + (i ? "/placeable.wmf" : "/plain.wmf"));
+    ASSERT_EQ(CV_GetImagError(h), 0);
+    pictures[i] = pixelsOf(h);
+    CV_DestroyInstance(h);
+  }
+  const Pixels& p = pictures[0];
+  ASSERT_EQ(p.width, 300);
+  ASSERT_EQ(p.height, 200);
+  EXPECT_EQ(maxDifference(p, pictures[1], false), 0);
+  const int red = 0xFF0000, blue = 0x0000FF, white = 0xFFFFFF;
+  EXPECT_EQ(colourAt(p, 20, 20), red);     // the outer ring
+  EXPECT_EQ(colourAt(p, 60, 60), white);   // the hole
+  EXPECT_EQ(colourAt(p, 5, 5), white);     // outside
+  EXPECT_EQ(colourAt(p, 220, 40), red);    // the pie's upper right quarter
+  EXPECT_EQ(colourAt(p, 180, 80), white);  // not its lower left
+  EXPECT_EQ(colourAt(p, 100, 156), blue);  // the 9-unit pen, 4 above the line
+  EXPECT_EQ(colourAt(p, 100, 164), blue);  // and 4 below
+  EXPECT_EQ(colourAt(p, 100, 167), white);
+  EXPECT_EQ(colourAt(p, 199, 160), blue);  // the clip ends the line at 200
+  EXPECT_EQ(colourAt(p, 230, 160), white);
+}
+
 }  // namespace
