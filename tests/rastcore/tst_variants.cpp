@@ -580,4 +580,55 @@ open(d + '/placeable.wmf', 'wb').write(ph + header + b)
   EXPECT_EQ(colourAt(p, 230, 160), white);
 }
 
+// Metafile text is drawn in the selected font at its height (anti-aliased, through the system's
+// fonts), placed by the text alignment, in the text colour.
+TEST(Metafile, TextInTheSelectedFont) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+def rec(fn, *words):
+    return struct.pack('<IH', 3 + len(words), fn) + b''.join(struct.pack('<h', w) for w in words)
+def text_out(y, x, s):
+    data = s + (b'\0' if len(s) % 2 else b'')
+    return (struct.pack('<IHH', 3 + 1 + len(data) // 2 + 2, 0x0521, len(s)) + data +
+            struct.pack('<hh', y, x))
+font = struct.pack('<hhhhhBBBBBBBB', 40, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0)
+font += b'DejaVu Sans'.ljust(32, b'\0')
+r = rec(0x020B, 0, 0) + rec(0x020C, 100, 300)
+r += struct.pack('<IH', 3 + len(font) // 2, 0x02FB) + font
+r += rec(0x012D, 0)
+r += struct.pack('<IHI', 5, 0x0209, 0x000080)   # dark red text
+r += rec(0x012E, 24)                            # baseline alignment
+r += text_out(70, 20, b'Hello')
+r += rec(0x0000)
+header = struct.pack('<HHHIHIH', 1, 9, 0x0300, (18 + len(r)) // 2, 1, 64, 0)
+open(d + '/text.wmf', 'wb').write(header + r)
+)"));
+  CV_HANDLE h = load(dir + "/text.wmf");
+  ASSERT_EQ(CV_GetImagError(h), 0);
+  const Pixels p = pixelsOf(h);
+  CV_DestroyInstance(h);
+  ASSERT_EQ(p.width, 300);
+  int left = p.width, right = -1, top = p.height, bottom = -1, partial = 0;
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x) {
+      const uint8_t* c = p.at(x, y);
+      if (c[0] == 255 && c[1] == 255 && c[2] == 255) continue;
+      EXPECT_GE(c[0], c[1]);  // red ink only
+      if (c[1] > 0 && c[1] < 255) ++partial;
+      left = std::min(left, x), right = std::max(right, x);
+      top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+  // "Hello" at 40 pixels: capitals about 29 high standing on the baseline at 70.
+  EXPECT_GE(left, 20);
+  EXPECT_LE(left, 26);
+  EXPECT_GE(right, 100);
+  EXPECT_LE(right, 140);
+  EXPECT_GE(top, 35);
+  EXPECT_LE(top, 45);
+  EXPECT_GE(bottom, 69);
+  EXPECT_LE(bottom, 70);
+  EXPECT_GT(partial, 20);  // edges are smoothed
+}
+
 }  // namespace

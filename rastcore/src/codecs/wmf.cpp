@@ -2,17 +2,20 @@
 // box at 96 dots per inch, a plain file's window (one logical unit a pixel, at most 2048 pixels
 // on the longer side). Device-independent bitmap records (StretchDIB, DIBStretchBlt,
 // DIBBitBlt) and the common drawing records (pens with their widths, brushes, MoveTo/LineTo,
-// Rectangle, Ellipse, Polygon, PolyPolygon, Polyline, Arc, Pie, Chord, IntersectClipRect) are
-// played; text and other records are skipped. Writing stores the picture as a placeable
+// Rectangle, Ellipse, Polygon, PolyPolygon, Polyline, Arc, Pie, Chord, IntersectClipRect) and
+// text (TextOut, ExtTextOut in the selected font, through the system's fonts) are played;
+// other records are skipped. Writing stores the picture as a placeable
 // metafile holding one StretchDIB record.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "fileformat/bytes.h"
 #include "fileformat/checked.h"
 #include "fileformat/codec.h"
 #include "fileformat/dib.h"
+#include "fileformat/fonts.h"
 
 namespace rastcore {
 namespace {
@@ -34,6 +37,11 @@ enum : uint16_t {
   kPie = 0x081A,
   kChord = 0x0830,
   kIntersectClipRect = 0x0416,
+  kCreateFont = 0x02FB,
+  kSetTextColor = 0x0209,
+  kSetTextAlign = 0x012E,
+  kTextOut = 0x0521,
+  kExtTextOut = 0x0A32,
   kCreatePen = 0x02FA,
   kCreateBrush = 0x02FC,
   kSelectObject = 0x012D,
@@ -44,10 +52,14 @@ enum : uint16_t {
 };
 
 struct GdiObject {
-  enum Kind { None, Pen, Brush, Other } kind = None;
-  bool visible = true;  // PS_NULL pens and BS_NULL brushes draw nothing
-  uint32_t color = 0;   // 0x00BBGGRR
-  int width = 0;        // pens, in logical units (0: one pixel)
+  enum Kind { None, Pen, Brush, Font, Other } kind = None;
+  GdiObject() = default;
+  GdiObject(Kind k, bool v, uint32_t c, int w) : kind(k), visible(v), color(c), width(w) {}
+  bool visible = true;                // PS_NULL pens and BS_NULL brushes draw nothing
+  uint32_t color = 0;                 // 0x00BBGGRR
+  int width = 0;                      // pens, in logical units (0: one pixel); fonts: the height
+  bool bold = false, italic = false;  // fonts
+  std::string face;
 };
 
 constexpr int kMaxPenPixels = 256;
@@ -61,6 +73,9 @@ struct Player {
   GdiObject pen{GdiObject::Pen, true, 0, 0}, brush{GdiObject::Brush, true, 0xFFFFFF, 0};
   int curX = 0, curY = 0;
   int clipLeft = 0, clipTop = 0, clipRight = INT32_MAX, clipBottom = INT32_MAX;
+  GdiObject font{GdiObject::Font, true, 0, 12};
+  uint32_t textColor = 0;
+  uint16_t textAlign = 0;
   // Playing is done twice: first only counting (no pixels), then drawing. `work` counts every
   // point a line plots and every pixel a fill or bitmap covers, on the picture or off it, so
   // a small hostile file of many large fills or endless off-picture edges is refused before
@@ -212,6 +227,28 @@ struct Player {
     if (index >= objects.size()) return;
     if (objects[index].kind == GdiObject::Pen) pen = objects[index];
     if (objects[index].kind == GdiObject::Brush) brush = objects[index];
+    if (objects[index].kind == GdiObject::Font) font = objects[index];
+  }
+  // Text at a reference point in picture pixels, placed by the text alignment (left, centre
+  // or right; top, baseline or bottom).
+  void text(int x, int y, const std::string& s) {
+    if (s.empty()) return;
+    TextStyle style;
+    style.face = font.face;
+    style.pixelHeight = std::clamp(int(std::lround(std::abs(font.width * scaleY))), 1, 2048);
+    style.bold = font.bold, style.italic = font.italic, style.color = textColor;
+    work += int64_t(style.pixelHeight) * style.pixelHeight * int64_t(s.size());
+    landed = true;  // the glyphs' place is only known by drawing them
+    if (counting) return;
+    int ascent = 0;
+    const int advance = measureText(s, style, &ascent);
+    if (advance < 0) return;
+    const int horizontal = textAlign & 6, vertical = textAlign & 24;
+    if (horizontal == 6) x -= advance / 2;
+    if (horizontal == 2) x -= advance;
+    const int descent = style.pixelHeight - ascent;
+    const int baseline = vertical == 24 ? y : vertical == 8 ? y - descent : y + ascent;
+    drawText(img, x, baseline, s, style, {clipLeft, clipTop, clipRight, clipBottom});
   }
   // Draws a packed DIB stretched into the destination rectangle (nearest neighbour).
   void dib(const uint8_t* data, size_t size, int dx, int dy, int dw, int dh) {
@@ -325,6 +362,42 @@ void playRecord(Player& p, uint16_t function, ByteReader in) {
       p.clipBottom = std::min(p.clipBottom, std::max(t, b) - 1);
       break;
     }
+    case kCreateFont: {
+      GdiObject f{GdiObject::Font, true, 0, std::abs(i16(in))};
+      in.skip(2 + 2 + 2);  // width, escapement, orientation
+      f.bold = i16(in) >= 600;
+      f.italic = in.u8() != 0;
+      in.skip(7);
+      const size_t n = std::min<size_t>(in.left(), 32);
+      const uint8_t* name = in.take(n);
+      if (name)
+        f.face.assign(reinterpret_cast<const char*>(name),
+                      strnlen(reinterpret_cast<const char*>(name), n));
+      if (f.width == 0) f.width = 12;
+      p.addObject(f);
+      break;
+    }
+    case kSetTextColor:
+      p.textColor = in.u32le() & 0xFFFFFF;
+      break;
+    case kSetTextAlign:
+      p.textAlign = in.u16le();
+      break;
+    case kTextOut: {
+      const uint16_t n = in.u16le();
+      const uint8_t* s = in.take(n + (n & 1));
+      const int y = p.py(i16(in)), x = p.px(i16(in));
+      if (s && in.ok()) p.text(x, y, std::string(reinterpret_cast<const char*>(s), n));
+      break;
+    }
+    case kExtTextOut: {
+      const int y = p.py(i16(in)), x = p.px(i16(in));
+      const uint16_t n = in.u16le(), options = in.u16le();
+      if (options & 0x0006) in.skip(8);  // the clipping or opaque rectangle
+      const uint8_t* s = in.take(n);
+      if (s) p.text(x, y, std::string(reinterpret_cast<const char*>(s), n));
+      break;
+    }
     case kPolygon:
     case kPolyline: {
       const int n = std::min<int>(in.u16le(), int(in.left() / 4));
@@ -376,8 +449,8 @@ void playRecord(Player& p, uint16_t function, ByteReader in) {
     }
     default:
       // Other objects still take a slot in the object table.
-      if (function == 0x00F7 || function == 0x01F9 || function == 0x02FB || function == 0x06FF ||
-          function == 0x0142 || function == 0x01F9)
+      if (function == 0x00F7 || function == 0x01F9 || function == 0x06FF || function == 0x0142 ||
+          function == 0x01F9)
         p.addObject({GdiObject::Other, false, 0, 0});
       break;
   }
