@@ -47,11 +47,14 @@ struct TypeBox {
 
 // The boxes in the order the screen shows them; JPG, GIF, PNG and ePIC start ticked.
 constexpr TypeBox kTypeBoxes[] = {
-    {"jpg", "chkJPEG", "JPG", true}, {"gif", "chkGIF", "GIF", true},
-    {"png", "chkPNG", "PNG", true},  {"bmp", "chkBMP", "BMP", false},
-    {"tif", "chkTIF", "TIF", false}, {"wmf", "chkWMF", "WMF", false},
-    {"pic", "chkPIC", "ePIC", true}, {"pcx", "chkPCX", "PCX", false},
-    {"tga", "chkTGA", "TGA", false}, {"wpg", "chkWPG", "WPG", false},
+    {"jpg", "chkJPEG", "JPG", true},        {"gif", "chkGIF", "GIF", true},
+    {"png", "chkPNG", "PNG", true},         {"bmp", "chkBMP", "BMP", false},
+    {"tif", "chkTIF", "TIF", false},        {"wmf", "chkWMF", "WMF", false},
+    {"pic", "chkPIC", "ePIC", true},        {"pcx", "chkPCX", "PCX", false},
+    {"tga", "chkTGA", "TGA", false},        {"wpg", "chkWPG", "WPG", false},
+    {"heic", "chkHEIC", "HEIC", false},     {"avif", "chkAVIF", "AVIF", false},
+    {"webp", "chkWEBP", "WebP", false},     {"jxl", "chkJXL", "JPEG XL", false},
+    {"raw", "chkRAW", "Camera raw", false},
 };
 
 QLineEdit* recordBox(QWidget* parent, const char* name) {

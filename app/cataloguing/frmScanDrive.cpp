@@ -45,6 +45,12 @@ constexpr FindItem kFindItems[] = {
     {"mnuAddFilesPCX", "Add all PCX files", "*.pcx"},
     {"mnuAddFilesWMF", "Add all WMF files", "*.wmf"},
     {"mnuAddFilesWPG", "Add all WPG files", "*.wpg"},
+    {"mnuAddFilesHEIC", "Add all HEIC files", "*.heic;*.heif;*.hif"},
+    {"mnuAddFilesAVIF", "Add all AVIF files", "*.avif"},
+    {"mnuAddFilesWEBP", "Add all WebP files", "*.webp"},
+    {"mnuAddFilesJXL", "Add all JPEG XL files", "*.jxl"},
+    {"mnuAddFilesRAW", "Add all camera raw files",
+     "*.cr2;*.nef;*.nrw;*.arw;*.dng;*.raf;*.orf;*.rw2;*.pef;*.srw"},
 };
 
 const QString kFolderInfoCaption = QStringLiteral("&Folder Info...");

@@ -34,15 +34,29 @@ std::optional<PictureEntry> readPictureEntry(const QString& path, const QDate& t
 }
 
 const QStringList& pictureTypes() {
-  static const QStringList types{"jpg", "gif", "bmp", "tif", "pcx",
-                                 "pic", "tga", "wmf", "wpg", "png"};
+  static const QStringList types{"jpg", "gif", "bmp",  "tif",  "pcx",  "pic", "tga", "wmf",
+                                 "wpg", "png", "heic", "avif", "webp", "jxl", "raw"};
   return types;
+}
+
+// A type names its usual extension, except HEIF (three spellings) and camera raw (one per
+// maker).
+QStringList typeExtensions(const QString& type) {
+  if (type == u"heic")
+    return {QStringLiteral("heic"), QStringLiteral("heif"), QStringLiteral("hif")};
+  if (type == u"raw")
+    return {QStringLiteral("cr2"), QStringLiteral("nef"), QStringLiteral("nrw"),
+            QStringLiteral("arw"), QStringLiteral("dng"), QStringLiteral("raf"),
+            QStringLiteral("orf"), QStringLiteral("rw2"), QStringLiteral("pef"),
+            QStringLiteral("srw")};
+  return {type};
 }
 
 QString typePattern(const QStringList& ticked) {
   QString pattern;
   for (const QString& type : pictureTypes())
-    if (ticked.contains(type, Qt::CaseInsensitive)) pattern += QStringLiteral(";*.") + type;
+    if (ticked.contains(type, Qt::CaseInsensitive))
+      for (const QString& ext : typeExtensions(type)) pattern += QStringLiteral(";*.") + ext;
   return pattern.mid(1);
 }
 

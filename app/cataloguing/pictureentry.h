@@ -30,6 +30,9 @@ const QStringList& pictureTypes();
 // ";*.ext" for each ticked type in the fixed order, leading ";" removed:
 // {"jpg","gif","pic","png"} gives "*.jpg;*.gif;*.pic;*.png". Unknown types are left out.
 QString typePattern(const QStringList& ticked);
+
+// The file-name extensions a type stands for ("raw": every camera maker's).
+QStringList typeExtensions(const QString& type);
 // The patterns of a type pattern, for a file list's name filters.
 QStringList patternFilters(const QString& pattern);
 

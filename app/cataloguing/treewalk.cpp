@@ -75,13 +75,20 @@ struct FolderListing {
   std::vector<std::string> matches;
 };
 
+std::vector<std::string> splitPattern(const QString& pattern) {
+  std::vector<std::string> parts;
+  for (const QString& p : pattern.split(u';', Qt::SkipEmptyParts))
+    parts.push_back(QFile::encodeName(p).toStdString());
+  return parts;
+}
+
 class Walker {
  public:
   Walker(const WalkRequest& request, const std::atomic_bool& stop, const WalkReport& report)
       : request_(request),
         stop_(stop),
         reporter_(report, request.reportEveryMs),
-        pattern_(QFile::encodeName(request.pattern).toStdString()) {}
+        patterns_(splitPattern(request.pattern)) {}
 
   WalkResult run() {
     for (const QString& root : request_.roots) {
@@ -154,14 +161,21 @@ class Walker {
         ++result_.files;
         continue;
       }
-      if (fnmatch(pattern_.c_str(), name, FNM_CASEFOLD) == 0) listing.matches.emplace_back(name);
+      if (matches(name)) listing.matches.emplace_back(name);
     }
+  }
+
+  // The pattern may list several, separated by semicolons ("*.heic;*.heif").
+  bool matches(const char* name) const {
+    for (const std::string& p : patterns_)
+      if (fnmatch(p.c_str(), name, FNM_CASEFOLD) == 0) return true;
+    return false;
   }
 
   const WalkRequest& request_;
   const std::atomic_bool& stop_;
   Reporter reporter_;
-  std::string pattern_;
+  std::vector<std::string> patterns_;
   std::string current_;
   dev_t rootDevice_ = 0;
   WalkResult result_;

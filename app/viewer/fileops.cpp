@@ -228,8 +228,12 @@ Failure moveFile(const QString& from, const QString& to, bool replace) {
 std::optional<QString> backupTarget(const QString& folder, const QString& fileName) {
   const QString target = folder + textnum::trim(fileName);
   if (!fileExists(target)) return target;
-  const QString base = textnum::left(target, textnum::length(target) - 4);
-  const QString extension = textnum::right(target, 4);
+  // The number goes before the extension, whatever its length ("a.heic" gives "a1.heic").
+  const qsizetype dot = target.lastIndexOf(u'.');
+  const bool named = dot > target.lastIndexOf(u'/') && dot >= textnum::length(target) - 5;
+  const int cut = named ? int(dot) : textnum::length(target) - 4;
+  const QString base = textnum::left(target, cut);
+  const QString extension = target.mid(cut);
   for (int i = 1; i <= kBackupNameTries; ++i) {
     const QString candidate = base + QString::number(i) + extension;
     if (!fileExists(candidate)) return candidate;

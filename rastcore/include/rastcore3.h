@@ -87,6 +87,7 @@ typedef uint32_t CV_HDIB;
 #define FT_AVIF 42 /* HEIF with AV1 pictures */
 #define FT_JXL 43
 #define FT_RAW 44 /* camera raw: CR2, NEF, ARW, DNG, RAF, ORF, RW2 */
+#define FT_ICO 45 /* Windows icon, read only */
 
 /* enumSaveTIFCompression */
 #define TIF_Uncompressed 0

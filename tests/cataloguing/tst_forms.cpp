@@ -389,6 +389,19 @@ class TestForms : public QObject {
     for (const QString t : {"jpg", "gif", "bmp", "pic", "png"}) form->typeBox(t)->setChecked(false);
     form->typeBox_Click();
     QCOMPARE(form->File1()->count(), 0);
+    // The newer formats have boxes after the classic ten; the stored extension is still the
+    // name's last three characters.
+    for (const char* f : {"phone.heic", "phone2.HEIF", "web.webp", "cam.nef"})
+      QVERIFY(test::writePicture(folder + f, 12, 12, "PNG"));
+    for (const QString t : {"heic", "webp", "raw"}) form->typeBox(t)->setChecked(true);
+    form->typeBox_Click();
+    QCOMPARE(form->File1()->count(), 4);
+    form->cmdAddFiles_Click();
+    QCOMPARE(text("SELECT Extension FROM tbl1 WHERE Pathname LIKE '%phone.heic'"),
+             QStringLiteral("eic"));
+    QCOMPARE(text("SELECT Extension FROM tbl1 WHERE Pathname LIKE '%web.webp'"),
+             QStringLiteral("ebp"));
+    QCOMPARE(scalar("SELECT COUNT(*) FROM tbl1 WHERE Extension = 'nef'"), 1);
     // Leaving after an add that stored rows asks nothing.
     dialogs.clear();
     form->cmdOK_Click();

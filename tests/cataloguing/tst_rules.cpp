@@ -191,6 +191,10 @@ class TestRules : public QObject {
     QTest::newRow("one") << QStringList{"wpg"} << "*.wpg";
     QTest::newRow("none") << QStringList{} << "";
     QTest::newRow("unknown left out") << QStringList{"exe", "BMP"} << "*.bmp";
+    QTest::newRow("newer formats after the classic ones")
+        << QStringList{"webp", "heic", "jpg"} << "*.jpg;*.heic;*.heif;*.hif;*.webp";
+    QTest::newRow("camera raw, every maker")
+        << QStringList{"raw"} << "*.cr2;*.nef;*.nrw;*.arw;*.dng;*.raf;*.orf;*.rw2;*.pef;*.srw";
   }
   void pattern() {
     QFETCH(QStringList, ticked);
@@ -225,6 +229,17 @@ class TestRules : public QObject {
                                  r + "a/sp ace.jpg", r + "a/deep/3.jpg", r + "b/1.jpg"}));
     QVERIFY(!result.stopped);
     QCOMPARE(result.matches, 7);
+  }
+
+  // A pattern of several (the HEIF spellings) finds each file once, in one walk.
+  void walkTakesSeveralPatterns() {
+    glim::test::TestEnv env;
+    const QString root = env.folder("phone");
+    for (const char* file : {"a.heic", "b.HEIF", "c.hif", "d.jpg", "e.heic.txt"})
+      touch(root + '/' + file);
+    const QString r = root + '/';
+    QCOMPARE(walk({{root}, "*.heic;*.heif;*.hif", true, true}),
+             QStringList({r + "a.heic", r + "b.HEIF", r + "c.hif"}));
   }
 
   void folderInfoCounts() {

@@ -281,4 +281,354 @@ INSTANTIATE_TEST_SUITE_P(
                                 true}),
     [](const testing::TestParamInfo<TiffVariant>& info) { return std::string(info.param.name); });
 
+int16_t pagesOf(const std::string& file) {
+  int16_t pages = 0;
+  CV_HANDLE h = 0;
+  CV_CreateInstance(&h);
+  CV_NumPages(h, file.c_str(), &pages);
+  CV_DestroyInstance(h);
+  return pages;
+}
+
+// PCX of up to 16 colours in every layout netpbm writes (2- and 4-bit packed pixels, two and
+// three 1-bit planes), read as netpbm's pcxtoppm reads them.
+TEST(PcxLowColour, EveryLayoutMatchesNetpbm) {
+  if (!havePillow() || !haveProgram("ppmtopcx") || !haveProgram("pcxtoppm"))
+    GTEST_SKIP() << "Pillow or netpbm missing";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+def picture(colours):
+    im = Image.new('P', (37, 9))
+    im.putpalette([255, 0, 0, 0, 200, 0, 0, 0, 255, 250, 250, 0, 0, 0, 0, 255, 255, 255,
+                   128, 0, 128, 0, 128, 128] + [0] * 744)
+    px = im.load()
+    for y in range(9):
+        for x in range(37):
+            px[x, y] = (x * 3 + y) % colours
+    return im.convert('RGB')
+for name, colours, option in [('packed2', 4, '-packed'), ('packed4', 8, '-packed'),
+                              ('planes2', 4, '-planes=2'), ('planes3', 8, '-planes=3')]:
+    picture(colours).save(d + '/src.ppm')
+    with open(d + '/' + name + '.pcx', 'wb') as f:
+        subprocess.run(['ppmtopcx', option, d + '/src.ppm'], check=True, stdout=f,
+                       stderr=subprocess.DEVNULL)
+    back = subprocess.run(['pcxtoppm', d + '/' + name + '.pcx'], check=True,
+                          capture_output=True).stdout
+    ref(d + '/' + name + '.ref', Image.open(__import__('io').BytesIO(back)))
+)"));
+  for (const char* name : {"packed2", "packed4", "planes2", "planes3"})
+    expectMatches(dir + "/" + name + ".pcx", dir + "/" + name + ".ref", 0);
+}
+
+// DCX: every PCX file in the table is a page, as Pillow reads each PCX file (its DCX reader
+// takes an 8-bit page's palette from the end of the whole file); a page past the table is
+// refused.
+TEST(Dcx, EveryPcxIsAPage) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+import io
+pages = [pattern(40, 24), pattern(17, 30).convert('P'), pattern(33, 5).convert('1')]
+blobs = []
+for im in pages:
+    b = io.BytesIO()
+    im.save(b, 'PCX')
+    blobs.append(b.getvalue())
+offset = 4 + 4 * (len(blobs) + 1)
+table = struct.pack('<I', 0x3ADE68B1)
+for b in blobs:
+    table += struct.pack('<I', offset)
+    offset += len(b)
+open(d + '/p.dcx', 'wb').write(table + struct.pack('<I', 0) + b''.join(blobs))
+for i, b in enumerate(blobs):
+    ref(d + '/p.%d.ref' % i, Image.open(io.BytesIO(b)))
+)"));
+  const std::string file = dir + "/p.dcx";
+  EXPECT_EQ(pagesOf(file), 3);
+  for (int page = 0; page < 3; ++page)
+    expectMatches(file, dir + "/p." + std::to_string(page) + ".ref", 0, page);
+  CV_HANDLE h = 0;
+  CV_CreateInstance(&h);
+  CV_SetPageNbr(h, 4);
+  CV_SetFileName(h, file.c_str());
+  EXPECT_EQ(CV_GetImagError(h), CV_ERR_NO_PAGE);
+  EXPECT_EQ(CV_GetIWidth(h), 0);
+  CV_DestroyInstance(h);
+}
+
+// ICO: every picture of the directory is a page, in its order: ImageMagick's 32-bit and PNG
+// pictures, and an indexed picture whose mask makes pixels transparent, as Pillow reads them.
+TEST(Ico, EveryPictureIsAPage) {
+  if (!havePillow() || !haveProgram("convert")) GTEST_SKIP() << "Pillow or ImageMagick missing";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+from PIL import IcoImagePlugin
+pattern(64, 64, 'RGBA').save(d + '/src.png')
+subprocess.run(['convert', d + '/src.png', '-define', 'icon:auto-resize=16,48,256',
+                d + '/magick.ico'], check=True)
+def refs(name):
+    data = open(d + '/' + name, 'rb').read()
+    ico = IcoImagePlugin.IcoFile(open(d + '/' + name, 'rb'))
+    count = struct.unpack('<H', data[4:6])[0]
+    for i in range(count):
+        w, h, colours, _, planes, bpp = struct.unpack('<BBBBHH', data[6 + 16 * i:14 + 16 * i])
+        ref(d + '/%s.%d.ref' % (name, i), ico.getimage((w or 256, h or 256), bpp))
+    return count
+assert refs('magick.ico') == 3
+# A 4-bit picture, 20 x 12, with a mask clearing a square.
+w, h = 20, 12
+stride = (w * 4 + 31) // 32 * 4
+mstride = (w + 31) // 32 * 4
+palette = b''.join(struct.pack('<BBBB', (i * 16) % 256, 255 - i * 9, i * 5, 0) for i in range(16))
+rows = b''
+mask = b''
+for y in range(h):
+    row = bytearray(stride)
+    mrow = bytearray(mstride)
+    for x in range(w):
+        v = (x + y) % 16
+        row[x // 2] |= v << (4 if x % 2 == 0 else 0)
+        if 4 <= x < 10 and 3 <= y < 8:
+            mrow[x // 8] |= 0x80 >> (x % 8)
+    rows += bytes(row)
+    mask += bytes(mrow)
+dib = struct.pack('<IiiHHIIiiII', 40, w, 2 * h, 1, 4, 0, 0, 0, 0, 16, 0) + palette + rows + mask
+head = struct.pack('<HHH', 0, 1, 1) + struct.pack('<BBBBHHII', w, h, 16, 0, 1, 4, len(dib), 22)
+open(d + '/masked.ico', 'wb').write(head + dib)
+refs('masked.ico')
+)"));
+  EXPECT_EQ(pagesOf(dir + "/magick.ico"), 3);
+  for (int page = 0; page < 3; ++page)
+    expectMatches(dir + "/magick.ico", dir + "/magick.ico." + std::to_string(page) + ".ref", 0,
+                  page);
+  expectMatches(dir + "/masked.ico", dir + "/masked.ico.0.ref", 0);
+}
+
+// BMP 16-bit with an alpha mask (ARGB4444) keeps its alpha, as ImageMagick reads it back
+// (ImageMagick widens 4-bit samples by shifting alone; full scale is 15 -> 255).
+TEST(BmpAlpha, SixteenBitAlphaMaskKept) {
+  if (!havePillow() || !haveProgram("convert")) GTEST_SKIP() << "Pillow or ImageMagick missing";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+pattern(40, 24, 'RGBA').save(d + '/src.png')
+im = Image.open(d + '/src.png')
+px = im.load()
+for y in range(24):
+    for x in range(40):
+        px[x, y] = px[x, y][:3] + ((x * 6 + y * 3) % 256,)
+im.save(d + '/src.png')
+subprocess.run(['convert', d + '/src.png', '-define', 'bmp:subtype=ARGB4444', d + '/v.bmp'],
+               check=True)
+raw = subprocess.run(['convert', d + '/v.bmp', '-depth', '8', 'rgba:-'], check=True,
+                     capture_output=True).stdout
+assert all(b & 15 == 0 for b in raw)
+ref(d + '/v.ref', Image.frombytes('RGBA', (40, 24), bytes(b | b >> 4 for b in raw)))
+)"));
+  expectMatches(dir + "/v.bmp", dir + "/v.ref", 0);
+}
+
+// An animated WebP counts its frames as pages; a still one is one page.
+TEST(WebpPages, FramesCounted) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+frames = [Image.new('RGB', (20, 10), c) for c in [(255, 0, 0), (0, 255, 0), (0, 0, 255)]]
+frames[0].save(d + '/anim.webp', save_all=True, append_images=frames[1:], duration=40,
+               lossless=True)
+frames[0].save(d + '/still.webp', lossless=True)
+)"));
+  EXPECT_EQ(pagesOf(dir + "/anim.webp"), 3);
+  EXPECT_EQ(pagesOf(dir + "/still.webp"), 1);
+}
+
+// PAM of every depth (grey, grey and alpha, RGB, RGB and alpha) at 8 and 16 bits and an odd
+// maxval, read as netpbm's pamdepth and pamtopng read them.
+TEST(Pam, EveryDepthMatchesNetpbm) {
+  if (!havePillow() || !haveProgram("pamdepth") || !haveProgram("pamtopng"))
+    GTEST_SKIP() << "Pillow or netpbm missing";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+import io
+types = {1: 'GRAYSCALE', 2: 'GRAYSCALE_ALPHA', 3: 'RGB', 4: 'RGB_ALPHA'}
+for depth in range(1, 5):
+    for maxval in (255, 1000, 100):
+        w, h = 19, 6
+        values = [(i * 37 + i // 5) % (maxval + 1) for i in range(w * h * depth)]
+        head = b'P7\nWIDTH %d\nHEIGHT %d\nDEPTH %d\nMAXVAL %d\n# comment\nTUPLTYPE %s\nENDHDR\n' % (
+            w, h, depth, maxval, types[depth].encode())
+        body = b''.join(struct.pack('>H', v) for v in values) if maxval > 255 else bytes(values)
+        name = '%s/d%d_%d.pam' % (d, depth, maxval)
+        open(name, 'wb').write(head + body)
+        deep = subprocess.run(['pamdepth', '255', name], check=True, capture_output=True).stdout
+        png = subprocess.run(['pamtopng'], input=deep, check=True, capture_output=True).stdout
+        ref(name + '.ref', Image.open(io.BytesIO(png)))
+)"));
+  for (int depth = 1; depth <= 4; ++depth)
+    for (int maxval : {255, 1000, 100}) {
+      const std::string name =
+          dir + "/d" + std::to_string(depth) + "_" + std::to_string(maxval) + ".pam";
+      expectMatches(name, name + ".ref", 0);
+    }
+}
+
+// WPG 1 bitmaps of 4 and 8 bits without a colour-map record take the format's default colour
+// table (the EGA colours, greys, then hues), as ImageMagick reads them. ImageMagick's copy of
+// the table exchanges green and blue (its index 1 is green) and has four entries off their
+// progression (96, 145, 173, 246); the reference exchanges them back and the picture leaves
+// those four out.
+TEST(WpgDefaultPalette, MatchesImageMagick) {
+  if (!havePillow() || !haveProgram("convert")) GTEST_SKIP() << "Pillow or ImageMagick missing";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+def record(kind, body):
+    return bytes([kind, len(body)]) + body if len(body) < 255 else (
+        bytes([kind, 255]) + struct.pack('<H', len(body)) + body)
+for depth in (4, 8):
+    w, h = 32, 8
+    rows = b''
+    for y in range(h):
+        if depth == 8:
+            row = bytes(0 if v in (96, 145, 173, 246) else v
+                        for v in ((x + y * 32) % 256 for x in range(w)))
+        else:
+            row = bytes(((2 * x + y) % 16) << 4 | ((2 * x + 1 + y) % 16) for x in range(w // 2))
+        rows += bytes([len(row)]) + row
+    head = b'\xffWPC' + struct.pack('<I', 16) + bytes([1, 0x16, 1, 0, 0, 0, 0, 0])
+    body = record(0x0F, bytes([1, 0]) + struct.pack('<HH', w, h))
+    body += record(0x0B, struct.pack('<HHHHH', w, h, depth, 75, 75) + rows)
+    body += record(0x10, b'')
+    name = '%s/d%d.wpg' % (d, depth)
+    open(name, 'wb').write(head + body)
+    raw = subprocess.run(['convert', name, '-depth', '8', 'rgba:-'], check=True,
+                         capture_output=True).stdout
+    r, g, b, a = Image.frombytes('RGBA', (w, h), raw).split()
+    ref(name + '.ref', Image.merge('RGBA', (r, b, g, a)))
+)"));
+  for (const char* name : {"d4.wpg", "d8.wpg"})
+    expectMatches(dir + "/" + name, dir + "/" + name + ".ref", 0);
+}
+
+// Metafiles: a plain file (no placeable header) takes its window as the picture, one unit a
+// pixel; pens keep their widths, PolyPolygon fills leave holes, a pie is its quarter, and the
+// clip rectangle cuts the line. ImageMagick maps the drawn bounding box rather than the window,
+// so the shapes are checked where the file puts them, and the placeable file at 96 units an
+// inch gives the same pixels.
+TEST(Metafile, PlainFileShapesPenWidthsAndClipping) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+def rec(fn, *words):
+    return struct.pack('<IH', 3 + len(words), fn) + b''.join(struct.pack('<h', w) for w in words)
+def body():
+    r = b''
+    r += rec(0x020B, 0, 0)            # SetWindowOrg y, x
+    r += rec(0x020C, 200, 300)        # SetWindowExt y=200, x=300
+    # brush 0: solid red; pen 1: null; pen 2: blue, 9 wide
+    r += struct.pack('<IHHIH', 7, 0x02FC, 0, 0x0000FF, 0)
+    r += struct.pack('<IHHhhI', 8, 0x02FA, 5, 0, 0, 0)
+    r += struct.pack('<IHHhhI', 8, 0x02FA, 0, 9, 0, 0xFF0000)
+    r += rec(0x012D, 0) + rec(0x012D, 1)
+    # PolyPolygon: outer square 10..110, inner square 40..80 (a hole)
+    outer = [(10, 10), (110, 10), (110, 110), (10, 110)]
+    inner = [(40, 40), (80, 40), (80, 80), (40, 80)]
+    pts = b''.join(struct.pack('<hh', x, y) for x, y in outer + inner)
+    r += struct.pack('<IHHHH', 3 + 1 + 2 + 16, 0x0538, 2, 4, 4) + pts
+    # Pie: box 150..250 x 10..110, from the right (250,60) to the top (200,10): the upper right quarter
+    r += rec(0x081A, 10, 200, 60, 250, 110, 250, 10, 150)
+    # A thick blue line, clipped to x < 200
+    r += rec(0x012D, 2)
+    r += rec(0x0416, 200, 200, 0, 0)   # IntersectClipRect bottom, right, top, left
+    r += rec(0x0214, 160, 20)           # MoveTo y, x
+    r += rec(0x0213, 160, 280)          # LineTo y, x
+    r += rec(0x0000)
+    return r
+b = body()
+size_words = (18 + len(b)) // 2
+header = struct.pack('<HHHIHIH', 1, 9, 0x0300, size_words, 3, 64, 0)
+open(d + '/plain.wmf', 'wb').write(header + b)
+ph = struct.pack('<IHhhhhHIH', 0x9AC6CDD7, 0, 0, 0, 300, 200, 96, 0, 0)
+x = 0
+for i in range(0, 20, 2): x ^= struct.unpack('<H', ph[i:i+2])[0]
+ph = ph[:20] + struct.pack('<H', x)
+open(d + '/placeable.wmf', 'wb').write(ph + header + b)
+)"));
+  const auto colourAt = [](const Pixels& p, int x, int y) {
+    const uint8_t* c = p.at(x, y);
+    return (c[0] << 16) | (c[1] << 8) | c[2];
+  };
+  Pixels pictures[2];
+  for (int i = 0; i < 2; ++i) {
+    CV_HANDLE h = load(dir + (i ? "/placeable.wmf" : "/plain.wmf"));
+    ASSERT_EQ(CV_GetImagError(h), 0);
+    pictures[i] = pixelsOf(h);
+    CV_DestroyInstance(h);
+  }
+  const Pixels& p = pictures[0];
+  ASSERT_EQ(p.width, 300);
+  ASSERT_EQ(p.height, 200);
+  EXPECT_EQ(maxDifference(p, pictures[1], false), 0);
+  const int red = 0xFF0000, blue = 0x0000FF, white = 0xFFFFFF;
+  EXPECT_EQ(colourAt(p, 20, 20), red);     // the outer ring
+  EXPECT_EQ(colourAt(p, 60, 60), white);   // the hole
+  EXPECT_EQ(colourAt(p, 5, 5), white);     // outside
+  EXPECT_EQ(colourAt(p, 220, 40), red);    // the pie's upper right quarter
+  EXPECT_EQ(colourAt(p, 180, 80), white);  // not its lower left
+  EXPECT_EQ(colourAt(p, 100, 156), blue);  // the 9-unit pen, 4 above the line
+  EXPECT_EQ(colourAt(p, 100, 164), blue);  // and 4 below
+  EXPECT_EQ(colourAt(p, 100, 167), white);
+  EXPECT_EQ(colourAt(p, 199, 160), blue);  // the clip ends the line at 200
+  EXPECT_EQ(colourAt(p, 230, 160), white);
+}
+
+// Metafile text is drawn in the selected font at its height (anti-aliased, through the system's
+// fonts), placed by the text alignment, in the text colour.
+TEST(Metafile, TextInTheSelectedFont) {
+  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
+  const std::string dir = tempDir();
+  ASSERT_TRUE(runScript(dir, R"(
+def rec(fn, *words):
+    return struct.pack('<IH', 3 + len(words), fn) + b''.join(struct.pack('<h', w) for w in words)
+def text_out(y, x, s):
+    data = s + (b'\0' if len(s) % 2 else b'')
+    return (struct.pack('<IHH', 3 + 1 + len(data) // 2 + 2, 0x0521, len(s)) + data +
+            struct.pack('<hh', y, x))
+font = struct.pack('<hhhhhBBBBBBBB', 40, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0)
+font += b'DejaVu Sans'.ljust(32, b'\0')
+r = rec(0x020B, 0, 0) + rec(0x020C, 100, 300)
+r += struct.pack('<IH', 3 + len(font) // 2, 0x02FB) + font
+r += rec(0x012D, 0)
+r += struct.pack('<IHI', 5, 0x0209, 0x000080)   # dark red text
+r += rec(0x012E, 24)                            # baseline alignment
+r += text_out(70, 20, b'Hello')
+r += rec(0x0000)
+header = struct.pack('<HHHIHIH', 1, 9, 0x0300, (18 + len(r)) // 2, 1, 64, 0)
+open(d + '/text.wmf', 'wb').write(header + r)
+)"));
+  CV_HANDLE h = load(dir + "/text.wmf");
+  ASSERT_EQ(CV_GetImagError(h), 0);
+  const Pixels p = pixelsOf(h);
+  CV_DestroyInstance(h);
+  ASSERT_EQ(p.width, 300);
+  int left = p.width, right = -1, top = p.height, bottom = -1, partial = 0;
+  for (int y = 0; y < p.height; ++y)
+    for (int x = 0; x < p.width; ++x) {
+      const uint8_t* c = p.at(x, y);
+      if (c[0] == 255 && c[1] == 255 && c[2] == 255) continue;
+      EXPECT_GE(c[0], c[1]);  // red ink only
+      if (c[1] > 0 && c[1] < 255) ++partial;
+      left = std::min(left, x), right = std::max(right, x);
+      top = std::min(top, y), bottom = std::max(bottom, y);
+    }
+  // "Hello" at 40 pixels: capitals about 29 high standing on the baseline at 70.
+  EXPECT_GE(left, 20);
+  EXPECT_LE(left, 26);
+  EXPECT_GE(right, 100);
+  EXPECT_LE(right, 140);
+  EXPECT_GE(top, 35);
+  EXPECT_LE(top, 45);
+  EXPECT_GE(bottom, 69);
+  EXPECT_LE(bottom, 70);
+  EXPECT_GT(partial, 20);  // edges are smoothed
+}
+
 }  // namespace

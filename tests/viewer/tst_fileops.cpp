@@ -200,6 +200,11 @@ void tst_FileOps::backupFindsTheFirstFreeName() {
   QVERIFY(writeBytes(folder + "a.jpg", "x"));
   QVERIFY(writeBytes(folder + "a1.jpg", "x"));
   QCOMPARE(*fileops::backupTarget(folder, QStringLiteral("a.jpg")), folder + "a2.jpg");
+  // Four-letter extensions of the newer formats keep their dot.
+  QVERIFY(writeBytes(folder + "b.heic", "x"));
+  QCOMPARE(*fileops::backupTarget(folder, QStringLiteral("b.heic")), folder + "b1.heic");
+  QVERIFY(writeBytes(folder + "c.webp", "x"));
+  QCOMPARE(*fileops::backupTarget(folder, QStringLiteral("c.webp")), folder + "c1.webp");
 }
 
 void tst_FileOps::recycleGoesToTheTrash() {

@@ -24,6 +24,7 @@ class tst_ViewerControl : public QObject {
   void firstShowingThroughTheControl();
   void unreadableFilesShowTheDamagedPicture_data();
   void unreadableFilesShowTheDamagedPicture();
+  void newerFormatsShown();
 };
 
 void tst_ViewerControl::firstShowingThroughTheControl() {
@@ -89,4 +90,39 @@ void tst_ViewerControl::unreadableFilesShowTheDamagedPicture() {
 }
 
 QTEST_MAIN(tst_ViewerControl)
+// A WebP photo and a Windows icon (pictures made by Pillow) show through the control, and
+// their sizes reach the catalogue rows.
+void tst_ViewerControl::newerFormatsShown() {
+  TestEnv env;
+  env.installProgram();
+  ScriptedDialogs dialogs;
+  const QString folder = env.folder(QStringLiteral("pics")) + u'/';
+  const QString script = QStringLiteral(
+      "from PIL import Image\n"
+      "import sys\n"
+      "Image.new('RGB', (90, 60), (200, 40, 10)).save(sys.argv[1] + "
+      "'p.webp', quality=90)\n"
+      "Image.new('RGBA', (32, 32), (0, 90, 200, 255)).save(sys.argv[1] + "
+      "'i.ico', sizes=[(32, 32)])\n");
+  if (QProcess::execute(QStringLiteral("/usr/bin/python3"),
+                        {QStringLiteral("-c"), script, folder}) != 0)
+    QSKIP("Pillow with WebP is not installed");
+  const QString webp = folder + QStringLiteral("p.webp");
+  const QString ico = folder + QStringLiteral("i.ico");
+  QVERIFY(writeCatalogue(env.catalogue(), {{webp}, {ico}}));
+  auto* viewer = forms::get<frmDBScreenTest>();
+  QVERIFY(viewer->Photo1());
+  QCOMPARE(viewer->Photo1()->fileName(), webp);
+  QCOMPARE(viewer->txtWidth()->text(), QStringLiteral("90"));
+  QCOMPARE(viewer->txtHeight()->text(), QStringLiteral("60"));
+  viewer->navigate(viewer::NavCommand::Next);
+  QCOMPARE(viewer->Photo1()->fileName(), ico);
+  QCOMPARE(viewer->txtWidth()->text(), QStringLiteral("32"));
+  viewer->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCOMPARE(storedValue(env.catalogue(), webp, QStringLiteral("Width")).toInt(), 90);
+  QCOMPARE(storedValue(env.catalogue(), ico, QStringLiteral("Height")).toInt(), 32);
+  QVERIFY(dialogs.messages().isEmpty());
+}
+
 #include "tst_viewercontrol.moc"

@@ -213,7 +213,9 @@ int16_t decodePackedDib(const uint8_t* data, size_t size, size_t pixelOffset, De
   const auto needed = checkedMul(srcStride, size_t(h.height));
   if (!rle && (!needed || available + srcStride <= *needed)) return CV_ERR_TRUNCATED;
   if (rle && available < 2) return CV_ERR_TRUNCATED;
-  const bool alpha = h.bitCount == 32 && (h.compression == kRgb || h.masks[3] != 0);
+  // 16-bit pictures with an alpha mask (ARGB4444, ARGB1555) keep their alpha too.
+  const bool alpha = (h.bitCount == 32 && (h.compression == kRgb || h.masks[3] != 0)) ||
+                     (h.bitCount == 16 && h.compression == kBitFields && h.masks[3] != 0);
   const int bpp = h.bitCount <= 8 ? h.bitCount : alpha ? 32 : 24;
   const int16_t rc = allocImage(out.image, h.width, h.height, bpp);
   if (rc != CV_OK) return rc;

@@ -1,5 +1,6 @@
-// ZSoft PCX: 1-bit, 4-plane 16-colour, 8-bit with a 256-colour palette, and 24-bit as three
-// 8-bit planes, all run-length encoded.
+// ZSoft PCX: 1-bit planes (one to four), packed 2- and 4-bit pixels, 8-bit with a 256-colour
+// palette, and 24-bit as three 8-bit planes, all run-length encoded. Every layout of up to 16
+// colours reads as a 4-bit picture with the header's palette.
 #include <cstring>
 
 #include "fileformat/bytes.h"
@@ -19,7 +20,8 @@ struct PcxHeader {
   int64_t width() const { return int64_t(xmax) - xmin + 1; }
   int64_t height() const { return int64_t(ymax) - ymin + 1; }
   bool isValid() const {
-    const bool layout = (bitsPerPixel == 1 && (planes == 1 || planes == 4)) ||
+    const bool layout = (bitsPerPixel == 1 && planes >= 1 && planes <= 4) ||
+                        ((bitsPerPixel == 2 || bitsPerPixel == 4) && planes == 1) ||
                         (bitsPerPixel == 8 && (planes == 1 || planes == 3 || planes == 4));
     return manufacturer == 0x0A && encoding <= 1 && layout && width() > 0 && height() > 0 &&
            int64_t(bytesPerLine) * 8 >= width() * bitsPerPixel;
@@ -63,6 +65,20 @@ bool readLine(ByteReader& in, bool rle, uint8_t* line, size_t size, int& pending
   return true;
 }
 
+// The colour index of pixel x in a line of a picture of up to 16 colours: bit p of the index
+// from plane p, or 2 or 4 bits packed high bits first in one plane.
+int lowColourIndex(const PcxHeader& h, const uint8_t* line, int x) {
+  if (h.bitsPerPixel == 1) {
+    int v = 0;
+    for (int p = 0; p < h.planes; ++p)
+      v |= ((line[size_t(p) * size_t(h.bytesPerLine) + size_t(x >> 3)] >> (7 - (x & 7))) & 1) << p;
+    return v;
+  }
+  const size_t bit = size_t(x) * h.bitsPerPixel;
+  const int shift = 8 - h.bitsPerPixel - int(bit & 7);
+  return (line[bit >> 3] >> shift) & ((1 << h.bitsPerPixel) - 1);
+}
+
 }  // namespace
 
 bool sniffPcx(const uint8_t* d, size_t n) {
@@ -77,10 +93,11 @@ int16_t decodePcx(const LoadRequest& request, Decoded& out) {
   const PcxHeader h = readHeader(in);
   if (!h.isValid()) return CV_ERR_UNSUPPORTED_FEATURE;
   if (!sizeAllowed(h.width(), h.height())) return CV_ERR_TOO_LARGE;
-  const int bpp = h.bitsPerPixel == 1 ? (h.planes == 1 ? 1 : 4)
-                  : h.planes == 1     ? 8
-                  : h.planes == 3     ? 24
-                                      : 32;
+  const int bpp = h.bitsPerPixel * h.planes == 1 ? 1
+                  : h.bitsPerPixel < 8           ? 4
+                  : h.planes == 1                ? 8
+                  : h.planes == 3                ? 24
+                                                 : 32;
   out.fileBpp = int16_t(h.bitsPerPixel * h.planes);
   // A run of two bytes gives at most 63, so the file must hold that share of the lines.
   const uint64_t lineBytes = uint64_t(h.bytesPerLine) * h.planes;
@@ -111,12 +128,7 @@ int16_t decodePcx(const LoadRequest& request, Decoded& out) {
     if (bpp == 1 || bpp == 8) {
       std::memcpy(row, line.data(), std::min(bpl, img.stride()));
     } else if (bpp == 4) {
-      for (int x = 0; x < img.width; ++x) {
-        int v = 0;
-        for (int p = 0; p < 4; ++p)
-          v |= ((line[size_t(p) * bpl + size_t(x >> 3)] >> (7 - (x & 7))) & 1) << p;
-        setIndexAt(row, x, 4, v);
-      }
+      for (int x = 0; x < img.width; ++x) setIndexAt(row, x, 4, lowColourIndex(h, line.data(), x));
     } else {
       const int bytes = bpp / 8;
       for (int x = 0; x < img.width; ++x) {

@@ -1,4 +1,5 @@
-// Portable bitmaps: PBM (P1, P4), PGM (P2, P5) and PPM (P3, P6), plain and raw, any maxval.
+// Portable bitmaps: PBM (P1, P4), PGM (P2, P5) and PPM (P3, P6), plain and raw, any maxval,
+// and PAM (P7) of grey or RGB samples, with or without alpha.
 // Raw files of up to 8 bits a sample are read from an open file straight into the picture's
 // rows and written in blocks of rows, so a large picture is never held twice.
 #include <sys/stat.h>
@@ -150,12 +151,97 @@ void finishRawRows(Image& img, int y0, int rows, const Header& h, const uint8_t*
   }
 }
 
+// Reads a PAM header line's word (WIDTH, TUPLTYPE, ...) and the rest of the line.
+bool readPamLine(ByteReader& in, std::string& key, std::string& value) {
+  std::string line;
+  while (in.left()) {
+    const char c = char(in.u8());
+    if (c == '\n') break;
+    line += c;
+    if (line.size() > 256) return false;
+  }
+  if (!line.empty() && line[0] == '#') line.clear();
+  const size_t start = line.find_first_not_of(" \t\r");
+  if (start == std::string::npos) return key.clear(), value.clear(), true;
+  const size_t end = line.find_first_of(" \t\r", start);
+  key = line.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  const size_t v =
+      end == std::string::npos ? std::string::npos : line.find_first_not_of(" \t\r", end);
+  value = v == std::string::npos ? std::string() : line.substr(v);
+  while (!value.empty() && std::isspace(uint8_t(value.back()))) value.pop_back();
+  return true;
+}
+
+int64_t pamNumber(const std::string& text) {
+  if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), ::isdigit))
+    return -1;
+  return std::stoll(text);
+}
+
+// PAM: a header of named fields up to ENDHDR, then raw samples. Depth 1 and 3 are grey and
+// RGB; depth 2 and 4 add alpha, which comes out straight in a 32-bit picture.
+int16_t decodePam(ByteReader& in, const LoadRequest& request, Decoded& out) {
+  int64_t width = -1, height = -1, depth = -1, maxval = -1;
+  std::string key, value;
+  bool ended = false;
+  while (!ended && in.left()) {
+    if (!readPamLine(in, key, value)) return CV_ERR_DAMAGED;
+    if (key == "WIDTH")
+      width = pamNumber(value);
+    else if (key == "HEIGHT")
+      height = pamNumber(value);
+    else if (key == "DEPTH")
+      depth = pamNumber(value);
+    else if (key == "MAXVAL")
+      maxval = pamNumber(value);
+    else if (key == "ENDHDR")
+      ended = true;
+  }
+  if (!ended) return CV_ERR_TRUNCATED;
+  out.format = depth <= 2 ? FT_PGM : FT_PPM;
+  if (width <= 0 || height <= 0 || depth < 1 || depth > 4 || maxval < 1 || maxval > 65535)
+    return width < 0 || height < 0 || depth < 1 || depth > 4 || maxval < 1
+               ? CV_ERR_DAMAGED
+               : CV_ERR_UNSUPPORTED_FEATURE;
+  if (!sizeAllowed(width, height)) return CV_ERR_TOO_LARGE;
+  const int sampleBytes = maxval > 255 ? 2 : 1;
+  const auto rowBytes = checkedMul(size_t(width), size_t(depth * sampleBytes));
+  const auto need = rowBytes ? checkedMul(*rowBytes, size_t(height)) : std::nullopt;
+  if (!need || *need > in.left()) return CV_ERR_TRUNCATED;
+  const bool alpha = depth == 2 || depth == 4;
+  const int bpp = alpha ? 32 : depth == 1 ? 8 : 24;
+  const int16_t rc = allocImage(out.image, width, height, bpp);
+  if (rc != CV_OK) return rc;
+  if (bpp == 8) setGreyPalette(out.image);
+  out.fileBpp = int16_t(depth * 8 * sampleBytes);
+  Image& img = out.image;
+  for (int y = 0; y < img.height; ++y) {
+    uint8_t* row = img.row(y);
+    for (int x = 0; x < img.width; ++x) {
+      uint8_t s[4];
+      for (int c = 0; c < depth; ++c)
+        s[c] = scaled(sampleBytes == 2 ? in.u16be() : in.u8(), maxval);
+      if (bpp == 8) {
+        row[x] = s[0];
+        continue;
+      }
+      uint8_t* p = row + x * (bpp / 8);
+      const bool grey = depth <= 2;
+      p[0] = grey ? s[0] : s[2], p[1] = grey ? s[0] : s[1], p[2] = s[0];
+      if (alpha) p[3] = s[depth - 1];
+    }
+    if (request.progress) request.progress->rows(y + 1, img.height);
+  }
+  return CV_OK;
+}
+
 // Decodes from bytes in memory (every kind of file).
 int16_t decodeMemory(const LoadRequest& request, Decoded& out) {
   ByteReader in(request.data, request.size);
   in.skip(1);
   Header h;
   h.kind = in.u8() - '0';
+  if (h.kind == 7) return decodePam(in, request, out);
   h.width = readNumber(in);
   h.height = readNumber(in);
   h.maxval = h.bitmap() ? 1 : readNumber(in);
@@ -216,8 +302,9 @@ int16_t decodeFile(const LoadRequest& request, Decoded& out) {
   Header h;
   if (std::getc(f) != 'P') return CV_ERR_DAMAGED;
   h.kind = std::getc(f) - '0';
-  if (h.kind < 1 || h.kind > 6) return CV_ERR_DAMAGED;
-  if (h.plain() || readNumber(f) < 0 || readNumber(f) < 0 || (!h.bitmap() && readNumber(f) > 255)) {
+  if (h.kind < 1 || h.kind > 7) return CV_ERR_DAMAGED;
+  if (h.plain() || h.kind == 7 || readNumber(f) < 0 || readNumber(f) < 0 ||
+      (!h.bitmap() && readNumber(f) > 255)) {
     // Plain text or 16-bit samples (or a header the memory decoder will judge): whole file.
     std::vector<uint8_t> bytes(fileSize);
     std::rewind(f);
@@ -273,7 +360,7 @@ int16_t decodeFile(const LoadRequest& request, Decoded& out) {
 }  // namespace
 
 bool sniffPnm(const uint8_t* d, size_t n) {
-  return n >= 3 && d[0] == 'P' && d[1] >= '1' && d[1] <= '6' && std::isspace(d[2]);
+  return n >= 3 && d[0] == 'P' && d[1] >= '1' && d[1] <= '7' && std::isspace(d[2]);
 }
 
 int16_t decodePnm(const LoadRequest& request, Decoded& out) {

@@ -141,6 +141,25 @@ bool sniffWebp(const uint8_t* d, size_t n) {
   return n >= 12 && std::memcmp(d, "RIFF", 4) == 0 && std::memcmp(d + 8, "WEBP", 4) == 0;
 }
 
+int16_t countWebpPages(const uint8_t* data, size_t size, int16_t& pages) {
+  pages = 0;
+  WebPBitstreamFeatures features;
+  const int16_t rc = errorFor(WebPGetFeatures(data, size, &features));
+  if (rc != CV_OK) return rc;
+  if (!features.has_animation) {
+    pages = 1;
+    return CV_OK;
+  }
+  const WebPData whole{data, size};
+  WebPDemuxState state;
+  const std::unique_ptr<WebPDemuxer, DemuxFree> demux(WebPDemuxPartial(&whole, &state));
+  if (!demux || state != WEBP_DEMUX_DONE) return CV_ERR_DAMAGED;
+  const uint32_t frames = WebPDemuxGetI(demux.get(), WEBP_FF_FRAME_COUNT);
+  if (frames == 0) return CV_ERR_DAMAGED;
+  pages = int16_t(frames > INT16_MAX ? INT16_MAX : frames);
+  return CV_OK;
+}
+
 int16_t decodeWebp(const LoadRequest& request, Decoded& out) {
   out.format = FT_WEBP;
   if (request.size == 0) return CV_ERR_TRUNCATED;

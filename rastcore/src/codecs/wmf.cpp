@@ -1,16 +1,21 @@
-// Windows metafiles. Reading plays a placeable metafile onto a white picture of its bounding
-// box at 96 dots per inch: device-independent bitmap records (StretchDIB, DIBStretchBlt,
-// DIBBitBlt) and the common drawing records (pens, brushes, MoveTo/LineTo, Rectangle,
-// Ellipse, Polygon, Polyline); other records are skipped. Writing stores the picture as a
-// placeable metafile holding one StretchDIB record.
+// Windows metafiles. Reading plays a metafile onto a white picture: a placeable file's bounding
+// box at 96 dots per inch, a plain file's window (one logical unit a pixel, at most 2048 pixels
+// on the longer side). Device-independent bitmap records (StretchDIB, DIBStretchBlt,
+// DIBBitBlt) and the common drawing records (pens with their widths, brushes, MoveTo/LineTo,
+// Rectangle, Ellipse, Polygon, PolyPolygon, Polyline, Arc, Pie, Chord, IntersectClipRect) and
+// text (TextOut, ExtTextOut in the selected font, through the system's fonts) are played;
+// other records are skipped. Writing stores the picture as a placeable
+// metafile holding one StretchDIB record.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "fileformat/bytes.h"
 #include "fileformat/checked.h"
 #include "fileformat/codec.h"
 #include "fileformat/dib.h"
+#include "fileformat/fonts.h"
 
 namespace rastcore {
 namespace {
@@ -27,6 +32,16 @@ enum : uint16_t {
   kEllipse = 0x0418,
   kPolygon = 0x0324,
   kPolyline = 0x0325,
+  kPolyPolygon = 0x0538,
+  kArc = 0x0817,
+  kPie = 0x081A,
+  kChord = 0x0830,
+  kIntersectClipRect = 0x0416,
+  kCreateFont = 0x02FB,
+  kSetTextColor = 0x0209,
+  kSetTextAlign = 0x012E,
+  kTextOut = 0x0521,
+  kExtTextOut = 0x0A32,
   kCreatePen = 0x02FA,
   kCreateBrush = 0x02FC,
   kSelectObject = 0x012D,
@@ -37,18 +52,30 @@ enum : uint16_t {
 };
 
 struct GdiObject {
-  enum Kind { None, Pen, Brush, Other } kind = None;
-  bool visible = true;  // PS_NULL pens and BS_NULL brushes draw nothing
-  uint32_t color = 0;   // 0x00BBGGRR
+  enum Kind { None, Pen, Brush, Font, Other } kind = None;
+  GdiObject() = default;
+  GdiObject(Kind k, bool v, uint32_t c, int w) : kind(k), visible(v), color(c), width(w) {}
+  bool visible = true;                // PS_NULL pens and BS_NULL brushes draw nothing
+  uint32_t color = 0;                 // 0x00BBGGRR
+  int width = 0;                      // pens, in logical units (0: one pixel); fonts: the height
+  bool bold = false, italic = false;  // fonts
+  std::string face;
 };
+
+constexpr int kMaxPenPixels = 256;
+constexpr int64_t kMaxPlainSide = 2048;
 
 struct Player {
   Image& img;
   double orgX = 0, orgY = 0, extX = 1, extY = 1;
   double scaleX = 1, scaleY = 1;  // picture pixels per logical unit
   std::vector<GdiObject> objects;
-  GdiObject pen{GdiObject::Pen, true, 0}, brush{GdiObject::Brush, true, 0xFFFFFF};
+  GdiObject pen{GdiObject::Pen, true, 0, 0}, brush{GdiObject::Brush, true, 0xFFFFFF, 0};
   int curX = 0, curY = 0;
+  int clipLeft = 0, clipTop = 0, clipRight = INT32_MAX, clipBottom = INT32_MAX;
+  GdiObject font{GdiObject::Font, true, 0, 12};
+  uint32_t textColor = 0;
+  uint16_t textAlign = 0;
   // Playing is done twice: first only counting (no pixels), then drawing. `work` counts every
   // point a line plots and every pixel a fill or bitmap covers, on the picture or off it, so
   // a small hostile file of many large fills or endless off-picture edges is refused before
@@ -69,26 +96,44 @@ struct Player {
     int64_t area() const { return empty() ? 0 : int64_t(right - left + 1) * (bottom - top + 1); }
   };
   Box clip(int l, int t, int r, int b) const {
-    return {std::max(std::min(l, r), 0), std::max(std::min(t, b), 0),
-            std::min(std::max(l, r), img.width - 1), std::min(std::max(t, b), img.height - 1)};
+    return {std::max(std::min(l, r), std::max(clipLeft, 0)),
+            std::max(std::min(t, b), std::max(clipTop, 0)),
+            std::min(std::max(l, r), std::min(clipRight, img.width - 1)),
+            std::min(std::max(t, b), std::min(clipBottom, img.height - 1))};
+  }
+
+  // The pen's width in pixels, from its logical width through the current mapping.
+  int penPixels() const {
+    const double w = std::abs(pen.width * scaleX);
+    return std::clamp(int(std::lround(w)), 1, kMaxPenPixels);
   }
 
   void plot(int x, int y, uint32_t c) {
+    if (x < clipLeft || y < clipTop || x > clipRight || y > clipBottom) return;
     if (x < 0 || y < 0 || x >= img.width || y >= img.height) return;
     uint8_t* p = img.row(y) + x * 3;
     p[0] = uint8_t(c >> 16), p[1] = uint8_t(c >> 8), p[2] = uint8_t(c);
   }
   void line(int x0, int y0, int x1, int y1) {
     if (!pen.visible) return;
-    work += std::max(std::abs(int64_t(x1) - x0), std::abs(int64_t(y1) - y0)) + 1;
-    if (clip(x0, y0, x1, y1).empty()) return;
+    const int thick = penPixels();
+    const int lo = -(thick - 1) / 2, hi = thick / 2;
+    work += (std::max(std::abs(int64_t(x1) - x0), std::abs(int64_t(y1) - y0)) + 1) * thick;
+    if (clip(x0 + lo, y0 + lo, x1 + hi, y1 + hi).empty() &&
+        clip(x0 + lo, y1 + lo, x1 + hi, y0 + hi).empty())
+      return;
     landed = true;
     if (counting) return;
+    // A wide pen draws a square of its width at every point of the line.
+    auto stamp = [&](int x, int y) {
+      if (thick == 1) return plot(x, y, pen.color);
+      for (int j = lo; j <= hi; ++j) span(y + j, x + lo, x + hi, pen.color);
+    };
     const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
     const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
     for (;;) {
-      plot(x0, y0, pen.color);
+      stamp(x0, y0);
       if (x0 == x1 && y0 == y1) break;
       const int e2 = 2 * err;
       if (e2 >= dy) err += dy, x0 += sx;
@@ -96,40 +141,66 @@ struct Player {
     }
   }
   void span(int y, int x0, int x1, uint32_t c) {
-    if (y < 0 || y >= img.height) return;
-    x0 = std::max(x0, 0), x1 = std::min(x1, img.width - 1);
+    if (y < std::max(0, clipTop) || y >= img.height || y > clipBottom) return;
+    x0 = std::max({x0, 0, clipLeft}), x1 = std::min({x1, img.width - 1, clipRight});
     for (int x = x0; x <= x1; ++x) plot(x, y, c);
   }
+  using Ring = std::vector<std::pair<int, int>>;
   // Even-odd scan-line fill of a polygon in picture pixels, then its outline.
-  void polygon(const std::vector<std::pair<int, int>>& pts, bool closed, bool fill) {
-    if (pts.empty()) return;
-    if (fill && brush.visible && pts.size() >= 3) {
-      int l = INT32_MAX, t = INT32_MAX, r = INT32_MIN, b = INT32_MIN;
-      for (auto& p : pts)
+  void polygon(const Ring& pts, bool closed, bool fill) { polygons({pts}, closed, fill); }
+  // Several rings filled together (a ring inside another leaves a hole), then each outline.
+  void polygons(const std::vector<Ring>& rings, bool closed, bool fill) {
+    int l = INT32_MAX, t = INT32_MAX, r = INT32_MIN, b = INT32_MIN;
+    size_t points = 0;
+    for (const Ring& ring : rings)
+      for (auto& p : ring)
         l = std::min(l, p.first), r = std::max(r, p.first), t = std::min(t, p.second),
-        b = std::max(b, p.second);
+        b = std::max(b, p.second), ++points;
+    if (points == 0) return;
+    if (fill && brush.visible && points >= 3) {
       const Box box = clip(l, t, r, b);
       work += box.area();
       landed = landed || !box.empty();
-      if (!counting && !box.empty()) fillPolygon(pts, box);
+      if (!counting && !box.empty()) fillPolygons(rings, box);
     }
-    for (size_t i = 0; i + 1 < pts.size(); ++i)
-      line(pts[i].first, pts[i].second, pts[i + 1].first, pts[i + 1].second);
-    if (closed) line(pts.back().first, pts.back().second, pts[0].first, pts[0].second);
+    for (const Ring& pts : rings) {
+      if (pts.empty()) continue;
+      for (size_t i = 0; i + 1 < pts.size(); ++i)
+        line(pts[i].first, pts[i].second, pts[i + 1].first, pts[i + 1].second);
+      if (closed) line(pts.back().first, pts.back().second, pts[0].first, pts[0].second);
+    }
   }
-  void fillPolygon(const std::vector<std::pair<int, int>>& pts, const Box& box) {
+  void fillPolygons(const std::vector<Ring>& rings, const Box& box) {
     std::vector<int> xs;
     for (int y = box.top; y <= box.bottom; ++y) {
       xs.clear();
-      for (size_t i = 0; i < pts.size(); ++i) {
-        auto [xa, ya] = pts[i];
-        auto [xb, yb] = pts[(i + 1) % pts.size()];
-        if ((ya <= y && yb > y) || (yb <= y && ya > y))
-          xs.push_back(xa + int((int64_t(y) - ya) * (xb - xa) / (yb - ya)));
-      }
+      for (const Ring& pts : rings)
+        for (size_t i = 0; i < pts.size(); ++i) {
+          auto [xa, ya] = pts[i];
+          auto [xb, yb] = pts[(i + 1) % pts.size()];
+          if ((ya <= y && yb > y) || (yb <= y && ya > y))
+            xs.push_back(xa + int((int64_t(y) - ya) * (xb - xa) / (yb - ya)));
+        }
       std::sort(xs.begin(), xs.end());
       for (size_t i = 0; i + 1 < xs.size(); i += 2) span(y, xs[i], xs[i + 1], brush.color);
     }
+  }
+  // Points of the ellipse in the box from the start point's angle to the end point's,
+  // counter-clockwise on the screen as the format draws arcs; a full turn when they meet.
+  Ring arcPoints(int l, int t, int r, int b, int xs, int ys, int xe, int ye) const {
+    const double cx = (l + r) / 2.0, cy = (t + b) / 2.0;
+    const double rx = std::abs(r - l) / 2.0, ry = std::abs(b - t) / 2.0;
+    const double a0 = std::atan2(-(ys - cy), xs - cx);
+    double a1 = std::atan2(-(ye - cy), xe - cx);
+    while (a1 <= a0) a1 += 2 * M_PI;
+    const int steps = std::max(2, int((a1 - a0) / (M_PI / 60)));
+    Ring pts;
+    for (int i = 0; i <= steps; ++i) {
+      const double a = a0 + (a1 - a0) * i / steps;
+      pts.emplace_back(int(std::lround(cx + rx * std::cos(a))),
+                       int(std::lround(cy - ry * std::sin(a))));
+    }
+    return pts;
   }
   void ellipse(int l, int t, int r, int b) {
     if (l > r) std::swap(l, r);
@@ -156,6 +227,28 @@ struct Player {
     if (index >= objects.size()) return;
     if (objects[index].kind == GdiObject::Pen) pen = objects[index];
     if (objects[index].kind == GdiObject::Brush) brush = objects[index];
+    if (objects[index].kind == GdiObject::Font) font = objects[index];
+  }
+  // Text at a reference point in picture pixels, placed by the text alignment (left, centre
+  // or right; top, baseline or bottom).
+  void text(int x, int y, const std::string& s) {
+    if (s.empty()) return;
+    TextStyle style;
+    style.face = font.face;
+    style.pixelHeight = std::clamp(int(std::lround(std::abs(font.width * scaleY))), 1, 2048);
+    style.bold = font.bold, style.italic = font.italic, style.color = textColor;
+    work += int64_t(style.pixelHeight) * style.pixelHeight * int64_t(s.size());
+    landed = true;  // the glyphs' place is only known by drawing them
+    if (counting) return;
+    int ascent = 0;
+    const int advance = measureText(s, style, &ascent);
+    if (advance < 0) return;
+    const int horizontal = textAlign & 6, vertical = textAlign & 24;
+    if (horizontal == 6) x -= advance / 2;
+    if (horizontal == 2) x -= advance;
+    const int descent = style.pixelHeight - ascent;
+    const int baseline = vertical == 24 ? y : vertical == 8 ? y - descent : y + ascent;
+    drawText(img, x, baseline, s, style, {clipLeft, clipTop, clipRight, clipBottom});
   }
   // Draws a packed DIB stretched into the destination rectangle (nearest neighbour).
   void dib(const uint8_t* data, size_t size, int dx, int dy, int dw, int dh) {
@@ -231,6 +324,80 @@ void playRecord(Player& p, uint16_t function, ByteReader in) {
         p.polygon({{l, t}, {r, t}, {r, b}, {l, b}}, true, true);
       break;
     }
+    case kPolyPolygon: {
+      const int count = std::min<int>(in.u16le(), int(in.left() / 2));
+      std::vector<int> sizes;
+      for (int i = 0; i < count; ++i) sizes.push_back(in.u16le());
+      std::vector<Player::Ring> rings;
+      for (int n : sizes) {
+        Player::Ring ring;
+        for (int i = 0; i < n && in.left() >= 4; ++i) {
+          const int x = p.px(i16(in));
+          ring.emplace_back(x, p.py(i16(in)));
+        }
+        rings.push_back(std::move(ring));
+      }
+      p.polygons(rings, true, true);
+      break;
+    }
+    case kArc:
+    case kPie:
+    case kChord: {
+      const int ye = p.py(i16(in)), xe = p.px(i16(in)), ys = p.py(i16(in)), xs = p.px(i16(in));
+      const int b = p.py(i16(in)), r = p.px(i16(in)), t = p.py(i16(in)), l = p.px(i16(in));
+      if (!in.ok()) break;
+      Player::Ring pts = p.arcPoints(l, t, r, b, xs, ys, xe, ye);
+      if (function == kPie)
+        pts.emplace_back(int(std::lround((l + r) / 2.0)), int(std::lround((t + b) / 2.0)));
+      p.polygon(pts, function != kArc, function != kArc);
+      break;
+    }
+    case kIntersectClipRect: {
+      const int b = p.py(i16(in)), r = p.px(i16(in)), t = p.py(i16(in)), l = p.px(i16(in));
+      if (!in.ok()) break;
+      // The clip excludes the right and bottom edges, as the rectangle does.
+      p.clipLeft = std::max(p.clipLeft, std::min(l, r));
+      p.clipTop = std::max(p.clipTop, std::min(t, b));
+      p.clipRight = std::min(p.clipRight, std::max(l, r) - 1);
+      p.clipBottom = std::min(p.clipBottom, std::max(t, b) - 1);
+      break;
+    }
+    case kCreateFont: {
+      GdiObject f{GdiObject::Font, true, 0, std::abs(i16(in))};
+      in.skip(2 + 2 + 2);  // width, escapement, orientation
+      f.bold = i16(in) >= 600;
+      f.italic = in.u8() != 0;
+      in.skip(7);
+      const size_t n = std::min<size_t>(in.left(), 32);
+      const uint8_t* name = in.take(n);
+      if (name)
+        f.face.assign(reinterpret_cast<const char*>(name),
+                      strnlen(reinterpret_cast<const char*>(name), n));
+      if (f.width == 0) f.width = 12;
+      p.addObject(f);
+      break;
+    }
+    case kSetTextColor:
+      p.textColor = in.u32le() & 0xFFFFFF;
+      break;
+    case kSetTextAlign:
+      p.textAlign = in.u16le();
+      break;
+    case kTextOut: {
+      const uint16_t n = in.u16le();
+      const uint8_t* s = in.take(n + (n & 1));
+      const int y = p.py(i16(in)), x = p.px(i16(in));
+      if (s && in.ok()) p.text(x, y, std::string(reinterpret_cast<const char*>(s), n));
+      break;
+    }
+    case kExtTextOut: {
+      const int y = p.py(i16(in)), x = p.px(i16(in));
+      const uint16_t n = in.u16le(), options = in.u16le();
+      if (options & 0x0006) in.skip(8);  // the clipping or opaque rectangle
+      const uint8_t* s = in.take(n);
+      if (s) p.text(x, y, std::string(reinterpret_cast<const char*>(s), n));
+      break;
+    }
     case kPolygon:
     case kPolyline: {
       const int n = std::min<int>(in.u16le(), int(in.left() / 4));
@@ -244,13 +411,14 @@ void playRecord(Player& p, uint16_t function, ByteReader in) {
     }
     case kCreatePen: {
       const uint16_t style = in.u16le();
-      in.skip(4);
-      p.addObject({GdiObject::Pen, (style & 0x0F) != 5, in.u32le() & 0xFFFFFF});
+      const int width = std::abs(i16(in));
+      in.skip(2);
+      p.addObject({GdiObject::Pen, (style & 0x0F) != 5, in.u32le() & 0xFFFFFF, width});
       break;
     }
     case kCreateBrush: {
       const uint16_t style = in.u16le();
-      p.addObject({GdiObject::Brush, style != 1, in.u32le() & 0xFFFFFF});
+      p.addObject({GdiObject::Brush, style != 1, in.u32le() & 0xFFFFFF, 0});
       break;
     }
     case kSelectObject:
@@ -281,17 +449,18 @@ void playRecord(Player& p, uint16_t function, ByteReader in) {
     }
     default:
       // Other objects still take a slot in the object table.
-      if (function == 0x00F7 || function == 0x01F9 || function == 0x02FB || function == 0x06FF ||
-          function == 0x0142 || function == 0x01F9)
-        p.addObject({GdiObject::Other, false, 0});
+      if (function == 0x00F7 || function == 0x01F9 || function == 0x06FF || function == 0x0142 ||
+          function == 0x01F9)
+        p.addObject({GdiObject::Other, false, 0, 0});
       break;
   }
 }
 
 // Plays the records after the headers; stops with CV_ERR_DAMAGED once the work passes the
 // limit.
-int16_t playRecords(ByteReader in, Player& player, int64_t workLimit, Progress* progress) {
-  in.seek(22 + 18);
+int16_t playRecords(ByteReader in, size_t start, Player& player, int64_t workLimit,
+                    Progress* progress) {
+  in.seek(start + 18);
   while (in.left() >= 6) {
     const size_t start = in.pos();
     const uint32_t words = in.u32le();
@@ -308,25 +477,69 @@ int16_t playRecords(ByteReader in, Player& player, int64_t workLimit, Progress* 
   return CV_ERR_TRUNCATED;  // no end-of-file record
 }
 
+// A metafile header without the placeable header before it: memory or disk metafile, nine
+// words, Windows 2 or 3.
+bool plainHeader(const uint8_t* d, size_t n) {
+  if (n < 18) return false;
+  const int type = d[0] | d[1] << 8, words = d[2] | d[3] << 8, version = d[4] | d[5] << 8;
+  return (type == 1 || type == 2) && words == 9 && (version == 0x0100 || version == 0x0300);
+}
+
+// The window a plain metafile sets before it draws: its origin and extent.
+bool findWindow(const uint8_t* data, size_t size, int& left, int& top, int& right, int& bottom) {
+  ByteReader in(data, size);
+  in.seek(18);
+  int orgX = 0, orgY = 0, extX = 0, extY = 0;
+  while (in.left() >= 6) {
+    const size_t start = in.pos();
+    const uint32_t words = in.u32le();
+    const uint16_t function = in.u16le();
+    if (function == kEof || words < 3 || words > size / 2 || start + size_t(words) * 2 > size)
+      break;
+    if (function == kSetWindowOrg) orgY = i16(in), orgX = i16(in);
+    if (function == kSetWindowExt) extY = i16(in), extX = i16(in);
+    in.seek(start + size_t(words) * 2);
+  }
+  if (extX == 0 || extY == 0) return false;
+  left = orgX, top = orgY, right = orgX + extX, bottom = orgY + extY;
+  return true;
+}
+
 }  // namespace
 
 bool sniffWmf(const uint8_t* d, size_t n) {
-  return n >= 4 && uint32_t(d[0] | d[1] << 8 | d[2] << 16 | uint32_t(d[3]) << 24) == kPlaceableKey;
+  return (n >= 4 &&
+          uint32_t(d[0] | d[1] << 8 | d[2] << 16 | uint32_t(d[3]) << 24) == kPlaceableKey) ||
+         plainHeader(d, n);
 }
 
 int16_t decodeWmf(const LoadRequest& request, Decoded& out) {
   out.format = FT_WMF;
   ByteReader in(request.data, request.size);
-  if (in.u32le() != kPlaceableKey) return CV_ERR_UNSUPPORTED_FEATURE;
-  in.u16le();
-  const int left = i16(in), top = i16(in), right = i16(in), bottom = i16(in);
-  const int inch = in.u16le();
-  in.skip(4 + 2);
-  const uint16_t type = in.u16le(), headerWords = in.u16le();
-  if (!in.ok()) return CV_ERR_TRUNCATED;
-  if ((type != 1 && type != 2) || headerWords != 9 || inch == 0) return CV_ERR_DAMAGED;
-  const int64_t width = int64_t(std::abs(right - left)) * 96 / inch;
-  const int64_t height = int64_t(std::abs(bottom - top)) * 96 / inch;
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int64_t width = 0, height = 0;
+  size_t recordsStart = 22;
+  if (in.u32le() == kPlaceableKey) {
+    in.u16le();
+    left = i16(in), top = i16(in), right = i16(in), bottom = i16(in);
+    const int inch = in.u16le();
+    in.skip(4 + 2);
+    const uint16_t type = in.u16le(), headerWords = in.u16le();
+    if (!in.ok()) return CV_ERR_TRUNCATED;
+    if ((type != 1 && type != 2) || headerWords != 9 || inch == 0) return CV_ERR_DAMAGED;
+    width = int64_t(std::abs(right - left)) * 96 / inch;
+    height = int64_t(std::abs(bottom - top)) * 96 / inch;
+  } else {
+    if (!plainHeader(request.data, request.size)) return CV_ERR_UNSUPPORTED_FEATURE;
+    if (!findWindow(request.data, request.size, left, top, right, bottom)) return CV_ERR_DAMAGED;
+    recordsStart = 0;
+    // One logical unit a pixel, large windows (twips, hundredths of millimetres) scaled down.
+    width = std::abs(right - left), height = std::abs(bottom - top);
+    const int64_t longer = std::max(width, height);
+    if (longer > kMaxPlainSide)
+      width = std::max<int64_t>(1, width * kMaxPlainSide / longer),
+      height = std::max<int64_t>(1, height * kMaxPlainSide / longer);
+  }
   if (!sizeAllowed(width, height)) return width && height ? CV_ERR_TOO_LARGE : CV_ERR_DAMAGED;
   // Drawing may cover the frame a few times over; more than that is no real picture.
   const int64_t workLimit = 4 * width * height + (int64_t(1) << 24);
@@ -334,7 +547,7 @@ int16_t decodeWmf(const LoadRequest& request, Decoded& out) {
   frame.width = int32_t(width), frame.height = int32_t(height), frame.bpp = 24;
   Player counter = makePlayer(frame, left, top, right, bottom);
   counter.counting = true;
-  int16_t rc = playRecords(in, counter, workLimit, nullptr);
+  int16_t rc = playRecords(in, recordsStart, counter, workLimit, nullptr);
   if (rc != CV_OK) return rc;
   if (!counter.landed) return CV_ERR_DAMAGED;  // nothing drawn on the picture
   rc = allocImage(out.image, width, height, 24);
@@ -342,7 +555,7 @@ int16_t decodeWmf(const LoadRequest& request, Decoded& out) {
   out.fileBpp = 24;
   std::memset(out.image.pixels.data(), 0xFF, out.image.pixels.size());
   Player player = makePlayer(out.image, left, top, right, bottom);
-  return playRecords(in, player, workLimit, request.progress);
+  return playRecords(in, recordsStart, player, workLimit, request.progress);
 }
 
 int16_t encodeWmf(const EncodeRequest& request, std::vector<uint8_t>& out) {

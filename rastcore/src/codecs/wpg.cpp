@@ -68,6 +68,41 @@ int16_t decodeRows(ByteReader& in, Image& img, int depth, size_t rowBytes, Progr
   return CV_OK;
 }
 
+// The format's default colour table for bitmaps without a colour map: the 16 EGA colours, 16
+// greys, then 24 hues at three saturations for each of three intensities, then black; built
+// from its 6-bit levels (times 4, as the table stores them).
+std::vector<Rgbq> defaultPalette() {
+  static const uint8_t ega[16][3] = {{0, 0, 0},    {0, 0, 42},   {0, 42, 0},   {0, 42, 42},
+                                     {42, 0, 0},   {42, 0, 42},  {42, 21, 0},  {42, 42, 42},
+                                     {21, 21, 21}, {21, 21, 63}, {21, 63, 21}, {21, 63, 63},
+                                     {63, 21, 21}, {63, 21, 63}, {63, 63, 21}, {63, 63, 63}};
+  static const uint8_t greys[16] = {0, 5, 8, 11, 14, 17, 20, 24, 28, 32, 36, 40, 45, 50, 56, 63};
+  // Per intensity, the five levels of each saturation, lowest first.
+  static const uint8_t levels[3][3][5] = {
+      {{0, 16, 31, 47, 63}, {31, 39, 47, 55, 63}, {45, 49, 54, 58, 63}},
+      {{0, 7, 14, 21, 28}, {14, 17, 21, 24, 28}, {20, 22, 24, 26, 28}},
+      {{0, 4, 8, 12, 16}, {8, 10, 12, 14, 16}, {11, 12, 13, 15, 16}}};
+  std::vector<Rgbq> colors;
+  auto add = [&](int r, int g, int b) {
+    colors.push_back(Rgbq{uint8_t(b * 4), uint8_t(g * 4), uint8_t(r * 4), 0});
+  };
+  for (const auto& c : ega) add(c[0], c[1], c[2]);
+  for (uint8_t g : greys) add(g, g, g);
+  for (const auto& intensity : levels)
+    for (const auto& l : intensity) {
+      // Around the colour circle from blue: one component rises or falls per sixth.
+      const int lo = l[0], hi = l[4];
+      for (int i = 0; i < 4; ++i) add(l[i], lo, hi);      // blue to magenta
+      for (int i = 0; i < 4; ++i) add(hi, lo, l[4 - i]);  // magenta to red
+      for (int i = 0; i < 4; ++i) add(hi, l[i], lo);      // red to yellow
+      for (int i = 0; i < 4; ++i) add(l[4 - i], hi, lo);  // yellow to green
+      for (int i = 0; i < 4; ++i) add(lo, hi, l[i]);      // green to cyan
+      for (int i = 0; i < 4; ++i) add(lo, l[4 - i], hi);  // cyan to blue
+    }
+  colors.resize(256, Rgbq{0, 0, 0, 0});
+  return colors;
+}
+
 }  // namespace
 
 bool sniffWpg(const uint8_t* d, size_t n) {
@@ -117,8 +152,11 @@ int16_t decodeWpg(const LoadRequest& request, Decoded& out) {
       } else if (depth == 1) {
         out.image.palette[0] = Rgbq{0, 0, 0, 0};
         out.image.palette[1] = Rgbq{255, 255, 255, 0};
-      } else {
+      } else if (depth == 2) {
         setGreyPalette(out.image);
+      } else {
+        const std::vector<Rgbq> defaults = defaultPalette();
+        for (size_t i = 0; i < out.image.palette.size(); ++i) out.image.palette[i] = defaults[i];
       }
       return decodeRows(in, out.image, depth, (size_t(width) * size_t(depth) + 7) / 8,
                         request.progress);

@@ -103,6 +103,12 @@ RASTCORE_CODEC(Webp)
 RASTCORE_CODEC(Raw)
 RASTCORE_CODEC(Jxl)
 #undef RASTCORE_CODEC
+#define RASTCORE_CODEC(name)                          \
+  bool sniff##name(const uint8_t* data, size_t size); \
+  int16_t decode##name(const LoadRequest& request, Decoded& out);
+RASTCORE_CODEC(Dcx)  // read only
+RASTCORE_CODEC(Ico)
+#undef RASTCORE_CODEC
 bool sniffAvif(const uint8_t* data, size_t size);  // AVIF decodes through decodeHeif
 
 // Takes encoded bytes as they are made; false when they cannot be stored.
@@ -122,5 +128,8 @@ int16_t toIndexed8(const Image& image, Image& out);
 
 int16_t countTiffPages(const uint8_t* data, size_t size, int16_t& pages);
 int16_t countGifPages(const uint8_t* data, size_t size, int16_t& pages);
+int16_t countWebpPages(const uint8_t* data, size_t size, int16_t& pages);
+int16_t countDcxPages(const uint8_t* data, size_t size, int16_t& pages);
+int16_t countIcoPages(const uint8_t* data, size_t size, int16_t& pages);
 
 }  // namespace rastcore

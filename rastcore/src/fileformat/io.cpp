@@ -129,6 +129,30 @@ int16_t loadPictureFile(const std::string& path, const LoadOptions& options, Dec
   return decodeWith(*codec, request, out);
 }
 
+namespace {
+
+using PageCounter = int16_t (*)(const uint8_t*, size_t, int16_t&);
+
+// The formats that hold more than one page; every other file is one page.
+PageCounter pageCounter(int16_t format) {
+  switch (format) {
+    case FT_TIF:
+      return countTiffPages;
+    case FT_GIF:
+      return countGifPages;
+    case FT_WEBP:
+      return countWebpPages;
+    case FT_DCX:
+      return countDcxPages;
+    case FT_ICO:
+      return countIcoPages;
+    default:
+      return nullptr;
+  }
+}
+
+}  // namespace
+
 int16_t countPages(const std::string& path, int16_t& pages) {
   pages = 0;
   if (path.empty()) return CV_ERR_NO_FILENAME;
@@ -142,7 +166,8 @@ int16_t countPages(const std::string& path, int16_t& pages) {
   const size_t headSize = std::fread(head, 1, sizeof head, file.get());
   const Codec* codec = chooseCodec(head, headSize, lowerExtension(path));
   if (!codec) return CV_ERR_UNKNOWN_FORMAT;
-  if (codec->format != FT_TIF && codec->format != FT_GIF) {
+  const auto counter = pageCounter(codec->format);
+  if (!counter) {
     pages = 1;
     return CV_OK;
   }
@@ -150,8 +175,7 @@ int16_t countPages(const std::string& path, int16_t& pages) {
   std::rewind(file.get());
   const int16_t rc = readAll(file.get(), size_t(st.st_size), bytes);
   if (rc != CV_OK) return rc;
-  if (codec->format == FT_GIF) return countGifPages(bytes.data(), bytes.size(), pages);
-  return countTiffPages(bytes.data(), bytes.size(), pages);
+  return counter(bytes.data(), bytes.size(), pages);
 }
 
 namespace {

@@ -222,6 +222,27 @@ def tga_rle(width, height):
     return struct.pack("<BBBHHBHHHHBB", 0, 0, 10, 0, 0, 0, 0, 0, width, height, 24, 0) + b"\xFF\x10\x20\x30" * 64
 
 
+def dcx(pages):
+    table = struct.pack("<I", 0x3ADE68B1)
+    offset = 4 + 4 * (len(pages) + 1)
+    for page in pages:
+        table += struct.pack("<I", offset)
+        offset += len(page)
+    return table + struct.pack("<I", 0) + b"".join(pages)
+
+
+def ico_dib(width, height, bpp, data):
+    dib = struct.pack("<IiiHHIIiiII", 40, width, 2 * height, 1, bpp, 0, 0, 0, 0, 0, 0) + data
+    entry = struct.pack("<BBBBHHII", 0, 0, 0, 0, 1, bpp, len(dib), 22)
+    return struct.pack("<HHH", 0, 1, 1) + entry + dib
+
+
+def wmf_plain_nothing_drawn():
+    records = rec(0x020C, 2047, 2047) + rec(0x0214, 10, 10) + rec(0x0000)
+    header = struct.pack("<HHHIHIH", 1, 9, 0x0300, (18 + len(records)) // 2, 0, 5, 0)
+    return header + records
+
+
 TRUNCATED, DAMAGED = -6, -7
 
 BOMBS = [
@@ -255,6 +276,12 @@ BOMBS = [
     ("pcx_cut.pcx", lambda: pcx(BIG, BIG, 3, 8, b"\xC1\x00" * 32), TRUNCATED),
     ("tga_rle_cut.tga", lambda: tga_rle(BIG, BIG), TRUNCATED),
     ("ppm_header_only.ppm", lambda: b"P6\n16384 16384\n255\n", TRUNCATED),
+    ("pcx_planes2_cut.pcx", lambda: pcx(BIG, BIG, 2, 1, b"\xC1\x00" * 32), TRUNCATED),
+    ("dcx_big_page.dcx", lambda: dcx([pcx(BIG, BIG, 3, 8, b"\xC1\x00" * 32)]), TRUNCATED),
+    ("ico_big_dib.ico", lambda: ico_dib(BIG, BIG, 32, b"\x00" * 64), TRUNCATED),
+    ("pam_header_only.pam",
+     lambda: b"P7\nWIDTH 16384\nHEIGHT 16384\nDEPTH 4\nMAXVAL 255\nENDHDR\n", TRUNCATED),
+    ("wmf_plain_nothing_drawn.wmf", wmf_plain_nothing_drawn, DAMAGED),
 ]
 
 # Larger ones (up to 1 MB) for the benchmark only, written with --bench, not kept.
