@@ -159,7 +159,8 @@ void frmAddDirsToDB::buildTypeBoxes(QWidget* parent) {
     box->setChecked(t.ticked);
     connect(box, &QCheckBox::clicked, this, &frmAddDirsToDB::typeBox_Click);
     typeBoxes_.insert(QString::fromLatin1(t.type), box);
-    grid->addWidget(box, i / 2, i % 2);
+    // Three to a row keeps the fifteen boxes as short as the form's other columns.
+    grid->addWidget(box, i / 3, i % 3);
     ++i;
   }
 }

@@ -271,23 +271,25 @@ QString pictureFileFilter() {
   // Only what the engine reads (its codec table, rastcore/src/fileformat/registry.cpp).
   static const char* const kFilters[][2] = {
       {"BMP - OS/2 or Windows Bitmap", "*.bmp;*.dib"},
+      {"DCX - ZSoft Multiple Page", "*.dcx"},
       {"GIF - CompuServe", "*.gif"},
+      {"ICO - Windows Icon", "*.ico"},
       {"JPG - JFIF Compliant JPEG", "*.jpg;*.jpeg;*.jpe;*.jif;*.jfif"},
       {"PBM - Portable Bitmap", "*.pbm"},
       {"PCX - Zsoft", "*.pcx"},
       {"PGM - Portable Graymap", "*.pgm"},
       {"PIC - ePIC", "*.pic"},
       {"PNG - Portable Network Graphics", "*.png"},
-      {"PPM - Portable Pixmap", "*.ppm;*.pnm"},
+      {"PPM - Portable Pixmap", "*.ppm;*.pnm;*.pam"},
       {"TGA - Truevision Targa", "*.tga;*.vda;*.icb;*.vst"},
       {"TIF - Tagged Image File Format", "*.tif;*.tiff"},
       {"WMF - Windows Metafile", "*.wmf"},
       {"WPG - Word Perfect Bitmap", "*.wpg"},
-      {"HEIC - High Efficiency Image File", "*.heic;*.heif"},
+      {"HEIC - High Efficiency Image File", "*.heic;*.heif;*.hif"},
       {"AVIF - AV1 Image File", "*.avif"},
       {"WEBP - WebP", "*.webp"},
       {"JXL - JPEG XL", "*.jxl"},
-      {"Camera Raw", "*.cr2;*.nef;*.arw;*.dng;*.raf;*.orf;*.rw2"},
+      {"Camera Raw", "*.cr2;*.nef;*.nrw;*.arw;*.srf;*.sr2;*.dng;*.raf;*.orf;*.rw2;*.pef;*.srw"},
   };
   QStringList all;
   for (const auto& f : kFilters) all << QString::fromLatin1(f[1]).split(u';');

@@ -313,8 +313,9 @@ void tst_Windows::initTestCase() {
   const QScreen* screen = QGuiApplication::primaryScreen();
   QCOMPARE(screen->size() * screen->devicePixelRatio(), testScreenSize());
   env_ = std::make_unique<TestEnv>();
-  appState().ProgramFolder = TestEnv::binFolder();
-  setRastrelFolder(TestEnv::binFolder());
+  // The control's libraries beside the temporary program folder: the build's own program
+  // folder and its catalogue stay untouched.
+  env_->installProgram();
   catchProcessEnd();
   // Captions of the lengths users give them.
   settings::write(settings::kRatings, QStringLiteral("Rating1"), QStringLiteral("Composition"));
