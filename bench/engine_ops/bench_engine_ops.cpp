@@ -19,7 +19,7 @@
 #include "fileformat/checked.h"
 #include "image.h"
 #include "instance.h"
-#include "ops/registry.h"
+#include "ops/op_by_name.h"
 #include "rastcore3.h"
 #include "rastcore3_ops.h"
 

@@ -268,7 +268,7 @@ QStringList enumTexts(DISPID id) {
 }
 
 QString pictureFileFilter() {
-  // Only what the engine reads (its codec table, rastcore/src/fileformat/registry.cpp).
+  // Only what the engine reads (its codec table, rastcore/src/fileformat/codec_table.cpp).
   static const char* const kFilters[][2] = {
       {"BMP - OS/2 or Windows Bitmap", "*.bmp;*.dib"},
       {"DCX - ZSoft Multiple Page", "*.dcx"},

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "instance.h"
-#include "ops/registry.h"
+#include "ops/op_by_name.h"
 #include "rastcore3.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "fileformat/state.h"
+#include "fileformat/file_state.h"
 #include "image.h"
 #include "rastcore3.h"
 

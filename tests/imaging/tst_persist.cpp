@@ -355,10 +355,11 @@ class TstPersist : public QObject {
     impl::setOpenFileHook(nullptr);
     QVERIFY(seenFilter.contains(QStringLiteral("WPG - Word Perfect Bitmap (*.wpg)")));
     // "All Supported Formats" offers exactly the extensions of the engine's codec table.
-    QFile table(QStringLiteral(GLIMMORA_SOURCE_DIR "/rastcore/src/fileformat/registry.cpp"));
+    QFile table(QStringLiteral(GLIMMORA_SOURCE_DIR "/rastcore/src/fileformat/codec_table.cpp"));
     QVERIFY(table.open(QIODevice::ReadOnly));
     QSet<QString> engine;
-    static const QRegularExpression entry(QStringLiteral("\\{FT_\\w+, \"[^\"]*\", \"([a-z0-9 ]+)\""));
+    static const QRegularExpression entry(
+        QStringLiteral("\\{FT_\\w+, \"[^\"]*\", \"([a-z0-9 ]+)\""));
     for (auto it = entry.globalMatch(QString::fromUtf8(table.readAll())); it.hasNext();)
       for (const QString& ext : it.next().captured(1).split(u' ', Qt::SkipEmptyParts))
         engine << QStringLiteral("*.") + ext;

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <functional>
 
-#include "ops/registry.h"
+#include "ops/op_by_name.h"
 #include "tst_ops_support.h"
 
 using namespace opstest;

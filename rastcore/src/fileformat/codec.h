@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "fileformat/state.h"
+#include "fileformat/file_state.h"
 #include "image.h"
 
 namespace rastcore {

@@ -2,8 +2,8 @@
 // side's): CopyRubberbandDib, Merge and Blend.
 #include "fileformat/dib.h"
 #include "ops/effects.h"
+#include "ops/ops_state.h"
 #include "ops/pixel.h"
-#include "ops/state.h"
 #include "rastcore3_ops.h"
 
 using namespace rastcore;

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "image.h"
-#include "ops/state.h"
+#include "ops/ops_state.h"
 
 namespace rastcore::ops {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <new>
 
+#include "ops/ops_state.h"
 #include "ops/pixel.h"
-#include "ops/state.h"
 #include "rastcore3_ops.h"
 #include "region/per_instance.h"
 

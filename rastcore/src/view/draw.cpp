@@ -5,8 +5,8 @@
 #include <cmath>
 #include <vector>
 
+#include "ops/ops_state.h"
 #include "ops/pixel.h"
-#include "ops/state.h"
 #include "rastcore3_names.h"
 #include "rastcore3_ops.h"
 #include "region/region.h"

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "ops/kernels.h"
+#include "ops/ops_state.h"
 #include "ops/palfile.h"
 #include "ops/pixel.h"
-#include "ops/state.h"
 #include "rastcore3_names.h"
 #include "rastcore3_ops.h"
 #include "region/region.h"

@@ -2,8 +2,8 @@
 #include "view/window_state.h"
 
 #include "fileformat/dib.h"
+#include "ops/ops_state.h"
 #include "ops/pixel.h"
-#include "ops/state.h"
 #include "rastcore3_ops.h"
 #include "region/per_instance.h"
 

@@ -1,4 +1,4 @@
-#include "ops/registry.h"
+#include "ops/op_by_name.h"
 
 #include <cerrno>
 #include <cmath>

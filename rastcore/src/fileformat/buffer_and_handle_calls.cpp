@@ -5,11 +5,11 @@
 #include <cstring>
 #include <string>
 
-#include "fileformat/api_more.h"
 #include "fileformat/checked.h"
 #include "fileformat/colors.h"
 #include "fileformat/dib.h"
 #include "fileformat/io.h"
+#include "fileformat/load_save_steps.h"
 #include "instance.h"
 #include "rastcore3_ops.h"
 

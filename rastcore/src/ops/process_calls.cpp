@@ -8,8 +8,8 @@
 
 #include "ops/effects.h"
 #include "ops/kernels.h"
+#include "ops/ops_state.h"
 #include "ops/pixel.h"
-#include "ops/state.h"
 #include "rastcore3_ops.h"
 
 namespace rastcore::ops {
