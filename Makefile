@@ -61,6 +61,7 @@ sanitize-test: deps
 	cmake --build build-asan -j $(JOBS) --target core_tests
 	cd build-asan && QT_QPA_PLATFORM=offscreen \
 	  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 ASAN_OPTIONS=detect_leaks=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
 	  ctest --output-on-failure -j $(JOBS) -R '^(rastcore|imaging|catalogue)\.'
 
 bench: deps

@@ -528,9 +528,8 @@ QString PropertyPage::refusalText(const QString& caption, HRESULT hr) const {
   Variant error;
   control_->Invoke(dispid::ImagError, InvokeKind::Get, nullptr, 0, &error, nullptr);
   const auto code = int16_t(error.whole());
-  QString text = code != 0 && CV_ErrorText
-                     ? QString::fromUtf8(CV_ErrorText(code))
-                     : QStringLiteral("error 0x%1").arg(quint32(hr), 8, 16, QLatin1Char('0'));
+  QString text = code != 0 ? QString::fromUtf8(CV_ErrorText(code))
+                           : QStringLiteral("error 0x%1").arg(quint32(hr), 8, 16, QLatin1Char('0'));
   if (code != 0) text = QStringLiteral("%1 (%2)").arg(text).arg(code);
   return caption.isEmpty() ? QStringLiteral("A value on this page cannot be set: %1").arg(text)
                            : QStringLiteral("%1 cannot be set: %2").arg(caption, text);
