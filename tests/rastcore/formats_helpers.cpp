@@ -1,5 +1,7 @@
 #include "formats_helpers.h"
 
+#include <gtest/gtest.h>
+
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -216,6 +218,23 @@ CV_HANDLE load(const std::string& path, const char* password) {
   if (password) CV_SetPICPassword(h, password);
   CV_SetFileName(h, path.c_str());
   return h;
+}
+
+void expectRefused(const std::vector<BadFile>& files, const std::string& extension) {
+  const std::string path = tempDir() + "/bad." + extension;
+  Instance h;
+  for (const BadFile& bad : files) {
+    SCOPED_TRACE(bad.what);
+    CV_SetHDib(h, makeDib(3, 3, 24));
+    writeFile(path, bad.bytes);
+    CV_SetFileName(h, path.c_str());
+    if (bad.error)
+      EXPECT_EQ(CV_GetImagError(h), bad.error);
+    else
+      EXPECT_LT(CV_GetImagError(h), 0);
+    EXPECT_EQ(CV_GetHDib(h), 0u);
+    EXPECT_EQ(CV_GetIWidth(h), 0);
+  }
 }
 
 }  // namespace fmt_test

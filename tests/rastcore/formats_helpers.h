@@ -45,6 +45,16 @@ double meanDifference(const Pixels& a, const Pixels& b);
 std::string tempDir();
 std::vector<uint8_t> readFile(const std::string& path);
 void writeFile(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// A damaged or hostile file and the error number it must give (0: any error).
+struct BadFile {
+  const char* what;
+  std::vector<uint8_t> bytes;
+  int16_t error;
+};
+// Loads each file, as bad.<extension>, over a picture: each gives its error and leaves no
+// picture behind.
+void expectRefused(const std::vector<BadFile>& files, const std::string& extension);
 std::vector<std::string> listDir(const std::string& dir);
 
 bool haveProgram(const std::string& name);
