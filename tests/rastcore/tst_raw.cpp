@@ -151,10 +151,10 @@ class RawFiles : public testing::TestWithParam<int> {};
 
 TEST_P(RawFiles, DevelopAsDcrawEmuUprightWithCameraWhiteBalance) {
   const int orientation = GetParam();
-  Dng spec;
-  spec.orientation = uint16_t(orientation);
+  Dng dng;
+  dng.orientation = uint16_t(orientation);
   const std::string file = tempDir() + "/camera.dng";
-  writeFile(file, makeDng(spec));
+  writeFile(file, makeDng(dng));
 
   Instance h;
   CV_SetFileName(h, file.c_str());
