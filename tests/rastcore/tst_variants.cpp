@@ -171,8 +171,8 @@ struct TiffVariant {
 class TiffAlpha : public testing::TestWithParam<TiffVariant> {};
 
 // Alpha in every layout (associated or not, tiled, planar, 16-bit) and floating-point samples
-// come out straight, as the peer reads them (alpha 57 and up, where premultiplying at 8 bits
-// loses at most 2 levels).
+// (in strips, tiles and planes) come out straight, as the peer reads them (alpha 57 and up, where
+// premultiplying at 8 bits loses at most 2 levels).
 TEST_P(TiffAlpha, MatchesThePeer) {
   if (!havePillow() || !haveProgram("convert")) GTEST_SKIP() << "Pillow or ImageMagick missing";
   const TiffVariant& v = GetParam();
@@ -209,6 +209,27 @@ INSTANTIATE_TEST_SUITE_P(
                     TiffVariant{"float", "-define quantum:format=floating-point -depth 32", true},
                     TiffVariant{"float_grey",
                                 "-colorspace gray -define quantum:format=floating-point -depth 32",
+                                true},
+                    TiffVariant{"float_tiled",
+                                "-define quantum:format=floating-point -depth 32 "
+                                "-define tiff:tile-geometry=16x16 -compress lzw",
+                                true},
+                    TiffVariant{"float_planar",
+                                "-define quantum:format=floating-point -depth 32 -interlace plane "
+                                "-define tiff:rows-per-strip=5",
+                                true},
+                    TiffVariant{"float_tiled_planar_zip",
+                                "-define quantum:format=floating-point -depth 32 -interlace plane "
+                                "-define tiff:tile-geometry=16x16 -compress zip "
+                                "-define tiff:predictor=3",
+                                true},
+                    TiffVariant{"float_associated",
+                                "-define quantum:format=floating-point -depth 32 "
+                                "-define tiff:alpha=associated -define tiff:tile-geometry=32x16",
+                                true},
+                    TiffVariant{"float_grey_tiled",
+                                "-colorspace gray -define quantum:format=floating-point -depth 32 "
+                                "-define tiff:tile-geometry=16x16",
                                 true}),
     [](const testing::TestParamInfo<TiffVariant>& info) { return std::string(info.param.name); });
 
