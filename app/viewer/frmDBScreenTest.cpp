@@ -648,6 +648,8 @@ void frmDBScreenTest::Form_Load() {
 void frmDBScreenTest::openConfiguredSource() {
   dtaTest_.setDatabaseName(keys::database());
   dtaTest_.setRecordSource(keys::recordSource());
+  dtaTest_.setCheckForDamage(true);
+  damageReported_ = false;
   // The recordset's count is complete when it opens, so the move to the last row that a
   // complete count once needed is made without showing (and marking as viewed) that picture.
   suppressShow_ = true;
@@ -657,11 +659,11 @@ void frmDBScreenTest::openConfiguredSource() {
   appState().ViewerOpening = false;
   if (opened) {
     dtaTest_.moveFirst();
+    reportCatalogueDamage();
   } else if (appState().QueryCaller != QStringLiteral("QueryForm")) {
     // (A query's hand-over puts a lost catalogue back itself, below.)
-    dialogs().message(
-        QStringLiteral("The picture catalogue could not be opened:\r") + dtaTest_.lastError(),
-        MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
+    dialogs().message(catalogue::describeError(dtaTest_.lastErrorKind(), dtaTest_.databaseName()),
+                      MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
   }
 }
 
@@ -805,6 +807,7 @@ void frmDBScreenTest::OpenQueryResult() {
     return;
   }
   dtaTest_.setRecordset(std::move(result));
+  reportCatalogueDamage();
   // 4.
   sizePositionBar();
   QCoreApplication::processEvents();
@@ -832,6 +835,7 @@ bool frmDBScreenTest::applyFilter(const QString& filter) {
 void frmDBScreenTest::fallBackToWholeTable() {
   dtaTest_.setRecordSource(QStringLiteral("tbl1"));
   dtaTest_.refresh();
+  reportCatalogueDamage();
   sizePositionBar();
   dialogs().message(QStringLiteral("There are no pictures that match your query.\r"
                                    "The picture set has been set back to the original."),

@@ -202,6 +202,7 @@ class frmDBScreenTest : public QMainWindow {
   void Form_Resize();
   void updateFormStatus(bool loaded);
   void openConfiguredSource();
+  void reportCatalogueDamage();
   void fallBackToWholeTable();
   bool applyFilter(const QString& filter);
   void startSlideShowOnOpen();
@@ -298,6 +299,7 @@ class frmDBScreenTest : public QMainWindow {
   bool loading_ = true;
   bool suppressShow_ = false;
   bool closing_ = false;
+  bool damageReported_ = false;
   bool barFromBox_ = false;
   QSize laidOutClientSize_;
   QRect normalWindowGeometry_;
