@@ -203,7 +203,6 @@ class frmDBScreenTest : public QMainWindow {
   void updateFormStatus(bool loaded);
   void openConfiguredSource();
   void fallBackToWholeTable();
-  bool applyFilter(const QString& filter);
   void startSlideShowOnOpen();
   void showStockPicture(const QString& fileName, int width, int height);
   void clearPicture();
