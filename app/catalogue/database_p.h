@@ -34,6 +34,9 @@ struct Database::Shared {
   void fail(int code, const QString& text, int systemErrno = 0);
   void failFromDb();
   void succeed();
+  // Prepares a statement into the idle cache; false (the connection's error untouched by
+  // this layer) when SQLite refuses it.
+  bool prepareIntoCache(const QString& sql);
 };
 
 // A prepared statement from the connection's cache, returned to it reset and unbound.

@@ -795,13 +795,16 @@ void frmDBScreenTest::OpenQueryResult() {
           MsgButtons::OK, MsgIcon::None, kProgramTitle, this);
     }
   }
-  // 2. The query's set on the viewer's catalogue.
+  // 2. The query's set on the viewer's catalogue, with the theme filter and then the file-type
+  //    filter applied: one pass over the table, and no picture of a wider set is shown on
+  //    the way.
   catalogue::Database db = catalogue::Database::open(dtaTest_.databaseName());
   std::unique_ptr<catalogue::Recordset> result;
-  if (db.isOpen()) result = db.openRecordset(state.QuerySQL);
+  if (db.isOpen())
+    result = db.openRecordset(state.QuerySQL, {state.QueryFilter1, state.QueryFilter2});
   for (QWidget* form : forms::openForms())
     if (form->objectName() == QStringLiteral("frmQuery")) form->close();
-  // 3. An empty (or failed) query falls back to the whole table.
+  // 3, 5. An empty (or failed) query or filter falls back to the whole table.
   if (!result || result->recordCount() == 0) {
     fallBackToWholeTable();
     return;
@@ -811,25 +814,6 @@ void frmDBScreenTest::OpenQueryResult() {
   // 4.
   sizePositionBar();
   QCoreApplication::processEvents();
-  // 5. The theme filter, then the file-type filter.
-  for (const QString& filter : {state.QueryFilter1, state.QueryFilter2}) {
-    if (filter.isEmpty()) continue;
-    if (!applyFilter(filter)) {
-      fallBackToWholeTable();
-      return;
-    }
-  }
-}
-
-bool frmDBScreenTest::applyFilter(const QString& filter) {
-  catalogue::Recordset* current = dtaTest_.recordset();
-  if (!current) return false;
-  current->setFilter(filter);
-  std::unique_ptr<catalogue::Recordset> filtered = current->openFiltered();
-  if (!filtered || filtered->recordCount() == 0) return false;
-  dtaTest_.setRecordset(std::move(filtered));
-  sizePositionBar();
-  return true;
 }
 
 void frmDBScreenTest::fallBackToWholeTable() {

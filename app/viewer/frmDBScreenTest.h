@@ -204,7 +204,6 @@ class frmDBScreenTest : public QMainWindow {
   void openConfiguredSource();
   void reportCatalogueDamage();
   void fallBackToWholeTable();
-  bool applyFilter(const QString& filter);
   void startSlideShowOnOpen();
   void showStockPicture(const QString& fileName, int width, int height);
   void clearPicture();
