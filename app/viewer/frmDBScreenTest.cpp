@@ -648,6 +648,12 @@ void frmDBScreenTest::Form_Load() {
 void frmDBScreenTest::openConfiguredSource() {
   dtaTest_.setDatabaseName(keys::database());
   dtaTest_.setRecordSource(keys::recordSource());
+  // A query's set replaces this one straight away: opening the whole catalogue first would
+  // cost a pass over it and show (and mark as viewed) a picture the user did not ask for.
+  if (appState().QueryCaller == QStringLiteral("QueryForm")) {
+    appState().ViewerOpening = false;
+    return;
+  }
   // The recordset's count is complete when it opens, so the move to the last row that a
   // complete count once needed is made without showing (and marking as viewed) that picture.
   suppressShow_ = true;
@@ -657,8 +663,7 @@ void frmDBScreenTest::openConfiguredSource() {
   appState().ViewerOpening = false;
   if (opened) {
     dtaTest_.moveFirst();
-  } else if (appState().QueryCaller != QStringLiteral("QueryForm")) {
-    // (A query's hand-over puts a lost catalogue back itself, below.)
+  } else {
     dialogs().message(
         QStringLiteral("The picture catalogue could not be opened:\r") + dtaTest_.lastError(),
         MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
