@@ -92,6 +92,7 @@ QString describeError(DbError kind, const QString& path) {
 void Database::Shared::fail(int code, const QString& text, int systemErrno) {
   error = text;
   errorKind = errorKindFor(code, systemErrno);
+  if (damaged && errorKind == DbError::ReadOnly) errorKind = DbError::Damaged;
   qCInfo(lcCatalogue).nospace() << path << ": error " << code << " (" << text << "), system error "
                                 << systemErrno;
 }
@@ -386,7 +387,15 @@ bool Database::checkIntact() {
   if (!isOpen()) return false;
   const QVariant verdict = scalar(QStringLiteral("PRAGMA quick_check(1)"));
   if (d_->errorKind != DbError::None && d_->errorKind != DbError::Damaged) return false;
-  if (verdict.toString() == QLatin1String("ok")) return true;
+  const bool intact = verdict.toString() == QLatin1String("ok");
+  // Whoever shares this connection (a window's recordset, its data control) writes nothing
+  // into a damaged file from now on.
+  if (intact != !d_->damaged) {
+    d_->damaged = !intact;
+    sqlite3_exec(d_->db, intact ? "PRAGMA query_only=0" : "PRAGMA query_only=1", nullptr, nullptr,
+                 nullptr);
+  }
+  if (intact) return true;
   d_->error = verdict.isValid() ? verdict.toString() : d_->error;
   d_->errorKind = DbError::Damaged;
   return false;

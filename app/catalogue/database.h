@@ -56,7 +56,9 @@ class Database {
   QVariant scalar(const QString& jetSql, const QVariantList& params = {});
 
   // "PRAGMA quick_check": false (kind Damaged) when the file's pages do not hold together.
-  // Run before writing, so that damage is reported instead of written over.
+  // Run before writing, so that damage is reported instead of written over. After a failed
+  // check this connection (every copy of this handle, its recordsets) refuses all writes with
+  // kind Damaged, until a later check on it passes.
   bool checkIntact();
 
   // Nested calls are not supported; a transaction left open is rolled back on close.

@@ -648,6 +648,8 @@ void frmDBScreenTest::Form_Load() {
 void frmDBScreenTest::openConfiguredSource() {
   dtaTest_.setDatabaseName(keys::database());
   dtaTest_.setRecordSource(keys::recordSource());
+  dtaTest_.setCheckForDamage(true);
+  damageReported_ = false;
   // A query's set replaces this one straight away: opening the whole catalogue first would
   // cost a pass over it and show (and mark as viewed) a picture the user did not ask for.
   if (appState().QueryCaller == QStringLiteral("QueryForm")) {
@@ -663,10 +665,10 @@ void frmDBScreenTest::openConfiguredSource() {
   appState().ViewerOpening = false;
   if (opened) {
     dtaTest_.moveFirst();
+    reportCatalogueDamage();
   } else {
-    dialogs().message(
-        QStringLiteral("The picture catalogue could not be opened:\r") + dtaTest_.lastError(),
-        MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
+    dialogs().message(catalogue::describeError(dtaTest_.lastErrorKind(), dtaTest_.databaseName()),
+                      MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
   }
 }
 
@@ -813,6 +815,7 @@ void frmDBScreenTest::OpenQueryResult() {
     return;
   }
   dtaTest_.setRecordset(std::move(result));
+  reportCatalogueDamage();
   // 4.
   sizePositionBar();
   QCoreApplication::processEvents();
@@ -821,6 +824,7 @@ void frmDBScreenTest::OpenQueryResult() {
 void frmDBScreenTest::fallBackToWholeTable() {
   dtaTest_.setRecordSource(QStringLiteral("tbl1"));
   dtaTest_.refresh();
+  reportCatalogueDamage();
   sizePositionBar();
   dialogs().message(QStringLiteral("There are no pictures that match your query.\r"
                                    "The picture set has been set back to the original."),
