@@ -5,7 +5,8 @@
 //  - the splash's catalogue check (its load and unload, in this process);
 //  - "View All Images" to the first picture shown (the viewer opened on the whole catalogue,
 //    in this process, through the real imaging control; each run is the picture's first
-//    showing, as the catalogue is put back before it).
+//    showing, as the catalogue is put back before it), and the catalogue damage check that
+//    the viewer's opening runs, timed alone.
 //
 // Run: build/bench/bench_startup [rows] [repeats]   (default 100000 rows, 5 repeats)
 #include <sqlite3.h>
@@ -20,6 +21,7 @@
 #include "base/appstate.h"
 #include "base/dialogs.h"
 #include "base/forms.h"
+#include "catalogue/database.h"
 #include "shell/frmSplash.h"
 #include "support/testenv.h"
 #include "viewer/frmDBScreenTest.h"
@@ -101,6 +103,15 @@ double splashCheck() {
   return ms(timer);
 }
 
+// The catalogue's damage check that the viewer runs on every opening of its set.
+double damageCheck(const QString& catalogue) {
+  QElapsedTimer timer;
+  timer.start();
+  catalogue::Database db = catalogue::Database::open(catalogue);
+  const bool intact = db.checkIntact();
+  return intact ? ms(timer) : -1;
+}
+
 // From the command to the first picture in the control; -1 when another picture arrived.
 double viewAllToFirstPicture(const QString& picture) {
   appState().QueryCaller.clear();
@@ -146,7 +157,7 @@ int main(int argc, char** argv) {
   }
 
   struct Figures {
-    std::vector<double> launch, splash, viewAll;
+    std::vector<double> launch, splash, viewAll, damage;
   };
   Figures figures[2];
   const QString catalogues[2] = {one, many};
@@ -157,10 +168,11 @@ int main(int argc, char** argv) {
       figures[c].splash.push_back(splashCheck());
       putInPlace(catalogues[c], env.catalogue());
       figures[c].viewAll.push_back(viewAllToFirstPicture(picture));
+      figures[c].damage.push_back(damageCheck(env.catalogue()));
     }
   }
   for (const Figures& f : figures) {
-    for (const auto* v : {&f.launch, &f.viewAll})
+    for (const auto* v : {&f.launch, &f.viewAll, &f.damage})
       if (std::any_of(v->begin(), v->end(), [](double x) { return x < 0; })) {
         std::fprintf(stderr, "a run failed (the program's exit or the picture shown)\n");
         return 1;
@@ -175,5 +187,6 @@ int main(int argc, char** argv) {
   line("launch to main window shown (process)", &Figures::launch);
   line("splash catalogue check (load and unload)", &Figures::splash);
   line("View All Images to first picture shown", &Figures::viewAll);
+  line("catalogue damage check alone (quick_check)", &Figures::damage);
   return 0;
 }
