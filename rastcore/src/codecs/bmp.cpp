@@ -128,7 +128,7 @@ int16_t readRows(const uint8_t* data, size_t size, const DibHeader& h, Image& im
         if (outBytes == 4) d[3] = masks[3] ? maskValue(px, masks[3]) : 255;
       }
     }
-    if (progress) progress->rows(y + 1, h.height);
+    if (progress && progress->rowsThenCancelled(y + 1, h.height)) return CV_ERR_CANCELLED;
   }
   return CV_OK;
 }

@@ -137,7 +137,7 @@ int16_t readScanlines(TIFF* tif, int bpp, int spp, Image& image, Progress* progr
         if (outBytes == 4) dst[3] = src[3];
       }
     }
-    if (progress) progress->rows(y + 1, image.height);
+    if (progress && progress->rowsThenCancelled(y + 1, image.height)) return CV_ERR_CANCELLED;
   }
   return CV_OK;
 }
@@ -167,7 +167,7 @@ int16_t readFloatScanlines(TIFF* tif, int spp, bool grey, bool minIsWhite, Image
         if (outBytes == 4) dst[3] = level(src[3]);
       }
     }
-    if (progress) progress->rows(y + 1, image.height);
+    if (progress && progress->rowsThenCancelled(y + 1, image.height)) return CV_ERR_CANCELLED;
   }
   return CV_OK;
 }
@@ -201,7 +201,7 @@ int16_t read16Scanlines(TIFF* tif, int spp, bool grey, bool minIsWhite, bool ass
       }
       if (alpha) dst[3] = to8(a);
     }
-    if (progress) progress->rows(y + 1, image.height);
+    if (progress && progress->rowsThenCancelled(y + 1, image.height)) return CV_ERR_CANCELLED;
   }
   return CV_OK;
 }
@@ -299,7 +299,7 @@ int16_t readRgba(TIFF* tif, bool alpha, Image& image, Progress* progress) {
       }
       if (alpha) unpremultiply(image.row(int(y0 + r)), image.width);
     }
-    if (progress) progress->rows(y0 + rows, image.height);
+    if (progress && progress->rowsThenCancelled(y0 + rows, image.height)) rc = CV_ERR_CANCELLED;
   }
   TIFFRGBAImageEnd(&reader);
   return rc;
