@@ -1,11 +1,15 @@
 #include "scannerchooser.h"
 
 #include <QDialogButtonBox>
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace rastrel::impl {
 
@@ -39,6 +43,18 @@ ScannerChooser::ScannerChooser(const QVector<ScannerRow>& rows, const QString& c
     if (r.name == current || list_->topLevelItemCount() == 1) list_->setCurrentItem(item);
   }
   list_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  // Wide enough for every column, so the window shows whole names without scrolling.
+  const QFontMetrics metrics(list_->font());
+  const int padding = 4 * list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_);
+  int width = 2 * list_->frameWidth() + list_->verticalScrollBar()->sizeHint().width();
+  for (int c = 0; c < list_->columnCount(); ++c) {
+    int column = list_->header()->sectionSizeHint(c);
+    for (int i = 0; i < list_->topLevelItemCount(); ++i)
+      column =
+          std::max(column, metrics.horizontalAdvance(list_->topLevelItem(i)->text(c)) + padding);
+    width += column;
+  }
+  list_->setMinimumWidth(width);
   layout->addWidget(list_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
   buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("&Select"));
