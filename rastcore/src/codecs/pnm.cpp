@@ -354,7 +354,8 @@ int16_t decodeFile(const LoadRequest& request, Decoded& out) {
       }
     }
     finishRawRows(img, y, rows, h, table.data());
-    if (request.progress) request.progress->rows(y + rows, img.height);
+    if (request.progress && request.progress->rowsThenCancelled(y + rows, img.height))
+      return CV_ERR_CANCELLED;
   }
   return CV_OK;
 }

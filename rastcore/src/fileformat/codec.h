@@ -23,11 +23,13 @@ class Progress {
   Progress() = default;
   Progress(Fn fn, void* context, CancelFn cancel = nullptr)
       : fn_(fn), cancel_(cancel), context_(context) {}
+  // Each new percentage also gives the host its poll, which lets its window work during a
+  // save too (encoders never stop on a cancel).
   void operator()(int pct) {
-    if (fn_ && pct != last_) {
-      last_ = pct;
-      fn_(context_, pct);
-    }
+    if (pct == last_) return;
+    last_ = pct;
+    if (fn_) fn_(context_, pct);
+    cancelled();
   }
   void rows(int64_t done, int64_t total) { (*this)(total > 0 ? int(done * 100 / total) : 100); }
   bool cancelled() {
