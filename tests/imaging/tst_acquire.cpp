@@ -30,9 +30,19 @@ constexpr int16_t kScannerFailed = -25;
 constexpr int16_t kScreenDenied = -26;
 constexpr int16_t kScanProgress = 3;
 
-// 254 dpi is 10 pixels a millimetre: the scan area 20 mm x 10 mm is 200 x 100 pixels.
-const QStringList kSmallScan = {QStringLiteral("resolution 254.0"), QStringLiteral("br_x 20.0"),
-                                QStringLiteral("br_y 10.0"), QStringLiteral("number_of_devices 1")};
+// 254 dpi is 10 pixels a millimetre: the scan area 20 mm x 10 mm is 200 x 100 pixels. Every
+// option a test changes is named, since the backend may keep its values from the last test.
+const QStringList kSmallScan = {QStringLiteral("resolution 254.0"),
+                                QStringLiteral("br_x 20.0"),
+                                QStringLiteral("br_y 10.0"),
+                                QStringLiteral("number_of_devices 1"),
+                                QStringLiteral("mode Color"),
+                                QStringLiteral("depth 8"),
+                                QStringLiteral("three-pass false"),
+                                QStringLiteral("test-picture \"Grid\""),
+                                QStringLiteral("read-limit false"),
+                                QStringLiteral("read-delay false"),
+                                QStringLiteral("read-status-code \"Default\"")};
 
 // A window showing four coloured quadrants.
 class Pattern : public QWidget {
