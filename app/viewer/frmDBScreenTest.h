@@ -202,8 +202,8 @@ class frmDBScreenTest : public QMainWindow {
   void Form_Resize();
   void updateFormStatus(bool loaded);
   void openConfiguredSource();
+  void reportCatalogueDamage();
   void fallBackToWholeTable();
-  bool applyFilter(const QString& filter);
   void startSlideShowOnOpen();
   void showStockPicture(const QString& fileName, int width, int height);
   void clearPicture();
@@ -298,6 +298,7 @@ class frmDBScreenTest : public QMainWindow {
   bool loading_ = true;
   bool suppressShow_ = false;
   bool closing_ = false;
+  bool damageReported_ = false;
   bool barFromBox_ = false;
   QSize laidOutClientSize_;
   QRect normalWindowGeometry_;

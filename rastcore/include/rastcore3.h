@@ -131,6 +131,19 @@ CV_API const char* CV_ErrorText(int16_t error);   /* never null */
    file. On failure the instance holds no picture and the error says why. */
 CV_API void CV_SetFileName(CV_HANDLE handle, const char* fileName);
 CV_API int32_t CV_GetFileName(CV_HANDLE handle, char* buf, int32_t size);
+/* Read-ahead: the files named (separated by newlines, most wanted first) are decoded on a
+   background thread with the instance's present load options (PageNbr, PICPassword,
+   PICThumbnail), so that a later CV_SetFileName of one of them finds it decoded: it then
+   gives the same picture, error and progress as a load, provided the file is unchanged (same
+   size, times and inode; a changed file is loaded anew). Pictures not named in the latest
+   call are dropped; "" stops and frees all. The pictures held never exceed the limit, in MiB
+   (default 512; 0 turns reading ahead off); Held reports the pictures held now, Peak the
+   most MiB held at once. Failures are not kept: the load reports them. */
+CV_API void CV_ReadAhead(CV_HANDLE handle, const char* fileNames);
+CV_API void CV_SetReadAheadLimit(CV_HANDLE handle, int32_t mebibytes);
+CV_API int32_t CV_GetReadAheadLimit(CV_HANDLE handle);
+CV_API int32_t CV_GetReadAheadHeld(CV_HANDLE handle);
+CV_API int32_t CV_GetReadAheadPeak(CV_HANDLE handle);
 /* Loads a picture from memory, as CV_SetFileName does from a file; FileName becomes "". */
 CV_API void CV_LoadBuffer(CV_HANDLE handle, const void* data, int32_t size);
 CV_API void CV_SetPICPassword(CV_HANDLE handle, const char* password);

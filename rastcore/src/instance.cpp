@@ -31,6 +31,8 @@ void CV_CreateInstance(CV_HANDLE* handle) {
 }
 
 void CV_DestroyInstance(CV_HANDLE handle) {
+  // The read-ahead thread may be finishing a decode: it is stopped outside the table's lock.
+  std::unique_ptr<rastcore::Instance> gone;
   std::lock_guard lock(rastcore::g_mutex);
   auto it = rastcore::g_instances.find(handle);
   if (it == rastcore::g_instances.end()) return;
@@ -39,6 +41,7 @@ void CV_DestroyInstance(CV_HANDLE handle) {
   rastcore::dibFree(it->second->undoDibHandle);
   rastcore::dibFree(it->second->save.bufferHandle);
   rastcore::dibFree(it->second->file.paletteHandle);
+  gone = std::move(it->second);
   rastcore::g_instances.erase(it);
 }
 

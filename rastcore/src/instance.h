@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "fileformat/file_state.h"
+#include "fileformat/read_ahead.h"
 #include "image.h"
 #include "rastcore3.h"
 
@@ -22,6 +24,8 @@ struct Instance {
   FileState file;    // what was loaded, from where, and its file-level facts
   SaveOptions save;  // the saving family's properties
   ProgressState progress;
+  std::unique_ptr<ReadAhead> readAhead;  // made when pictures are first read ahead
+  int64_t readAheadLimit = ReadAhead::kDefaultLimitBytes;
   uint32_t dibHandle = 0;      // engine-owned handle last given out by CV_GetHDib
   uint32_t undoDibHandle = 0;  // engine-owned handle last given out by CV_GetHDibUndo
   int32_t createWidth = 0, createHeight = 0;  // last arguments of CreateDib

@@ -11,12 +11,15 @@ const std::vector<Codec>& codecs() {
       {FT_JPG, "JPEG", "jpg jpeg jpe jif jfif", sniffJpeg, decodeJpeg, encodeJpeg, true},
       {FT_PNG, "PNG", "png", sniffPng, decodePng, encodePng, true},
       {FT_BMP, "BMP", "bmp dib", sniffBmp, decodeBmp, encodeBmp, false},
+      // Camera raw in memory, where no extension tells it from TIFF; files go by extension.
+      {FT_RAW, "Camera raw", "", sniffRawContent, decodeRaw, nullptr, false},
       {FT_TIF, "TIFF", "tif tiff", sniffTiff, decodeTiff, encodeTiff, false},
       {FT_RAW, "Camera raw", "cr2 nef nrw arw srf sr2 dng raf orf rw2 pef srw", sniffRaw, decodeRaw,
        nullptr, false},
       {FT_GIF, "GIF", "gif", sniffGif, decodeGif, encodeGif, false},
       {FT_EPIC, "ePIC", "pic", sniffEpic, decodeEpic, encodeEpic, false},
       {FT_WPG, "WPG", "wpg", sniffWpg, decodeWpg, encodeWpg, false},
+      {FT_WPG, "WPG 2", "wpg", sniffWpg2, decodeWpg2, nullptr, false},  // after: saves as 1
       {FT_WMF, "WMF", "wmf", sniffWmf, decodeWmf, encodeWmf, false},
       {FT_PPM, "PPM", "ppm pnm pam", sniffPnm, decodePnm, encodePnm, true},
       {FT_PGM, "PGM", "pgm", sniffPnm, decodePnm, encodePnm, true},

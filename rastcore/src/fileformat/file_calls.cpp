@@ -2,6 +2,7 @@
 // and progress.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "acquire/polled.h"
@@ -10,6 +11,7 @@
 #include "fileformat/dib.h"
 #include "fileformat/io.h"
 #include "fileformat/load_save_steps.h"
+#include "fileformat/read_ahead.h"
 #include "instance.h"
 
 using namespace rastcore;
@@ -167,9 +169,20 @@ void CV_SetFileName(CV_HANDLE handle, const char* fileName) {
   poster.begin(kProgressLoad);
   Decoded decoded;
   int64_t fileSize = 0;
-  int16_t rc = name.find("://") != std::string::npos
-                   ? CV_ERR_NOT_AVAILABLE  // no network loading on this platform
-                   : loadPictureFile(name, loadOptionsFor(*inst, &progress), decoded, fileSize);
+  const LoadOptions options = loadOptionsFor(*inst, &progress);
+  ReadAheadPicture ready;
+  int16_t rc;
+  if (inst->readAhead && inst->readAhead->take(name, decodeOptionsOf(options), ready)) {
+    // Read ahead: the load reports what the decode reported, in the same order.
+    for (const int pct : ready.progress) progress(pct);
+    decoded = std::move(ready.decoded);
+    fileSize = ready.fileSize;
+    rc = CV_OK;
+  } else {
+    rc = name.find("://") != std::string::npos
+             ? CV_ERR_NOT_AVAILABLE  // no network loading on this platform
+             : loadPictureFile(name, options, decoded, fileSize);
+  }
   if (rc == CV_OK) rc = applyLoadCrop(inst->file, decoded.format, decoded.image);
   poster.totalBytes = fileSize;
   if (rc == CV_OK)
@@ -183,6 +196,51 @@ void CV_SetFileName(CV_HANDLE handle, const char* fileName) {
 }
 
 STRING_PROPERTY(FileName, file.fileName)
+
+void CV_ReadAhead(CV_HANDLE handle, const char* fileNames) {
+  WITH_INSTANCE()
+  std::vector<std::string> paths;
+  const std::string names = fileNames ? fileNames : "";
+  for (size_t start = 0; start < names.size();) {
+    const size_t end = std::min(names.find('\n', start), names.size());
+    const std::string path = names.substr(start, end - start);
+    // Network names are not loaded; a name given twice is read once.
+    if (!path.empty() && path.find("://") == std::string::npos &&
+        std::find(paths.begin(), paths.end(), path) == paths.end())
+      paths.push_back(path);
+    start = end + 1;
+  }
+  inst->error = CV_OK;
+  if (!inst->readAhead) {
+    if (paths.empty()) return;
+    inst->readAhead = std::make_unique<ReadAhead>();
+    inst->readAhead->setLimit(inst->readAheadLimit);
+  }
+  inst->readAhead->want(std::move(paths), decodeOptionsOf(loadOptionsFor(*inst, nullptr)));
+}
+
+void CV_SetReadAheadLimit(CV_HANDLE handle, int32_t mebibytes) {
+  WITH_INSTANCE()
+  if (mebibytes < 0) {
+    inst->error = CV_ERR_UNSUPPORTED_OPTION;
+    return;
+  }
+  inst->readAheadLimit = int64_t(mebibytes) << 20;
+  if (inst->readAhead) inst->readAhead->setLimit(inst->readAheadLimit);
+}
+int32_t CV_GetReadAheadLimit(CV_HANDLE handle) {
+  WITH_INSTANCE(0)
+  return int32_t(inst->readAheadLimit >> 20);
+}
+int32_t CV_GetReadAheadHeld(CV_HANDLE handle) {
+  WITH_INSTANCE(0)
+  return inst->readAhead ? inst->readAhead->heldCount() : 0;
+}
+int32_t CV_GetReadAheadPeak(CV_HANDLE handle) {
+  WITH_INSTANCE(0)
+  if (!inst->readAhead) return 0;
+  return int32_t((inst->readAhead->peakBytes() + (1 << 20) - 1) >> 20);
+}
 
 void CV_LoadBuffer(CV_HANDLE handle, const void* data, int32_t size) {
   WITH_INSTANCE()
