@@ -17,9 +17,9 @@ JOBS ?= $(shell nproc)
 PACKAGES := cmake ninja-build g++ pkg-config ccache \
   qt6-base-dev libgl-dev libsqlite3-dev libsodium-dev \
   libjpeg62-turbo-dev libpng-dev libtiff-dev libgif-dev \
-  libheif-dev libwebp-dev libjxl-dev libraw-dev libfreetype-dev libfontconfig-dev \
+  libheif-dev libwebp-dev libjxl-dev libraw-dev libfreetype-dev libfontconfig-dev libsane-dev libsane1 \
   libgtest-dev clang-format \
-  imagemagick libjpeg-turbo-progs python3-pil sqlite3 xvfb xauth \
+  imagemagick libjpeg-turbo-progs python3-pil sqlite3 xvfb xauth sane-utils \
   libheif-examples libavif-bin webp libjxl-tools libraw-bin \
   shared-mime-info desktop-file-utils \
   dpkg-dev file appstream man-db

@@ -90,6 +90,28 @@ int run(int argc, char** argv) {
     const QString path = QFileDialog::getOpenFileName(&window, QStringLiteral("Open Picture"));
     if (!path.isEmpty()) showPicture(photo, window.statusBar(), path);
   });
+  file->addSeparator();
+  // The other image sources: the scanner and the screen.
+  const auto acquire = [&](rastrel::DISPID id, std::initializer_list<rastrel::Variant> args) {
+    photo->call(id, args);
+    const qint16 error = photo->imagError();
+    if (error != 0)
+      window.statusBar()->showMessage(QStringLiteral("No picture taken (error %1)").arg(error));
+    else
+      window.statusBar()->showMessage(QStringLiteral("%1 x %2, %3 bits per pixel")
+                                          .arg(photo->iWidth())
+                                          .arg(photo->iHeight())
+                                          .arg(photo->ipBitsPixel()));
+  };
+  file->addAction(QStringLiteral("Select &Source..."), &window,
+                  [&] { acquire(rastrel::dispid::TwainSelect, {}); });
+  file->addAction(QStringLiteral("&Acquire"), &window,
+                  [&] { acquire(rastrel::dispid::TwainAcquire, {}); });
+  file->addAction(QStringLiteral("Capture S&creen"), &window,
+                  [&] { acquire(rastrel::dispid::Capture, {}); });
+  file->addAction(QStringLiteral("Capture &Window"), &window,
+                  [&] { acquire(rastrel::dispid::CaptureWindow, {rastrel::Variant::i4(0)}); });
+  file->addSeparator();
   file->addAction(QStringLiteral("&Quit"), &app, &QApplication::quit);
   QMenu* view = window.menuBar()->addMenu(QStringLiteral("&View"));
   view->addAction(QStringLiteral("Zoom &In"), &window, [photo] { photo->zoom(2.0f); });

@@ -33,6 +33,7 @@ inline constexpr HRESULT E_NOINTERFACE = int32_t(0x80004002);
 inline constexpr HRESULT E_POINTER = int32_t(0x80004003);
 inline constexpr HRESULT E_FAIL = int32_t(0x80004005);
 inline constexpr HRESULT E_UNEXPECTED = int32_t(0x8000FFFF);
+inline constexpr HRESULT E_PENDING = int32_t(0x8000000A);  // the control is inside a long call
 inline constexpr HRESULT E_INVALIDARG = int32_t(0x80070057);
 inline constexpr HRESULT E_OUTOFMEMORY = int32_t(0x8007000E);
 inline constexpr HRESULT DISP_E_MEMBERNOTFOUND = int32_t(0x80020003);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "cancelwatch.h"
 #include "controlwindow.h"
 #include "dibimage.h"
 #include "members.h"
@@ -20,6 +21,9 @@ namespace {
 constexpr uint32_t kButtonFace = 0x8000000F;  // the system button-face colour as an OLE colour
 constexpr int kHimetricPerInch = 2540;
 constexpr int kPixelsPerInch = 96;
+// The engine asks between rows; the event loop runs at most this often (milliseconds), which
+// keeps a window smooth without slowing a load.
+constexpr int kPollIntervalMs = 15;
 
 // Extents come from stored property streams, so any int must convert without overflow.
 int toHimetric(int pixels) {
@@ -46,12 +50,14 @@ Control::Control() {
   poster_ = std::make_unique<QObject>();
   CV_SetProgressMessages(engine_, kProgressMessage, kAsyncProgressMessage);
   CV_SetPostMessage(engine_, &Control::postFromEngine, this);
+  CV_SetPollFunction(engine_, &Control::pollFromEngine, this);
   enabled_ = true;
   oleDrop_ = false;
 }
 
 Control::~Control() {
   CV_SetPostMessage(engine_, nullptr, nullptr);
+  CV_SetPollFunction(engine_, nullptr, nullptr);
   CV_DestroyInstance(engine_);
   if (ControlWindow* w = window()) {
     if (oleDrop_) w->setDropTarget(false);
@@ -163,6 +169,8 @@ HRESULT Control::Invoke(DISPID id, InvokeKind kind, const Variant* args, int arg
 
   // A property called as a method is read, as automation clients do.
   if (kind == InvokeKind::Method && !(m->kinds & kMethod)) kind = InvokeKind::Get;
+  // During a long call the event loop runs; the engine is in the middle of that call.
+  if (inLongCall() && kind != InvokeKind::Get) return E_PENDING;
 
   switch (kind) {
     case InvokeKind::Get: {
@@ -353,6 +361,42 @@ Control::BusyCursor::~BusyCursor() {
   if (shown_) QApplication::restoreOverrideCursor();
 }
 
+Control::LongCall::LongCall(Control& control)
+    : control_(control), busy_(control), outermost_(control.longCalls_ == 0) {
+  control_.AddRef();  // a host's event handler may release the control meanwhile
+  ++control_.longCalls_;
+  if (!outermost_) return;
+  control_.cancelRequested_ = false;
+  control_.lastPoll_.invalidate();
+}
+
+Control::LongCall::~LongCall() {
+  --control_.longCalls_;
+  if (outermost_) control_.cancelWatch_.reset();
+  control_.Release();
+}
+
+int16_t Control::pollFromEngine(void* context, CV_HANDLE, int16_t progressId) {
+  return static_cast<Control*>(context)->poll(progressId) ? 1 : 0;
+}
+
+bool Control::poll(int16_t progressId) {
+  if (!inLongCall() || polling_ || !qobject_cast<QApplication*>(QCoreApplication::instance()))
+    return cancelRequested_;
+  const bool loading = progressId == CV_PROGRESS_LOAD || progressId == CV_PROGRESS_SCAN;
+  const int16_t mode = loading && CV_GetCancelLoad(engine_) != 0 ? CV_GetCancelMode(engine_) : 0;
+  const bool multitask = CV_GetMultitask(engine_) != 0;
+  if (mode == kCancelNone && !multitask && progressId != CV_PROGRESS_SCAN) return false;
+  if (lastPoll_.isValid() && lastPoll_.elapsed() < kPollIntervalMs) return cancelRequested_;
+  lastPoll_.start();
+  if (!cancelWatch_) cancelWatch_ = std::make_unique<CancelWatch>(mode, multitask);
+  polling_ = true;
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  polling_ = false;
+  cancelRequested_ = cancelRequested_ || cancelWatch_->cancelRequested();
+  return cancelRequested_;
+}
+
 HRESULT Control::printTo(QPaintDevice* device) {
   CV_HDIB dib = 0;
   CV_CopyDib(engine_, &dib);
@@ -491,6 +535,8 @@ void Control::postFromEngine(void* context, CV_HANDLE, uint32_t message) {
 void Control::engineMessage(uint32_t message) {
   if (message == kProgressMessage) {
     if (CV_GetImagError(engine_) == CV_ERR_CANCELLED) return;
+    // Nor once the user asked for the cancel that the engine has yet to act on.
+    if (cancelWatch_ && cancelWatch_->cancelRequested()) return;
     const int16_t id = CV_GetProgressId(engine_);
     const int16_t pct = CV_GetProgressPct(engine_);
     fireEvent(eventid::Progress, {Variant::i2(id), Variant::i2(pct)});

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QHash>
 #include <QObject>
@@ -18,6 +19,7 @@
 
 namespace rastrel::impl {
 
+class CancelWatch;
 class ControlWindow;
 struct Member;
 struct MapEntry;
@@ -74,6 +76,24 @@ class Control final : public IRastrel,
     bool shown_ = false;
   };
 
+  // A call that may run long (a load, a save, a scan). While it lives the control stays alive,
+  // the engine's polls run the event loop as Multitask, CancelLoad and CancelMode ask (scans
+  // always, so the window stays responsive), and calls that would re-enter the engine are
+  // refused with E_PENDING.
+  class LongCall {
+   public:
+    explicit LongCall(Control& control);
+    ~LongCall();
+    LongCall(const LongCall&) = delete;
+    LongCall& operator=(const LongCall&) = delete;
+
+   private:
+    Control& control_;
+    BusyCursor busy_;
+    bool outermost_;
+  };
+  bool inLongCall() const { return longCalls_ > 0; }
+
   // ---- used by the dispatch table and the window ----
   CV_HANDLE engine() const { return engine_; }
   // Ambient user mode, asked anew each time; run mode when the site cannot answer.
@@ -128,6 +148,8 @@ class Control final : public IRastrel,
   HRESULT readOnlyError(ExcepInfo* excep) const;
   void releaseAll();
   static void postFromEngine(void* context, CV_HANDLE handle, uint32_t message);
+  static int16_t pollFromEngine(void* context, CV_HANDLE handle, int16_t progressId);
+  bool poll(int16_t progressId);
   void engineMessage(uint32_t message);
   // Puts a stored value through the dispatch interface; an enumeration value out of its range
   // is refused with control error 380 (invalid property value).
@@ -148,6 +170,11 @@ class Control final : public IRastrel,
   std::vector<Sink> sinks_;
   uint32_t nextCookie_ = 1;
   std::unique_ptr<QObject> poster_;  // receives the engine's posted messages on this thread
+  int longCalls_ = 0;
+  bool polling_ = false;
+  bool cancelRequested_ = false;
+  QElapsedTimer lastPoll_;
+  std::unique_ptr<CancelWatch> cancelWatch_;
 
   friend class ControlWindow;
 };

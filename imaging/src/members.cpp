@@ -14,6 +14,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "acquire_members.h"
 #include "control.h"
 #include "controlwindow.h"
 #include "dibimage.h"
@@ -137,11 +138,20 @@ HRESULT callMethod(Control& c, const Member& m, const Variant* args, Variant* r)
   return callQuick<Fn>(c, m, args, r);
 }
 
+// A method that may run long enough to want the event loop (saving).
+template <auto Fn>
+HRESULT callLong(Control& c, const Member& m, const Variant* args, Variant* r) {
+  const Control::LongCall call(c);
+  return callQuick<Fn>(c, m, args, r);
+}
+
 // ---- special cases ----
 
 HRESULT putFileName(Control& c, const Member& m, const Variant* args, Variant*) {
-  const Control::BusyCursor busy(c);
-  CV_SetFileName(c.engine(), args[0].string().toUtf8().constData());
+  {
+    const Control::LongCall call(c);
+    CV_SetFileName(c.engine(), args[0].string().toUtf8().constData());
+  }
   if (const int16_t error = CV_GetImagError(c.engine()); error != 0)
     qCInfo(lcLoad).nospace() << "loading " << args[0].string() << " failed: error " << error << " ("
                              << CV_ErrorText(error) << ")";
@@ -324,7 +334,7 @@ HRESULT callDibGetPalIndex(Control& c, const Member&, const Variant* args, Varia
 
 // LoadBuffer and LoadBlob: a picture file held in a memory block of the handle table.
 HRESULT callLoadBuffer(Control& c, const Member&, const Variant* args, Variant*) {
-  const Control::BusyCursor busy(c);
+  const Control::LongCall call(c);
   const CV_HDIB block = CV_HDIB(args[0].whole());
   const void* data = CV_DibLock(block);
   const int64_t available = data ? CV_DibSize(block) : 0;
@@ -358,13 +368,6 @@ HRESULT callDrawPolygon(Control& c, const Member&, const Variant* args, Variant*
   }
   if (xy.size() % 2 != 0) return E_INVALIDARG;
   CV_DrawPolygon(c.engine(), xy.data(), int32_t(xy.size() / 2), uint32_t(args[1].whole()));
-  c.viewChanged();
-  return S_OK;
-}
-
-// CaptureWindow(hWnd): the engine takes the window by its handle.
-HRESULT callCaptureWindow(Control& c, const Member&, const Variant* args, Variant*) {
-  CV_CaptureWindow(c.engine(), uintptr_t(uint32_t(args[0].whole())));
   c.viewChanged();
   return S_OK;
 }
@@ -564,7 +567,7 @@ const Member kMembers[] = {
     // Saving
     prop("SaveFileName", dispid::SaveFileName, BSTR, RUN, &getString<&CV_GetSaveFileName>,
          &putString<&CV_SetSaveFileName>),
-    METHOD(SaveFile),
+    method("SaveFile", dispid::SaveFile, &callLong<&CV_SaveFile>),
     PROP(SaveFileType, I2),
     PROP(SaveMultiPage, BOOL),
     PROP(SaveToBuffer, BOOL),
@@ -816,12 +819,12 @@ const Member kMembers[] = {
     // Clipboard and capture
     method("Copy", dispid::Copy, &callCopy),
     method("Paste", dispid::Paste, &callPaste),
-    METHOD(Capture),
+    method("Capture", dispid::Capture, &callCapture),
     method("CaptureWindow", dispid::CaptureWindow, &callCaptureWindow, {I4}),
 
     // Scanner
-    METHOD(TwainSelect),
-    METHOD(TwainAcquire),
+    method("TwainSelect", dispid::TwainSelect, &callTwainSelect),
+    method("TwainAcquire", dispid::TwainAcquire, &callTwainAcquire),
     STR(TwainProductFamily),
     STR(TwainManufacturer),
     STR(TwainProductName),

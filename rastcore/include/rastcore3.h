@@ -157,8 +157,9 @@ CV_API void CV_NumPages(CV_HANDLE handle, const char* fileName, int16_t* pages);
 
 /* Loading options. PICThumbnail (0 none, 1 a quarter, 2 a sixteenth, 3 a sixty-fourth of the
    area) and PICCropEnabled with PICCropX/Y/Width/Height (the rectangle kept, in pixels of the
-   possibly reduced picture) apply to JPEG and ePIC files. CancelLoad, CancelRemove and
-   CancelMode are kept for the control: a load runs to its end without waiting for input.
+   possibly reduced picture) apply to JPEG and ePIC files. CancelLoad and CancelMode are
+   kept for the host, which answers the poll function (CV_SetPollFunction) with a cancel; a
+   cancelled load keeps the picture it had, or with CancelRemove on leaves none.
    LZWPassword is kept and not needed (LZW needs no licence). FTPUserName, FTPPassword and
    ProxyServer are kept; a FileName naming a network address gives CV_ERR_NOT_AVAILABLE. */
 CV_API void CV_SetPICThumbnail(CV_HANDLE handle, int16_t v);
@@ -327,12 +328,24 @@ CV_API void CV_SetPostMessage(CV_HANDLE handle, CV_PostMessageFn post, void* con
 CV_API void CV_SetProgressMessages(CV_HANDLE handle, uint32_t progress, uint32_t asyncProgress);
 CV_API void CV_SetProgressEnabled(CV_HANDLE handle, int16_t on);
 CV_API int16_t CV_GetProgressEnabled(CV_HANDLE handle);
-CV_API int16_t CV_GetProgressId(CV_HANDLE handle);  /* 1 load, 2 save */
+#define CV_PROGRESS_LOAD 1
+#define CV_PROGRESS_SAVE 2
+#define CV_PROGRESS_SCAN 3
+CV_API int16_t CV_GetProgressId(CV_HANDLE handle);  /* CV_PROGRESS_* */
 CV_API int16_t CV_GetProgressPct(CV_HANDLE handle); /* 0-100 */
 CV_API int32_t CV_GetAsyncBytesProcessed(CV_HANDLE handle);
 CV_API int32_t CV_GetAsyncTotalBytes(CV_HANDLE handle);
 CV_API int16_t CV_GetAsyncDone(CV_HANDLE handle);
 CV_API int16_t CV_GetAsyncError(CV_HANDLE handle);
+
+/* ---- cancel and multitask ----
+   The host's poll function is called on the calling thread between the rows or scans of a
+   long load, between rows of a save and between the waits of a scan, with the step's
+   CV_PROGRESS_* number. A nonzero answer cancels the step: it ends with CV_ERR_CANCELLED,
+   which leaves the picture as it was (a load with CancelRemove on leaves no picture). The
+   host may run its event loop inside, but must not call this instance from there. */
+typedef int16_t (*CV_PollFn)(void* context, CV_HANDLE handle, int16_t progressId);
+CV_API void CV_SetPollFunction(CV_HANDLE handle, CV_PollFn poll, void* context);
 
 #ifdef __cplusplus
 }

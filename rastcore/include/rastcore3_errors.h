@@ -35,6 +35,9 @@
 #define CV_ERR_INTERNAL (-21)        /* an internal failure of the engine or a library */
 #define CV_ERR_PASSWORD (-22)        /* wrong or missing ePIC password */
 #define CV_ERR_CLIPBOARD_EMPTY (-23) /* the clipboard holds no picture */
+#define CV_ERR_NO_DEVICE (-24)       /* no scanner is connected, or the chosen one is gone */
+#define CV_ERR_DEVICE_FAILED (-25)   /* the scanner failed, is busy or went away while scanning */
+#define CV_ERR_SCREEN_DENIED (-26)   /* the screen or window cannot be read on this display */
 #define CV_ERR_NO_SELECTION (-207)   /* no rubber band, region or sprite to work on */
 
 #endif

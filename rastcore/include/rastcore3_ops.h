@@ -576,11 +576,32 @@ CV_API void CV_SetPrinterBanding(CV_HANDLE h, int16_t on);
 // holds no usable bitmap: CV_ERR_BAD_HANDLE, nothing changed, the handle stays the caller's.
 CV_API void CV_PasteDib(CV_HANDLE h, CV_HDIB dib);
 
-// ---- Members this platform cannot serve: CV_ERR_NOT_AVAILABLE, nothing changed ----
+// ---- Scanner (SANE) ----
+// The scanners found, one line each: "name\tvendor\tmodel\ttype\n", returned as string
+// getters return theirs (length without the NUL). None: CV_ERR_NO_DEVICE. Device discovery runs
+// on a thread of its own while the poll function is asked (see CV_SetPollFunction).
+CV_API int32_t CV_TwainSources(CV_HANDLE h, char* buf, int32_t size);
+// Chooses the scanner by device name and fills the four Twain texts from it (vendor, model,
+// type, SANE version). An unknown name: CV_ERR_NO_DEVICE; "" means the user chose none:
+// CV_ERR_CANCELLED. Either way the former choice stays.
+CV_API void CV_SetTwainSource(CV_HANDLE h, const char* name);
+CV_API int32_t CV_GetTwainSource(CV_HANDLE h, char* buf, int32_t size);  // "" before a choice
+// Chooses without asking: the chosen scanner while it is connected, else the first found.
 CV_API void CV_TwainSelect(CV_HANDLE h);
+// Scans one page with the scanner's default options from the chosen scanner (none chosen: the
+// first found) into the picture, as a load does (undo and file facts cleared, FileName "").
+// The device is read on a thread of its own; between waits the engine posts CV_PROGRESS_SCAN
+// progress and asks the poll function, whose cancel stops the scanner (CV_ERR_CANCELLED).
+// Failures (CV_ERR_NO_DEVICE, CV_ERR_DEVICE_FAILED, CV_ERR_CANCELLED, ...) change nothing.
 CV_API void CV_TwainAcquire(CV_HANDLE h);
-CV_API void CV_Capture(CV_HANDLE h);
-CV_API void CV_CaptureWindow(CV_HANDLE h, uintptr_t window);
+
+// ---- Screen capture ----
+// The control reads the screen; the engine takes the captured picture as a DIB handle, which
+// replaces the picture as a load does (the engine takes the handle over). 0 means the screen
+// could not be read: CV_ERR_SCREEN_DENIED, nothing changed. A handle without a usable bitmap:
+// CV_ERR_BAD_HANDLE, nothing changed, the handle stays the caller's.
+CV_API void CV_CaptureDib(CV_HANDLE h, CV_HDIB dib);
+
 // The scanner source's product family, manufacturer, product name and version texts.
 CV_API void CV_SetTwainProductFamily(CV_HANDLE h, const char* value);
 CV_API int32_t CV_GetTwainProductFamily(CV_HANDLE h, char* buf, int32_t size);

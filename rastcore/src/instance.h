@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "fileformat/file_state.h"
 #include "fileformat/read_ahead.h"
@@ -30,6 +31,11 @@ struct Instance {
   int32_t createWidth = 0, createHeight = 0;  // last arguments of CreateDib
   int16_t createBits = 0;
   uint32_t createColor = 0;
+
+  // ---- host interaction and acquisition ----
+  CV_PollFn pollFn = nullptr;  // asked between rows and waits whether to cancel
+  void* pollContext = nullptr;
+  std::string scanSource;  // the chosen scanner's device name, "" for none
 
   // ---- processing, selection and view state (processing side) ----
 };

@@ -126,3 +126,53 @@ HRESULT MemoryStream::Write(const void* data, uint32_t size, uint32_t* done) {
 }
 
 }  // namespace glim::test
+
+#include <dlfcn.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QTreeWidget>
+
+namespace glim::test {
+
+void useTestScanners(const QString& folder, const QStringList& options, const QString& backends) {
+  // SANE unloads its backends at every sane_exit; held open here, the test backend keeps its
+  // name in LeakSanitizer's reports (its reader's buffer is lost when a scan is cancelled).
+  static void* const keepLoaded = dlopen(SANE_BACKEND_DIR "/libsane-test.so.1", RTLD_NOW);
+  Q_UNUSED(keepLoaded);
+  QDir().mkpath(folder);
+  QFile dll(folder + QStringLiteral("/dll.conf"));
+  if (dll.open(QIODevice::WriteOnly | QIODevice::Truncate)) dll.write(backends.toUtf8() + '\n');
+  QFile conf(folder + QStringLiteral("/test.conf"));
+  if (conf.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    conf.write(options.join(u'\n').toUtf8() + '\n');
+  // Without a trailing colon SANE reads this folder only, never the system's.
+  qputenv("SANE_CONFIG_DIR", QFile::encodeName(folder));
+}
+
+ChooserAnswer::ChooserAnswer(const QString& device, bool accept)
+    : device_(device), accept_(accept), timer_(startTimer(0)) {}
+
+void ChooserAnswer::timerEvent(QTimerEvent*) {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(w);
+    if (!dialog || !dialog->isVisible() || dialog->objectName() != QLatin1String("ScannerChooser"))
+      continue;
+    auto* list = dialog->findChild<QTreeWidget*>();
+    for (int i = 0; list && i < list->topLevelItemCount(); ++i) {
+      rowsSeen << list->topLevelItem(i)->text(0);
+      if (list->topLevelItem(i)->text(0) == device_) list->setCurrentItem(list->topLevelItem(i));
+    }
+    killTimer(timer_);
+    answered = true;
+    if (accept_)
+      dialog->accept();
+    else
+      dialog->reject();
+    return;
+  }
+}
+
+}  // namespace glim::test

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QObject>
 #include <QPair>
 #include <QRect>
 #include <QString>
@@ -84,6 +85,32 @@ class MemoryStream final : public rastrel::IStream {
 
   QByteArray bytes;
   qsizetype position = 0;
+};
+
+}  // namespace glim::test
+
+namespace glim::test {
+
+// SANE's own test backend as the only scanner source: dll.conf lists `test`, test.conf holds
+// `options` (one "name value" line each), both in `folder`, which SANE_CONFIG_DIR names from
+// now on. An empty `backends` leaves no scanner at all. Real and network scanners are never
+// looked for.
+void useTestScanners(const QString& folder, const QStringList& options,
+                     const QString& backends = QStringLiteral("test"));
+
+// Answers the scanner chooser once it shows: picks the row of `device` (or keeps its current
+// row when empty) and selects, or closes it with Cancel when `accept` is false.
+class ChooserAnswer : public QObject {
+ public:
+  ChooserAnswer(const QString& device, bool accept);
+  QStringList rowsSeen;  // device names the chooser listed
+  bool answered = false;
+
+ private:
+  void timerEvent(QTimerEvent*) override;
+  QString device_;
+  bool accept_;
+  int timer_;
 };
 
 }  // namespace glim::test

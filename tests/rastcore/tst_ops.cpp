@@ -389,7 +389,9 @@ TEST(Ops, BadArgumentsGiveAnErrorAndLeaveThePicture) {
        CV_ERR_BAD_ARGUMENT},
       {"Matrix null", [](CV_HANDLE h) { CV_Matrix(h, nullptr, 100, 1, 0); }, CV_ERR_BAD_ARGUMENT},
       {"Blend bad handle", [](CV_HANDLE h) { CV_Blend(h, 0xDEADBEEF, 50); }, CV_ERR_BAD_HANDLE},
-      {"Scanner", CV_TwainAcquire, CV_ERR_NOT_AVAILABLE},
+      {"No scanner connected", CV_TwainAcquire, CV_ERR_NO_DEVICE},  // the tests' SANE has none
+      {"Screen unreadable", [](CV_HANDLE h) { CV_CaptureDib(h, 0); }, CV_ERR_SCREEN_DENIED},
+      {"Capture bad handle", [](CV_HANDLE h) { CV_CaptureDib(h, 0xDEADBEEF); }, CV_ERR_BAD_HANDLE},
   };
   for (int16_t bpp : allDepths()) {
     const Image src = randomImage(10, 8, bpp);

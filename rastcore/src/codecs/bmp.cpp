@@ -128,7 +128,7 @@ int16_t readRows(const uint8_t* data, size_t size, const DibHeader& h, Image& im
         if (outBytes == 4) d[3] = masks[3] ? maskValue(px, masks[3]) : 255;
       }
     }
-    if (progress) progress->rows(y + 1, h.height);
+    if (progress && progress->rowsThenCancelled(y + 1, h.height)) return CV_ERR_CANCELLED;
   }
   return CV_OK;
 }
@@ -192,7 +192,8 @@ void fixUnusedAlpha(Image& image) {
 
 }  // namespace
 
-int16_t decodePackedDib(const uint8_t* data, size_t size, size_t pixelOffset, Decoded& out) {
+int16_t decodePackedDib(const uint8_t* data, size_t size, size_t pixelOffset, Decoded& out,
+                        Progress* progress) {
   ByteReader in(data, size);
   DibHeader h;
   if (!readHeader(in, h)) return CV_ERR_TRUNCATED;
@@ -231,7 +232,7 @@ int16_t decodePackedDib(const uint8_t* data, size_t size, size_t pixelOffset, De
   if (rle)
     result = readRle(in, h, out.image);
   else
-    result = readRows(data + in.pos(), in.left(), h, out.image, nullptr);
+    result = readRows(data + in.pos(), in.left(), h, out.image, progress);
   if (result == CV_OK && bpp == 32 && h.compression == kRgb) fixUnusedAlpha(out.image);
   return result;
 }
@@ -280,7 +281,8 @@ int16_t decodeBmp(const LoadRequest& request, Decoded& out) {
   const size_t offset = size_t(d[10] | d[11] << 8 | d[12] << 16 | uint32_t(d[13]) << 24);
   // The offset counts from the file start; the packed DIB starts at byte 14.
   if (offset != 0 && offset < 14 + 12) return CV_ERR_DAMAGED;
-  return decodePackedDib(d + 14, request.size - 14, offset ? offset - 14 : 0, out);
+  return decodePackedDib(d + 14, request.size - 14, offset ? offset - 14 : 0, out,
+                         request.progress);
 }
 
 int16_t encodeBmp(const EncodeRequest& request, std::vector<uint8_t>& out) {

@@ -64,7 +64,7 @@ int16_t readIndices(GifFileType* gif, Frame& frame, Progress* progress) {
       if (DGifGetLine(gif, frame.indices.data() + size_t(row) * size_t(d.Width), d.Width) ==
           GIF_ERROR)
         return CV_ERR_TRUNCATED;
-      if (progress) progress->rows(++done, d.Height);
+      if (progress && progress->rowsThenCancelled(++done, d.Height)) return CV_ERR_CANCELLED;
     }
   }
   return CV_OK;

@@ -34,6 +34,8 @@ struct JpegError {
   int64_t scanStart;
   const uint8_t* memoryStart;  // the bytes decoded, when reading from memory
   FILE* file;                  // the file decoded, when streaming
+  Progress* progress;          // asked between input steps whether to stop
+  bool cancelled;
 };
 
 // How far into the file libjpeg has read.
@@ -77,6 +79,10 @@ void onProgress(j_common_ptr cinfo) {
   if (!cinfo->is_decompressor) return;
   auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
   auto* err = reinterpret_cast<JpegError*>(cinfo->err);
+  if (err->progress && err->progress->cancelled()) {
+    err->cancelled = true;
+    longjmp(err->jump, 1);
+  }
   if (d->input_scan_number == err->scanNumber) return;
   if (d->input_scan_number > err->scanCap) failDamaged(cinfo);
   err->scanNumber = d->input_scan_number;
@@ -138,6 +144,7 @@ void setResolution(const jpeg_decompress_struct& cinfo, Decoded& out) {
 int16_t readJpeg(jpeg_decompress_struct* cinfo, JpegError* err, const LoadRequest* request,
                  Decoded* out, uint8_t** cmykRow) {
   if (setjmp(err->jump)) {
+    if (err->cancelled) return CV_ERR_CANCELLED;
     if (err->outOfMemory) return CV_ERR_OUT_OF_MEMORY;
     return err->truncated && !err->damaged ? CV_ERR_TRUNCATED : CV_ERR_DAMAGED;
   }
@@ -182,7 +189,8 @@ int16_t readJpeg(jpeg_decompress_struct* cinfo, JpegError* err, const LoadReques
     JSAMPROW row = cmyk ? *cmykRow : out->image.row(int(y));
     if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return CV_ERR_TRUNCATED;
     if (cmyk) cmykRowToBgr(*cmykRow, out->image.row(int(y)), out->image.width, inverted);
-    if (progress) progress->rows(y + 1, cinfo->output_height);
+    if (progress && progress->rowsThenCancelled(y + 1, cinfo->output_height))
+      return CV_ERR_CANCELLED;
     if (err->truncated) return CV_ERR_TRUNCATED;
   }
   setResolution(*cinfo, *out);
@@ -284,6 +292,7 @@ int16_t decodeJpeg(const LoadRequest& request, Decoded& out) {
   err.scanCap = kMaxScans;
   err.memoryStart = request.file ? nullptr : request.data;
   err.file = request.file;
+  err.progress = request.progress;
   uint8_t* cmykRow = nullptr;
   const int16_t rc = readJpeg(&cinfo, &err, &request, &out, &cmykRow);
   jpeg_destroy_decompress(&cinfo);

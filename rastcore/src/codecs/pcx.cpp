@@ -137,7 +137,8 @@ int16_t decodePcx(const LoadRequest& request, Decoded& out) {
         if (bytes == 4) p[3] = line[3 * bpl + size_t(x)];
       }
     }
-    if (request.progress) request.progress->rows(y + 1, img.height);
+    if (request.progress && request.progress->rowsThenCancelled(y + 1, img.height))
+      return CV_ERR_CANCELLED;
   }
   if (bpp == 8) {
     // The 256-colour palette follows a 0x0C marker at the end of the file.

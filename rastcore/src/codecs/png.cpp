@@ -142,7 +142,9 @@ int16_t readPng(png_structp png, png_infop info, PngReader* reader, Decoded* out
   for (int pass = 0; pass < passes; ++pass) {
     for (png_uint_32 y = 0; y < height; ++y) {
       png_read_row(png, out->image.row(int(y)), nullptr);
-      if (progress) progress->rows(int64_t(pass) * height + y + 1, int64_t(passes) * height);
+      if (progress &&
+          progress->rowsThenCancelled(int64_t(pass) * height + y + 1, int64_t(passes) * height))
+        return CV_ERR_CANCELLED;
     }
   }
   reader->rowsDone = true;

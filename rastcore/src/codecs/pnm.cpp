@@ -230,7 +230,8 @@ int16_t decodePam(ByteReader& in, const LoadRequest& request, Decoded& out) {
       p[0] = grey ? s[0] : s[2], p[1] = grey ? s[0] : s[1], p[2] = s[0];
       if (alpha) p[3] = s[depth - 1];
     }
-    if (request.progress) request.progress->rows(y + 1, img.height);
+    if (request.progress && request.progress->rowsThenCancelled(y + 1, img.height))
+      return CV_ERR_CANCELLED;
   }
   return CV_OK;
 }
@@ -287,7 +288,8 @@ int16_t decodeMemory(const LoadRequest& request, Decoded& out) {
         }
       }
     }
-    if (request.progress) request.progress->rows(y + 1, img.height);
+    if (request.progress && request.progress->rowsThenCancelled(y + 1, img.height))
+      return CV_ERR_CANCELLED;
   }
   return CV_OK;
 }
@@ -352,7 +354,8 @@ int16_t decodeFile(const LoadRequest& request, Decoded& out) {
       }
     }
     finishRawRows(img, y, rows, h, table.data());
-    if (request.progress) request.progress->rows(y + rows, img.height);
+    if (request.progress && request.progress->rowsThenCancelled(y + rows, img.height))
+      return CV_ERR_CANCELLED;
   }
   return CV_OK;
 }

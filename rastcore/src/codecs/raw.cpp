@@ -44,6 +44,7 @@ void onDataError(void* context, const char*, const int offset) {
 }
 
 // The stages are single bits in processing order, up to LIBRAW_PROGRESS_STRETCH (bit 19).
+// Between stages the host may cancel.
 int onProgress(void* context, LibRaw_progress stage, int, int) {
   auto* job = static_cast<RawJob*>(context);
   if (job->progress && stage <= LIBRAW_PROGRESS_STRETCH) {
@@ -51,7 +52,7 @@ int onProgress(void* context, LibRaw_progress stage, int, int) {
     for (unsigned s = stage; s > 1; s >>= 1) ++bit;
     (*job->progress)(bit * 100 / 20);
   }
-  return 0;
+  return job->progress && job->progress->cancelled() ? 1 : 0;  // nonzero stops LibRaw
 }
 
 struct ImageFree {

@@ -122,7 +122,8 @@ int16_t decodeTga(const LoadRequest& request, Decoded& out) {
         if (alpha) d[3] = pixel[3], anyAlpha = anyAlpha || pixel[3] != 0;
       }
     }
-    if (request.progress) request.progress->rows(row + 1, img.height);
+    if (request.progress && request.progress->rowsThenCancelled(row + 1, img.height))
+      return CV_ERR_CANCELLED;
   }
   // Writers that leave the alpha bits unused store zeros: the picture is then opaque.
   if (alpha && (!anyAlpha || (h.descriptor & 0x0F) == 0))

@@ -138,7 +138,7 @@ int16_t readScanlines(TIFF* tif, int bpp, int spp, Image& image, Progress* progr
         if (outBytes == 4) dst[3] = src[3];
       }
     }
-    if (progress) progress->rows(y + 1, image.height);
+    if (progress && progress->rowsThenCancelled(y + 1, image.height)) return CV_ERR_CANCELLED;
   }
   return CV_OK;
 }
@@ -247,7 +247,7 @@ int16_t readFloat(TIFF* tif, int spp, bool grey, bool minIsWhite, bool separate,
         if (alpha) dst[3] = level(a);
       }
     }
-    if (progress) progress->rows(y0 + rows, image.height);
+    if (progress && progress->rowsThenCancelled(y0 + rows, image.height)) return CV_ERR_CANCELLED;
   }
   return CV_OK;
 }
@@ -281,7 +281,7 @@ int16_t read16Scanlines(TIFF* tif, int spp, bool grey, bool minIsWhite, bool ass
       }
       if (alpha) dst[3] = to8(a);
     }
-    if (progress) progress->rows(y + 1, image.height);
+    if (progress && progress->rowsThenCancelled(y + 1, image.height)) return CV_ERR_CANCELLED;
   }
   return CV_OK;
 }
@@ -379,7 +379,7 @@ int16_t readRgba(TIFF* tif, bool alpha, Image& image, Progress* progress) {
       }
       if (alpha) unpremultiply(image.row(int(y0 + r)), image.width);
     }
-    if (progress) progress->rows(y0 + rows, image.height);
+    if (progress && progress->rowsThenCancelled(y0 + rows, image.height)) rc = CV_ERR_CANCELLED;
   }
   TIFFRGBAImageEnd(&reader);
   return rc;

@@ -14,23 +14,40 @@
 namespace rastcore {
 
 // Reports a percentage to the instance's progress sink; calls only when the value changes.
+// It also carries the host's cancel request: codecs ask cancelled() between rows or scans and
+// then stop with CV_ERR_CANCELLED. Once true it stays true.
 class Progress {
  public:
   using Fn = void (*)(void* context, int pct);
+  using CancelFn = bool (*)(void* context);
   Progress() = default;
-  Progress(Fn fn, void* context) : fn_(fn), context_(context) {}
+  Progress(Fn fn, void* context, CancelFn cancel = nullptr)
+      : fn_(fn), cancel_(cancel), context_(context) {}
+  // Each new percentage also gives the host its poll, which lets its window work during a
+  // save too (encoders never stop on a cancel).
   void operator()(int pct) {
-    if (fn_ && pct != last_) {
-      last_ = pct;
-      fn_(context_, pct);
-    }
+    if (pct == last_) return;
+    last_ = pct;
+    if (fn_) fn_(context_, pct);
+    cancelled();
   }
   void rows(int64_t done, int64_t total) { (*this)(total > 0 ? int(done * 100 / total) : 100); }
+  bool cancelled() {
+    if (!cancelled_ && cancel_) cancelled_ = cancel_(context_);
+    return cancelled_;
+  }
+  // rows(), then whether to stop: the form the row loops use.
+  bool rowsThenCancelled(int64_t done, int64_t total) {
+    rows(done, total);
+    return cancelled();
+  }
 
  private:
   Fn fn_ = nullptr;
+  CancelFn cancel_ = nullptr;
   void* context_ = nullptr;
   int last_ = -1;
+  bool cancelled_ = false;
 };
 
 // The file to decode: always its bytes in memory, or (for the streaming decoders, JPEG and

@@ -13,7 +13,8 @@ namespace rastcore {
 // Parses a packed DIB. pixelOffset is where the rows start, counted from `data`, or 0 when
 // they follow the palette directly. Reads every header size, depth and compression that BMP
 // files use (core, info, v4/v5 headers; RLE4, RLE8, bit fields).
-int16_t decodePackedDib(const uint8_t* data, size_t size, size_t pixelOffset, Decoded& out);
+int16_t decodePackedDib(const uint8_t* data, size_t size, size_t pixelOffset, Decoded& out,
+                        Progress* progress = nullptr);
 
 // Writes the picture as a packed DIB with a 40-byte header (32-bit pictures keep alpha in
 // the fourth byte). Returns 0 or CV_ERR_OUT_OF_MEMORY.

@@ -50,6 +50,12 @@ extern "C" const char* CV_ErrorText(int16_t error) {
       return "wrong or missing password";
     case CV_ERR_CLIPBOARD_EMPTY:
       return "the clipboard holds no picture";
+    case CV_ERR_NO_DEVICE:
+      return "no scanner is available";
+    case CV_ERR_DEVICE_FAILED:
+      return "the scanner failed, is busy or was disconnected";
+    case CV_ERR_SCREEN_DENIED:
+      return "the screen cannot be read on this display";
     case CV_ERR_NO_SELECTION:
       return "nothing is selected: no rubber band, region or sprite";
     default:

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "acquire/polled.h"
 #include "fileformat/checked.h"
 #include "fileformat/colors.h"
 #include "fileformat/dib.h"
@@ -47,6 +48,12 @@ struct ProgressPoster {
     if (p.asyncMessage) p.post(p.context, self->handle, p.asyncMessage);
   }
 
+  // The host's cancel request for the running step.
+  static bool cancel(void* context) {
+    auto* self = static_cast<ProgressPoster*>(context);
+    return pollInstance(self->handle, self->inst->progress.id);
+  }
+
   void begin(int16_t id) {
     ProgressState& p = inst->progress;
     p.id = id;
@@ -84,6 +91,11 @@ void clearPicture(Instance& inst) {
   Decoded none;
   adoptLoaded(inst, none, 0);
   inst.file.numPages = 0;
+}
+
+// A cancelled load leaves the picture as it was, unless CancelRemove asks for none.
+bool keepsPictureAfter(const Instance& inst, int16_t rc) {
+  return rc == CV_ERR_CANCELLED && !inst.file.cancelRemove;
 }
 
 LoadOptions loadOptionsFor(const Instance& inst, Progress* progress) {
@@ -145,6 +157,7 @@ int16_t CV_GetFXError(CV_HANDLE handle) {
 void CV_SetFileName(CV_HANDLE handle, const char* fileName) {
   WITH_INSTANCE()
   const std::string name = fileName ? fileName : "";
+  const std::string previousName = inst->file.fileName;
   inst->file.fileName = name;
   if (name.empty()) {  // unload: the picture goes and no file stays open
     clearPicture(*inst);
@@ -152,7 +165,7 @@ void CV_SetFileName(CV_HANDLE handle, const char* fileName) {
     return;
   }
   ProgressPoster poster{handle, inst, 0};
-  Progress progress(&ProgressPoster::report, &poster);
+  Progress progress(&ProgressPoster::report, &poster, &ProgressPoster::cancel);
   poster.begin(kProgressLoad);
   Decoded decoded;
   int64_t fileSize = 0;
@@ -174,6 +187,8 @@ void CV_SetFileName(CV_HANDLE handle, const char* fileName) {
   poster.totalBytes = fileSize;
   if (rc == CV_OK)
     adoptLoaded(*inst, decoded, fileSize);
+  else if (keepsPictureAfter(*inst, rc))
+    inst->file.fileName = previousName;
   else
     clearPicture(*inst);
   inst->error = rc;
@@ -230,18 +245,20 @@ int32_t CV_GetReadAheadPeak(CV_HANDLE handle) {
 void CV_LoadBuffer(CV_HANDLE handle, const void* data, int32_t size) {
   WITH_INSTANCE()
   ProgressPoster poster{handle, inst, size};
-  Progress progress(&ProgressPoster::report, &poster);
+  Progress progress(&ProgressPoster::report, &poster, &ProgressPoster::cancel);
   poster.begin(kProgressLoad);
   Decoded decoded;
   int16_t rc = size < 0 ? CV_ERR_BAD_ARGUMENT
                         : loadPictureMemory(static_cast<const uint8_t*>(data), size_t(size),
                                             loadOptionsFor(*inst, &progress), decoded);
   if (rc == CV_OK) rc = applyLoadCrop(inst->file, decoded.format, decoded.image);
-  inst->file.fileName.clear();
-  if (rc == CV_OK)
+  if (rc == CV_OK) {
+    inst->file.fileName.clear();
     adoptLoaded(*inst, decoded, size);
-  else
+  } else if (!keepsPictureAfter(*inst, rc)) {
+    inst->file.fileName.clear();
     clearPicture(*inst);
+  }
   inst->error = rc;
   poster.end(rc);
 }
@@ -337,7 +354,7 @@ int16_t CV_GetSaveFileType(CV_HANDLE handle) {
 void CV_SaveFile(CV_HANDLE handle) {
   WITH_INSTANCE()
   ProgressPoster poster{handle, inst, 0};
-  Progress progress(&ProgressPoster::report, &poster);
+  Progress progress(&ProgressPoster::report, &poster, &ProgressPoster::cancel);
   poster.begin(kProgressSave);
   SaveOptions options = inst->save;
   options.password = inst->file.password;

@@ -17,8 +17,8 @@ struct FileState {
   int32_t fileSize = 0;  // IFileSize
   int16_t numPages = 0;  // NumPages of the loaded file
   int16_t resUnits = RES_Inch;
-  // Loading options kept for the control; cancellation needs an event loop that a synchronous
-  // load does not run, so CancelLoad, CancelMode and CancelRemove are stored only.
+  // CancelLoad and CancelMode tell the host when to answer the poll with a cancel; the engine
+  // itself reads only CancelRemove: a cancelled load then leaves no picture.
   bool cancelLoad = false, cancelRemove = false;
   int16_t cancelMode = 0;
   std::string lzwPassword, ftpUserName, ftpPassword, proxyServer;

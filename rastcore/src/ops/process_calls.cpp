@@ -89,10 +89,6 @@ void method(CV_HANDLE h, int effect, Record record) {
   runEffect(h, effect);
 }
 
-void notAvailable(CV_HANDLE h) {
-  setError(h, CV_ERR_NOT_AVAILABLE);
-}
-
 }  // namespace
 
 OpsState* opsStateFor(CV_HANDLE handle) {
@@ -472,19 +468,5 @@ void CV_Area(CV_HANDLE h, int16_t effect, int32_t x, int32_t y, int32_t width, i
   }
 RC3_LAST_ARGUMENTS(RC3_DEFINE_LAST_ARGUMENT)
 #undef RC3_DEFINE_LAST_ARGUMENT
-
-// ---- not available on this platform ----
-void CV_TwainSelect(CV_HANDLE h) {
-  notAvailable(h);
-}
-void CV_TwainAcquire(CV_HANDLE h) {
-  notAvailable(h);
-}
-void CV_Capture(CV_HANDLE h) {
-  notAvailable(h);
-}
-void CV_CaptureWindow(CV_HANDLE h, uintptr_t) {
-  notAvailable(h);
-}
 
 }  // extern "C"
