@@ -336,6 +336,10 @@ enum : int32_t {
   TwainManufacturer = 0x11c,
   TwainProductName = 0x122,
   TwainVersionInfo = 0x123,
+
+  // Read-ahead
+  ReadAhead = 0x124,
+  ReadAheadLimit = 0x125,
 };
 
 }  // namespace rastrel::dispid
