@@ -135,40 +135,59 @@ struct Group {
 struct Pass {
   std::vector<double> moves;  // paging one picture at a time, both ways
   std::vector<double> firstShowings;
-  double jump = 0;  // the move into the group from elsewhere
+  std::vector<double> paints;  // of each move, the painting
+  std::vector<double> cpu;     // of each move, the time the program's own thread ran
+  double jump = 0;             // the move into the group from elsewhere
 };
+
+double threadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+int engineHandle();
 
 // Pages through each group at one picture per second: a jump to its first picture, forward
 // to its last (first showings), back to its first (later showings).
-std::vector<Pass> pageThrough(const std::vector<Group>& groups) {
+std::vector<Pass> pageThrough(const std::vector<Group>& groups, int32_t (*peakOf)(CV_HANDLE),
+                              int32_t* peak) {
   auto* viewer = forms::get<frmDBScreenTest>();
   viewer->resize(1024, 768);
   viewer->show();
   QCoreApplication::processEvents();
   QScrollBar* bar = viewer->HScrollPictureMove();
+  Pass* pass = nullptr;
   auto moveTo = [&](int position) {
     QElapsedTimer clock;
     clock.start();
+    const double cpu0 = threadCpuMs();
     bar->setValue(position);
+    const qint64 moved = clock.nsecsElapsed();
     // Painted: what the move asked to be drawn is drawn, before anything else runs.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
     const double ms = double(clock.nsecsElapsed()) / 1e6;
+    pass->paints.push_back(double(clock.nsecsElapsed() - moved) / 1e6);
+    pass->cpu.push_back(threadCpuMs() - cpu0);
     idleUntil(clock, 1000);
     return ms;
   };
   std::vector<Pass> passes;
   for (const Group& g : groups) {
-    Pass pass;
+    passes.emplace_back();
+    pass = &passes.back();
     moveTo(0);
-    pass.jump = moveTo(g.first);
+    pass->jump = moveTo(g.first);
+    pass->paints.clear();
+    pass->cpu.clear();
     for (int i = 1; i < g.count; ++i) {
       const double ms = moveTo(g.first + i);
-      pass.moves.push_back(ms);
-      pass.firstShowings.push_back(ms);
+      pass->moves.push_back(ms);
+      pass->firstShowings.push_back(ms);
     }
-    for (int i = g.count - 2; i >= 0; --i) pass.moves.push_back(moveTo(g.first + i));
-    passes.push_back(pass);
+    for (int i = g.count - 2; i >= 0; --i) pass->moves.push_back(moveTo(g.first + i));
   }
+  if (peakOf && peak) *peak = peakOf(CV_HANDLE(engineHandle()));
   viewer->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   return passes;
@@ -225,9 +244,7 @@ int main(int argc, char** argv) {
       std::printf("the imaging control could not be loaded\n");
       return 1;
     }
-    const int handle = engineHandle();
-    (readAhead ? on : off) = pageThrough(groups);
-    if (readAhead && peakOf) peak = peakOf(CV_HANDLE(handle));
+    (readAhead ? on : off) = pageThrough(groups, peakOf, readAhead ? &peak : nullptr);
     if (!readAhead) rssOff = peakRssMiB();
   }
 
@@ -239,6 +256,10 @@ int main(int argc, char** argv) {
                 median(on[i].moves), percentile(on[i].moves, 0.95), decode);
     std::printf("  read-ahead on:  first showings median %.1f ms; jump %.1f ms (%.2f x decode)\n",
                 median(on[i].firstShowings), on[i].jump, on[i].jump / decode);
+    std::printf(
+        "  of a move (median), on / off: painting %.1f / %.1f ms; the program's thread "
+        "busy %.1f / %.1f ms\n",
+        median(on[i].paints), median(off[i].paints), median(on[i].cpu), median(off[i].cpu));
     std::printf(
         "  read-ahead off: median %.1f ms (%.2f x decode), p95 %.1f ms, first showings median "
         "%.1f ms\n",
