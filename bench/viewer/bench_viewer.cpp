@@ -148,8 +148,9 @@ double threadCpuMs() {
 
 int engineHandle();
 
-// Pages through each group at one picture per second: a jump to its first picture, forward
-// to its last (first showings), back to its first (later showings).
+// Pages through each group at one picture per second: a jump to its first picture from the
+// far end of the set, forward to its last (first showings), back to its first (later
+// showings).
 std::vector<Pass> pageThrough(const std::vector<Group>& groups, int32_t (*peakOf)(CV_HANDLE),
                               int32_t* peak) {
   auto* viewer = forms::get<frmDBScreenTest>();
@@ -176,7 +177,8 @@ std::vector<Pass> pageThrough(const std::vector<Group>& groups, int32_t (*peakOf
   for (const Group& g : groups) {
     passes.emplace_back();
     pass = &passes.back();
-    moveTo(0);
+    // From the far end of the set, whose neighbours are not this group's first picture.
+    moveTo(bar->maximum());
     pass->jump = moveTo(g.first);
     pass->paints.clear();
     pass->cpu.clear();
