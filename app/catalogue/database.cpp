@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 
 #include "base/logging.h"
 #include "catalogue/database_p.h"
@@ -91,6 +92,7 @@ QString describeError(DbError kind, const QString& path) {
 void Database::Shared::fail(int code, const QString& text, int systemErrno) {
   error = text;
   errorKind = errorKindFor(code, systemErrno);
+  if (damaged && errorKind == DbError::ReadOnly) errorKind = DbError::Damaged;
   qCInfo(lcCatalogue).nospace() << path << ": error " << code << " (" << text << "), system error "
                                 << systemErrno;
 }
@@ -385,7 +387,15 @@ bool Database::checkIntact() {
   if (!isOpen()) return false;
   const QVariant verdict = scalar(QStringLiteral("PRAGMA quick_check(1)"));
   if (d_->errorKind != DbError::None && d_->errorKind != DbError::Damaged) return false;
-  if (verdict.toString() == QLatin1String("ok")) return true;
+  const bool intact = verdict.toString() == QLatin1String("ok");
+  // Whoever shares this connection (a window's recordset, its data control) writes nothing
+  // into a damaged file from now on.
+  if (intact != !d_->damaged) {
+    d_->damaged = !intact;
+    sqlite3_exec(d_->db, intact ? "PRAGMA query_only=0" : "PRAGMA query_only=1", nullptr, nullptr,
+                 nullptr);
+  }
+  if (intact) return true;
   d_->error = verdict.isValid() ? verdict.toString() : d_->error;
   d_->errorKind = DbError::Damaged;
   return false;
@@ -423,28 +433,142 @@ bool Database::isDateColumn(const QString& table, const QString& column) {
   return QString::fromUtf8(declared).startsWith(QLatin1String("DATE"), Qt::CaseInsensitive);
 }
 
+namespace {
+
+// A record source taken apart: the table, and for a SELECT the text after its table name.
+struct SourceParts {
+  QString table;
+  QString tail;  // Jet text; empty for a table name
+  bool isSelect = false;
+};
+
+SourceParts splitSource(const QString& source) {
+  static const QRegularExpression select(
+      QStringLiteral("^SELECT\\s+.+?\\s+FROM\\s+(\\[[^\\]]+\\]|\"[^\"]+\"|\\w+)(.*)$"),
+      QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+  SourceParts parts;
+  const QString trimmed = source.trimmed();
+  const auto match = select.match(trimmed);
+  if (!match.hasMatch()) {
+    parts.table = trimmed;
+    return parts;
+  }
+  parts.isSelect = true;
+  parts.table = match.captured(1);
+  if (parts.table.startsWith(QLatin1Char('[')) || parts.table.startsWith(QLatin1Char('"')))
+    parts.table = parts.table.mid(1, parts.table.size() - 2);
+  parts.tail = match.captured(2);
+  return parts;
+}
+
+QString keysetFor(const SourceParts& parts) {
+  if (!parts.isSelect)
+    return QStringLiteral("SELECT rowid FROM \"%1\" ORDER BY rowid").arg(parts.table);
+  return QStringLiteral("SELECT \"%1\".rowid FROM \"%1\"").arg(parts.table) +
+         translateJet(parts.tail);
+}
+
+// True when an SQLite text can stand between parentheses as one term of a longer WHERE
+// clause with the meaning it has alone: quotes closed, parentheses balanced, and no comment
+// or second statement that would swallow or end what follows it.
+bool isSingleTerm(const QString& sql) {
+  int depth = 0;
+  const qsizetype n = sql.size();
+  for (qsizetype i = 0; i < n; ++i) {
+    const QChar c = sql.at(i);
+    if (c == u'\'' || c == u'"' || c == u'`' || c == u'[') {
+      const QChar close = c == u'[' ? QChar(u']') : c;
+      const qsizetype end = sql.indexOf(close, i + 1);
+      if (end < 0) return false;
+      i = end;  // a doubled quote is two quoted runs side by side
+      continue;
+    }
+    if (c == u'(') ++depth;
+    if (c == u')' && --depth < 0) return false;
+    if (c == u';') return false;
+    if (i + 1 < n && ((c == u'-' && sql.at(i + 1) == u'-') || (c == u'/' && sql.at(i + 1) == u'*')))
+      return false;
+  }
+  return depth == 0 && !sql.trimmed().isEmpty();
+}
+
+// The keyset of a SELECT narrowed by filters as one statement: its WHERE condition and each
+// filter joined with AND, in the table's order. Without the ORDER BY the order would be the
+// plan's: a scan of an index that happens to cover the statement gives that index's order,
+// and a new index could reorder every set. Nothing when the source is not a plain
+// "SELECT ... FROM table [WHERE ...]" or a piece cannot be joined safely; the caller then
+// runs the statement as written and applies the filters one by one.
+std::optional<QString> foldedKeyset(const SourceParts& parts, const QStringList& filters) {
+  QStringList terms;
+  const QString tail = translateJet(parts.tail).trimmed();
+  if (!tail.isEmpty()) {
+    static const QRegularExpression where(
+        QStringLiteral("^WHERE\\b(.*)$"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    const auto match = where.match(tail);
+    if (!match.hasMatch()) return std::nullopt;
+    terms << match.captured(1);
+  }
+  for (const QString& filter : filters) terms << translateJet(filter);
+  for (QString& term : terms) {
+    if (!isSingleTerm(term)) return std::nullopt;
+    term = u'(' + term.trimmed() + u')';
+  }
+  const QString table = QStringLiteral("\"%1\"").arg(parts.table);
+  const QString where =
+      terms.isEmpty() ? QString() : QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+  return QStringLiteral("SELECT %1.rowid FROM %1%2 ORDER BY %1.rowid").arg(table, where);
+}
+
+}  // namespace
+
+bool Database::Shared::prepareIntoCache(const QString& sql) {
+  if (idle.contains(sql)) return true;
+  const QByteArray utf8 = sql.toUtf8();
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    return false;
+  }
+  idle.insert(sql, stmt);
+  return true;
+}
+
 std::unique_ptr<Recordset> Database::openRecordset(const QString& source) {
+  return openRecordset(source, {});
+}
+
+std::unique_ptr<Recordset> Database::openRecordset(const QString& source,
+                                                   const QStringList& filters) {
   if (!isOpen()) {
     if (openError_.isEmpty()) openError_ = QStringLiteral("No database is open.");
     return nullptr;
   }
-  const QString trimmed = source.trimmed();
-  QString table;
-  QString keysetSql;
-  static const QRegularExpression select(
-      QStringLiteral("^SELECT\\s+.+?\\s+FROM\\s+(\\[[^\\]]+\\]|\"[^\"]+\"|\\w+)(.*)$"),
-      QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
-  const auto match = select.match(trimmed);
-  if (match.hasMatch()) {
-    table = match.captured(1);
-    if (table.startsWith(QLatin1Char('[')) || table.startsWith(QLatin1Char('"')))
-      table = table.mid(1, table.size() - 2);
-    keysetSql = QStringLiteral("SELECT \"%1\".rowid FROM \"%1\"").arg(table) +
-                translateJet(match.captured(2));
-  } else {
-    table = trimmed;
-    keysetSql = QStringLiteral("SELECT rowid FROM \"%1\" ORDER BY rowid").arg(table);
+  QStringList narrowing;
+  for (const QString& filter : filters)
+    if (!filter.trimmed().isEmpty()) narrowing << filter;
+  const SourceParts parts = splitSource(source);
+  // A folded statement that SQLite refuses, or that fails while it runs, is tried again with
+  // the statement alone and the filters one by one, then as written, so that the error (or
+  // the rows) are those of the statement and its filters.
+  auto openFolded = [&](const QStringList& folding) -> std::unique_ptr<Recordset> {
+    const auto folded = parts.isSelect ? foldedKeyset(parts, folding) : std::nullopt;
+    if (!folded || !d_->prepareIntoCache(*folded)) return nullptr;
+    return openKeyset(source, parts.table, *folded);
+  };
+  if (auto rs = openFolded(narrowing)) return rs;
+  auto rs = narrowing.isEmpty() ? nullptr : openFolded({});
+  if (!rs) rs = openKeyset(source, parts.table, keysetFor(parts));
+  for (const QString& filter : std::as_const(narrowing)) {
+    if (!rs) break;
+    rs->setFilter(filter);
+    rs = rs->openFiltered();
   }
+  return rs;
+}
+
+std::unique_ptr<Recordset> Database::openKeyset(const QString& source, const QString& table,
+                                                const QString& keysetSql) {
   auto rs = std::unique_ptr<Recordset>(new Recordset(*this, source, table, keysetSql));
   if (rs->columns_.isEmpty() || !rs->loadKeys()) {
     if (d_->error.isEmpty()) d_->fail(SQLITE_ERROR, QStringLiteral("Cannot open %1").arg(source));

@@ -56,7 +56,9 @@ class Database {
   QVariant scalar(const QString& jetSql, const QVariantList& params = {});
 
   // "PRAGMA quick_check": false (kind Damaged) when the file's pages do not hold together.
-  // Run before writing, so that damage is reported instead of written over.
+  // Run before writing, so that damage is reported instead of written over. After a failed
+  // check this connection (every copy of this handle, its recordsets) refuses all writes with
+  // kind Damaged, until a later check on it passes.
   bool checkIntact();
 
   // Nested calls are not supported; a transaction left open is rolled back on close.
@@ -68,8 +70,14 @@ class Database {
   bool inTransaction() const;
 
   // A recordset over a table name or a SELECT statement (Jet dialect). Nullptr on failure
-  // with lastError() set.
+  // with lastError() set. A table, and a SELECT without an ORDER BY of its own, give their
+  // rows in the table's order (the order they were added in).
   std::unique_ptr<Recordset> openRecordset(const QString& source);
+  // The same, narrowed by Jet filters: the rows of the source that match every filter, in
+  // the source's order, as setFilter() and openFiltered() once per filter would give them.
+  // Runs as one statement (one pass over the table) when the source is a plain
+  // "SELECT ... FROM table [WHERE ...]"; filters that are empty or blank are skipped.
+  std::unique_ptr<Recordset> openRecordset(const QString& source, const QStringList& filters);
 
   // The column names of a table in table order.
   QStringList columns(const QString& table);
@@ -89,6 +97,8 @@ class Database {
 
  private:
   explicit Database(std::shared_ptr<Shared> shared);
+  std::unique_ptr<Recordset> openKeyset(const QString& source, const QString& table,
+                                        const QString& keysetSql);
   std::shared_ptr<Shared> d_;
   // The error of a failed open, kept when there is no connection to hold it.
   QString openError_;

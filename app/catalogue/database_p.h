@@ -21,6 +21,9 @@ struct Database::Shared {
   DbError errorKind = DbError::None;
   int changes = 0;
   bool inTransaction = false;
+  // Set by a failed damage check: the connection then refuses every write (query_only), and
+  // a refused write is reported as the damage it is.
+  bool damaged = false;
   // Prepared statements not in use, by SQL text. A statement in use is taken out, so a
   // nested use of the same text prepares its own.
   QMultiHash<QString, sqlite3_stmt*> idle;
@@ -31,6 +34,9 @@ struct Database::Shared {
   void fail(int code, const QString& text, int systemErrno = 0);
   void failFromDb();
   void succeed();
+  // Prepares a statement into the idle cache; false (the connection's error untouched by
+  // this layer) when SQLite refuses it.
+  bool prepareIntoCache(const QString& sql);
 };
 
 // A prepared statement from the connection's cache, returned to it reset and unbound.

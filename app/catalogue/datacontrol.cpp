@@ -66,6 +66,8 @@ bool DataControl::refresh() {
   if (recordset_) recordset_->setObserver({});
   recordset_.reset();
   error_.clear();
+  errorKind_ = DbError::None;
+  damaged_ = false;
   if (databaseName_.trimmed().isEmpty()) {
     clearControls();
     return true;
@@ -73,13 +75,19 @@ bool DataControl::refresh() {
   Database db = Database::open(databaseName_);
   if (!db.isOpen()) {
     error_ = db.lastError();
+    errorKind_ = db.lastErrorKind();
     clearControls();
     return false;
   }
+  checkForDamage(db);
   const QString source = recordSource_.trimmed().isEmpty() ? QStringLiteral("tbl1") : recordSource_;
   recordset_ = db.openRecordset(source);
   if (!recordset_) {
     error_ = db.lastError();
+    errorKind_ = db.lastErrorKind();
+    // A record source that cannot be read: the file is not the catalogue it should be.
+    if (errorKind_ == DbError::Statement || errorKind_ == DbError::None)
+      errorKind_ = DbError::NotOpen;
     clearControls();
     return false;
   }
@@ -90,13 +98,19 @@ bool DataControl::refresh() {
 
 void DataControl::setRecordset(std::unique_ptr<Recordset> recordset) {
   if (recordset_ && dataChanged()) writeBack();
+  const sqlite3* before = recordset_ ? recordset_->database().handle() : nullptr;
   if (recordset_) recordset_->setObserver({});
-  recordset_ = std::move(recordset);
   error_.clear();
-  if (!recordset_) {
+  errorKind_ = DbError::None;
+  if (!recordset) {
+    recordset_.reset();
+    damaged_ = false;
     clearControls();
     return;
   }
+  // A set on the connection checked already (a filtered copy) needs no second check.
+  if (recordset->database().handle() != before) checkForDamage(recordset->database());
+  recordset_ = std::move(recordset);
   databaseName_ = recordset_->database().path();
   observe();
   afterMove();
@@ -161,6 +175,7 @@ bool DataControl::dataChanged() const {
 bool DataControl::writeBack() {
   if (!recordset_ || recordset_->bookmark() == 0) {
     error_ = QStringLiteral("No current record.");
+    errorKind_ = DbError::Statement;
     return false;
   }
   bool any = false;
@@ -170,7 +185,7 @@ bool DataControl::writeBack() {
     if (text == binding->shown) continue;
     const QVariant value = binding->box ? QVariant(text.toInt()) : QVariant(text);
     if (!recordset_->setValue(binding->field, value)) {
-      error_ = recordset_->lastError();
+      noteRecordsetError();
       recordset_->cancelUpdate();
       return false;
     }
@@ -178,7 +193,7 @@ bool DataControl::writeBack() {
   }
   if (!any) return true;
   if (!recordset_->update()) {
-    error_ = recordset_->lastError();
+    noteRecordsetError();
     recordset_->cancelUpdate();
     return false;
   }
@@ -187,8 +202,23 @@ bool DataControl::writeBack() {
   return true;
 }
 
+void DataControl::checkForDamage(Database db) {
+  damaged_ = checkForDamage_ && !db.checkIntact();
+  if (!damaged_) return;
+  error_ = db.lastError();
+  errorKind_ = db.lastErrorKind();
+}
+
+void DataControl::noteRecordsetError() {
+  error_ = recordset_->lastError();
+  errorKind_ = recordset_->database().lastErrorKind();
+  // A value the row refused before reaching the file (text in a number field).
+  if (errorKind_ == DbError::None) errorKind_ = DbError::Statement;
+}
+
 bool DataControl::updateRecord() {
   error_.clear();
+  errorKind_ = DbError::None;
   if (!dataChanged()) return true;
   return writeBack();
 }

@@ -88,7 +88,15 @@ class DataControl : public QObject {
   bool eof() const;
   bool findFirst(const QString& criterion);
 
+  // Windows that write rows have every opening of the file run the damage check
+  // (Database::checkIntact) before the first row is shown: a damaged file is then read but
+  // never written (its connection refuses writes), and damaged() says so.
+  void setCheckForDamage(bool on) { checkForDamage_ = on; }
+  bool damaged() const { return damaged_; }
+
   QString lastError() const { return error_; }
+  // The kind of the last failure, for the plain-words message (describeError).
+  DbError lastErrorKind() const { return errorKind_; }
 
  signals:
   // Before the current row changes. Set *save to false to drop the bound controls' edits
@@ -110,12 +118,17 @@ class DataControl : public QObject {
   QString controlText(const Binding& binding) const;
   void setControlText(Binding& binding, const QString& text);
   bool writeBack();
+  void noteRecordsetError();
+  void checkForDamage(Database db);
 
   QString databaseName_;
   QString recordSource_;
   std::unique_ptr<Recordset> recordset_;
   QList<Binding*> bindings_;
   QString error_;
+  DbError errorKind_ = DbError::None;
+  bool checkForDamage_ = false;
+  bool damaged_ = false;
 };
 
 }  // namespace glim::catalogue

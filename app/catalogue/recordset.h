@@ -29,6 +29,8 @@ class Recordset {
   QStringList fieldNames() const { return columns_; }
 
   int recordCount() const { return static_cast<int>(keys_.size()); }
+  // The set's row ids in set order (the bookmarks of its rows).
+  const QVector<qint64>& bookmarks() const { return keys_; }
   // True before the first row / after the last row; both when the set is empty.
   bool bof() const;
   bool eof() const;

@@ -187,7 +187,7 @@ void frmAddDirsToDB::Form_Load() {
     if (!db.checkIntact())
       lblStatus_->setText(catalogue::describeError(db.lastErrorKind(), db.path()));
   } else {
-    lblStatus_->setText(dtaAdd_.lastError());
+    lblStatus_->setText(catalogue::describeError(dtaAdd_.lastErrorKind(), dtaAdd_.databaseName()));
   }
   // The folder list starts at the top of the volume that holds the program.
   const QString volume = QStorageInfo(appState().ProgramFolder).rootPath();

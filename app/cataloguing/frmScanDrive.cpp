@@ -161,7 +161,8 @@ void frmScanDrive::Form_Load() {
   dtaAddListToDB_.bind(txtDateAddedToDB_, QStringLiteral("DateAddedToDB"));
   dtaAddListToDB_.bind(txtExtension_, QStringLiteral("Extension"));
   if (!dtaAddListToDB_.refresh()) {
-    Picture1_->setText(dtaAddListToDB_.lastError());
+    Picture1_->setText(
+        catalogue::describeError(dtaAddListToDB_.lastErrorKind(), dtaAddListToDB_.databaseName()));
     return;
   }
   dtaAddListToDB_.moveLast();

@@ -156,8 +156,11 @@ void frmSetupNew::Form_Load() {
   Data1_.bind(txtSubPathIndex_, QStringLiteral("SubPathIndex"));
   Data1_.bind(txtSubPathCaption_, QStringLiteral("SubPathCaption"));
   Data1_.bind(txtSubPathPath_, QStringLiteral("SubPathPath"));
+  Data1_.setCheckForDamage(true);
   Data1_.refresh();
-  if (!keys::pathsSet()) {
+  if (refusedAsDamaged()) {
+    // Read as it is; not one caption or path is written into a damaged file.
+  } else if (!keys::pathsSet()) {
     // Every sub-folder still without a path points at the "images" folder beside the program.
     catalogue::Database db = database();
     if (cataloguing::pointUnsetPathsOnce(db, appState().ProgramFolder + QStringLiteral("images/")))
@@ -168,6 +171,16 @@ void frmSetupNew::Form_Load() {
   for (int k = 0; k < Text1_.size(); ++k) Text1_[k]->setText(themes.value(k));
   for (int k = 0; k < txtRating_.size(); ++k) txtRating_[k]->setText(ratings.value(k));
   SSTab1_->setCurrentIndex(0);
+}
+
+// A damaged catalogue is read but not written: said in plain words, with the cure.
+bool frmSetupNew::refusedAsDamaged() {
+  if (!Data1_.damaged()) return false;
+  dialogs().message(catalogue::describeError(catalogue::DbError::Damaged, Data1_.databaseName()) +
+                        QStringLiteral("\rThe folder captions and paths cannot be changed until "
+                                       "it is repaired."),
+                    MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
+  return true;
 }
 
 void frmSetupNew::fillMainList(const QStringList& captions, int select) {
@@ -233,6 +246,7 @@ void frmSetupNew::cmdChangeMainCaption_Click() {
                       MsgIcon::None, kProgramTitle, this);
     return;
   }
+  if (refusedAsDamaged()) return;
   const QString oldCaption = captions_.value(row);
   const auto answer = dialogs().input(QStringLiteral("Enter a new caption"),
                                       QStringLiteral("Change Setting"), oldCaption, this);
@@ -260,7 +274,7 @@ void frmSetupNew::cmdChangeMainCaption_Click() {
 
 void frmSetupNew::cmdChangeSubSettings_Click() {
   const int row = lstSubDirs_->currentRow();
-  if (row < 0 || !findSubFolderRow(row + 1)) return;
+  if (row < 0 || !findSubFolderRow(row + 1) || refusedAsDamaged()) return;
   QPointer<frmSubPathsCaptions> dialog = new frmSubPathsCaptions(this);
   dialog->setValues(selectedMainCaption(), txtSubPathCaption_->text(), txtSubPathPath_->text());
   const int result = runDialog(dialog);
@@ -270,8 +284,8 @@ void frmSetupNew::cmdChangeSubSettings_Click() {
     txtSubPathCaption_->setText(dialog->txtSubDirs()->text());
     txtSubPathPath_->setText(dialog->txtSubDirPath()->text());
     if (!Data1_.updateRecord())
-      dialogs().message(Data1_.lastError(), MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle,
-                        this);
+      dialogs().message(catalogue::describeError(Data1_.lastErrorKind(), Data1_.databaseName()),
+                        MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
   }
   delete dialog.data();
   listSubFolders(row);

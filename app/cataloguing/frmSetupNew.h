@@ -66,6 +66,7 @@ class frmSetupNew : public QWidget {
   QString selectedMainCaption() const;
   bool findSubFolderRow(int subIndex);
   void listSubFolders(int select);
+  bool refusedAsDamaged();
   void lblMessage_Change();
   catalogue::Database database();
 

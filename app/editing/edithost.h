@@ -35,6 +35,10 @@ class EditHost {
   // that picture is never written over any file.
   virtual bool showsStandIn() const { return false; }
 
+  // True when `path` names another catalogued picture than the record's own: a save there
+  // would replace that picture's file under its row.
+  virtual bool namesAnotherPicture(const QString& /*path*/) { return false; }
+
   // Layout: size the control to the picture's pixel size; centre it on the form; the full
   // layout from the record's size after an undo.
   virtual void sizeControlToPicture() = 0;

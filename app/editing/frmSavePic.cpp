@@ -1,5 +1,6 @@
 #include "editing/frmSavePic.h"
 
+#include <QDir>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
@@ -121,6 +122,16 @@ void frmSavePic::cmdOK_Click() {
     return;
   }
   const QString target = joinTarget(dirPath(), txtFilename->text());
+  // Another catalogued picture's file is never written over: its row would describe a
+  // picture that is gone.
+  if (host_.namesAnotherPicture(QDir::cleanPath(target))) {
+    dialogs().message(QStringLiteral("Another picture in the catalogue is already named ") +
+                          QDir::toNativeSeparators(target) +
+                          QStringLiteral(".\rNothing was saved; choose another name or folder."),
+                      MsgButtons::OK, MsgIcon::Exclamation, QStringLiteral("Save Error!"), this);
+    txtFilename->setFocus();
+    return;
+  }
   photo->setSaveFileName(target);
   const QString heldPassword = photo->picPassword();
   if (type == u"jpg" || type == u"pic") {

@@ -859,9 +859,9 @@ void frmQuery::cmdSaveQuery_Click() {
 
 bool frmQuery::loadQuery(const QString& path) {
   LoadedQuery loaded = loadQueryFile(path, criteria(), themeNames_);
-  if (!loaded.ok && loaded.message == kLoadErrorText) {
+  if (!loaded.ok && loaded.readFailed) {
     appState().QueryFileStart = false;
-    dialogs().message(kLoadErrorText, MsgButtons::OK, MsgIcon::Exclamation, kLoadErrorTitle, this);
+    dialogs().message(loaded.message, MsgButtons::OK, MsgIcon::Exclamation, kLoadErrorTitle, this);
     return false;
   }
   record_ = loaded.record;

@@ -1,5 +1,5 @@
-// Opens a query's picture set the way the viewer does: the statement as a recordset, then the
-// theme filter and the file-type filter when they are not empty, in that order.
+// Opens a query's picture set the way the viewer does: the statement narrowed by the theme
+// filter and the file-type filter when they are not empty.
 #pragma once
 
 #include <QString>

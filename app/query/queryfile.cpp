@@ -401,7 +401,7 @@ LoadedQuery loadQueryFile(const QString& path, const QueryCriteria& base,
   const QString file = QDir::toNativeSeparators(path);
   QString error;
   if (!readQueryFile(path, result.record, &error)) {
-    result.message = kLoadErrorText;
+    result.readFailed = true;
     const QFileInfo info(path);
     if (!info.exists())
       result.reason = QStringLiteral("The query file %1 does not exist.").arg(file);
@@ -414,8 +414,14 @@ LoadedQuery loadQueryFile(const QString& path, const QueryCriteria& base,
                           .arg(file)
                           .arg(info.size())
                           .arg(kRecordSize);
+    else if (!info.isReadable())
+      result.reason =
+          QStringLiteral("The query file %1 cannot be read: this user is not allowed to open it.")
+              .arg(file);
     else
-      result.reason = QStringLiteral("The query file %1 cannot be read (%2).").arg(file, error);
+      result.reason = QStringLiteral("The query file %1 cannot be read.").arg(file);
+    // Only a file that holds too little to be a query is called corrupt.
+    result.message = info.isFile() && info.size() < kRecordSize ? kLoadErrorText : result.reason;
     return result;
   }
   result.ok = applyQueryRecord(result.record, result.criteria, themeNames);

@@ -79,11 +79,13 @@ inline const QString kApplyErrorText =
 inline const QString kRunErrorText = QStringLiteral("There was an error loading this query file.");
 
 // Reads a query file and applies it to criteria that start as `base`: what the builder does
-// on Load. On failure `message` holds the load or apply message the builder shows, and
+// on Load. On failure `message` holds the load or apply message the builder shows (a file too
+// short to hold a query is "corrupt"; a missing one is said to be missing), and
 // `reason` what is wrong in plain words (missing, unreadable, damaged), for the windowless
 // commands.
 struct LoadedQuery {
   bool ok = false;
+  bool readFailed = false;  // the file itself could not be read (message: what is wrong with it)
   QString message;
   QString reason;
   QueryCriteria criteria;

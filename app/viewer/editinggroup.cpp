@@ -95,6 +95,7 @@ class EditingGroup : public ViewerExtension, public EditHost {
     viewer_->UpdatePictureInfo(leaving_ ? QStringLiteral("Validate") : QStringLiteral("Save"));
   }
   bool showsStandIn() const override { return viewer_->showsStandIn(); }
+  bool namesAnotherPicture(const QString& path) override { return viewer_->namesAnotherRow(path); }
   // A picture whose size changed is laid out as a move lays a picture out, never larger than
   // the picture area.
   void sizeControlToPicture() override { viewer_->placeShownPicture(); }

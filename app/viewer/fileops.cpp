@@ -243,6 +243,8 @@ std::optional<QString> backupTarget(const QString& folder, const QString& fileNa
 
 Failure deleteMissingRecords(catalogue::Database& db) {
   if (db.execute(QStringLiteral("DELETE * FROM tbl1 WHERE Status = 'Missing';"))) return {};
+  if (db.lastErrorKind() == catalogue::DbError::Damaged)
+    return catalogue::describeError(catalogue::DbError::Damaged, db.path());
   return QStringLiteral(
       "The rows of missing pictures could not be removed from the catalogue.  "
       "It may be in use or read-only; try again later.");

@@ -654,6 +654,8 @@ void frmDBScreenTest::Form_Load() {
 void frmDBScreenTest::openConfiguredSource() {
   dtaTest_.setDatabaseName(keys::database());
   dtaTest_.setRecordSource(keys::recordSource());
+  dtaTest_.setCheckForDamage(true);
+  damageReported_ = false;
   // The recordset's count is complete when it opens, so the move to the last row that a
   // complete count once needed is made without showing (and marking as viewed) that picture.
   suppressShow_ = true;
@@ -663,11 +665,11 @@ void frmDBScreenTest::openConfiguredSource() {
   appState().ViewerOpening = false;
   if (opened) {
     dtaTest_.moveFirst();
+    reportCatalogueDamage();
   } else if (appState().QueryCaller != QStringLiteral("QueryForm")) {
     // (A query's hand-over puts a lost catalogue back itself, below.)
-    dialogs().message(
-        QStringLiteral("The picture catalogue could not be opened:\r") + dtaTest_.lastError(),
-        MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
+    dialogs().message(catalogue::describeError(dtaTest_.lastErrorKind(), dtaTest_.databaseName()),
+                      MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
   }
 }
 
@@ -800,45 +802,31 @@ void frmDBScreenTest::OpenQueryResult() {
           MsgButtons::OK, MsgIcon::None, kProgramTitle, this);
     }
   }
-  // 2. The query's set on the viewer's catalogue.
+  // 2. The query's set on the viewer's catalogue, with the theme filter and then the file-type
+  //    filter applied: one pass over the table, and no picture of a wider set is shown on
+  //    the way.
   catalogue::Database db = catalogue::Database::open(dtaTest_.databaseName());
   std::unique_ptr<catalogue::Recordset> result;
-  if (db.isOpen()) result = db.openRecordset(state.QuerySQL);
+  if (db.isOpen())
+    result = db.openRecordset(state.QuerySQL, {state.QueryFilter1, state.QueryFilter2});
   for (QWidget* form : forms::openForms())
     if (form->objectName() == QStringLiteral("frmQuery")) form->close();
-  // 3. An empty (or failed) query falls back to the whole table.
+  // 3, 5. An empty (or failed) query or filter falls back to the whole table.
   if (!result || result->recordCount() == 0) {
     fallBackToWholeTable();
     return;
   }
   dtaTest_.setRecordset(std::move(result));
+  reportCatalogueDamage();
   // 4.
   sizePositionBar();
   QCoreApplication::processEvents();
-  // 5. The theme filter, then the file-type filter.
-  for (const QString& filter : {state.QueryFilter1, state.QueryFilter2}) {
-    if (filter.isEmpty()) continue;
-    if (!applyFilter(filter)) {
-      fallBackToWholeTable();
-      return;
-    }
-  }
-}
-
-bool frmDBScreenTest::applyFilter(const QString& filter) {
-  catalogue::Recordset* current = dtaTest_.recordset();
-  if (!current) return false;
-  current->setFilter(filter);
-  std::unique_ptr<catalogue::Recordset> filtered = current->openFiltered();
-  if (!filtered || filtered->recordCount() == 0) return false;
-  dtaTest_.setRecordset(std::move(filtered));
-  sizePositionBar();
-  return true;
 }
 
 void frmDBScreenTest::fallBackToWholeTable() {
   dtaTest_.setRecordSource(QStringLiteral("tbl1"));
   dtaTest_.refresh();
+  reportCatalogueDamage();
   sizePositionBar();
   dialogs().message(QStringLiteral("There are no pictures that match your query.\r"
                                    "The picture set has been set back to the original."),

@@ -205,8 +205,8 @@ class frmDBScreenTest : public QMainWindow {
   void Form_Resize();
   void updateFormStatus(bool loaded);
   void openConfiguredSource();
+  void reportCatalogueDamage();
   void fallBackToWholeTable();
-  bool applyFilter(const QString& filter);
   void startSlideShowOnOpen();
   void showStockPicture(const QString& fileName, int width, int height);
   // Tells Photo1 which pictures come next: the neighbours of the current row, the way of the
@@ -310,6 +310,7 @@ class frmDBScreenTest : public QMainWindow {
   int readAheadMiB_ = 512;  // the setting ReadAheadMiB; 0 turns reading ahead off
   int lastStep_ = 1;        // the direction of the last move, read ahead first
   bool closing_ = false;
+  bool damageReported_ = false;
   bool barFromBox_ = false;
   QSize laidOutClientSize_;
   QRect normalWindowGeometry_;

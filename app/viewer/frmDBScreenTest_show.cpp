@@ -49,6 +49,18 @@ bool frmDBScreenTest::namesAnotherRow(const QString& path) {
   return other.isValid() && !other.isNull();
 }
 
+// A damaged catalogue is shown but not written (the data control opened it for reading);
+// the user learns it once per opening, with the way to repair it.
+void frmDBScreenTest::reportCatalogueDamage() {
+  if (!dtaTest_.damaged() || damageReported_) return;
+  damageReported_ = true;
+  dialogs().message(catalogue::describeError(catalogue::DbError::Damaged, dtaTest_.databaseName()) +
+                        QStringLiteral("\rThe pictures can still be viewed, but ratings, themes "
+                                       "and other changes are not stored until it is "
+                                       "repaired."),
+                    MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
+}
+
 bool frmDBScreenTest::showsStandIn() const {
   if (!Photo1_) return false;
   const QString shown = Photo1_->fileName();

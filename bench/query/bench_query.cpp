@@ -1,6 +1,7 @@
 // Measures a query builder run on a large catalogue: the statement, the theme filter and the
-// file-type filter opened through the catalogue layer as the viewer opens them, through to the
-// first picture's row, beside the sqlite3 command-line tool running the same translated
+// file-type filter opened through the catalogue layer as the viewer opens them (one pass),
+// through to the first picture's row, beside the former way (the statement, then each
+// filter over the whole table), beside the sqlite3 command-line tool running the same translated
 // statement with the same filters to completion, on the same file in the same run.
 //
 // Run: build/bench/bench_query [rows] [repeats]   (default 1000000 rows, 3 repeats; the
@@ -144,9 +145,31 @@ int main(int argc, char** argv) {
     count = set.records->recordCount();
   }
   std::printf(
-      "Glimmora, as the viewer opens it (statement, then each filter): %d pictures, "
+      "Glimmora, as the viewer opens it (statement and filters in one pass): %d pictures, "
       "first %s: median %.1f ms\n",
       count, qPrintable(first), median(ours));
+
+  // The former way: the statement's keyset, then each filter over the whole table.
+  std::vector<double> stepwise;
+  for (int r = 0; r < repeats; ++r) {
+    timer.restart();
+    auto rs = db.openRecordset(texts.sql);
+    for (const QString& filter : {texts.filter1, texts.filter2}) {
+      if (!rs || filter.isEmpty()) continue;
+      rs->setFilter(filter);
+      rs = rs->openFiltered();
+    }
+    if (!rs) return 1;
+    rs->moveFirst();
+    const QString path = rs->value(QStringLiteral("Pathname")).toString();
+    stepwise.push_back(ms(timer));
+    if (rs->recordCount() != count || path != first) {
+      std::fprintf(stderr, "the step-by-step way gave a different set\n");
+      return 1;
+    }
+  }
+  std::printf("Glimmora, statement then each filter (the former way): median %.1f ms\n",
+              median(stepwise));
 
   // For comparison: the same set as one statement through the same layer, which is what the
   // filters amount to (the set's rows that match both filters, in the set's order).
@@ -185,8 +208,9 @@ int main(int argc, char** argv) {
   }
   std::printf("sqlite3 tool, same statement and filters to completion: median %.1f ms\n",
               median(tool));
-  std::printf("ratio, as the viewer opens it: %.2f (target at most 1.5)\n",
+  std::printf("ratio, as the viewer opens it: %.2f (target at most 1.0)\n",
               median(ours) / median(tool));
+  std::printf("ratio, statement then each filter: %.2f\n", median(stepwise) / median(tool));
   std::printf("ratio, one statement: %.2f\n", median(single) / median(tool));
   return 0;
 }

@@ -397,8 +397,13 @@ bool Control::customCursor(QCursor* cursor) const {
   uint32_t handle = 0;
   const bool ok = succeeded(picture->get_Handle(&handle));
   picture->Release();
-  const QImage image = ok ? imageFromDib(handle) : QImage();
+  QImage image = ok ? imageFromDib(handle) : QImage();
   if (image.isNull()) return false;
+  // Any picture may be the icon; a pointer stays pointer-sized.
+  constexpr int kLargestPointer = 64;
+  if (image.width() > kLargestPointer || image.height() > kLargestPointer)
+    image = image.scaled(kLargestPointer, kLargestPointer, Qt::KeepAspectRatio,
+                         Qt::SmoothTransformation);
   *cursor = QCursor(QPixmap::fromImage(image));
   return true;
 }

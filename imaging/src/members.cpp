@@ -254,9 +254,19 @@ HRESULT getPicture(Control& c, const Member&, const Variant*, Variant* result) {
   picture->Release();
   return S_OK;
 }
+// Picture put: the control shows a copy of the given picture (the object stays its owner's);
+// no object leaves the control without a picture. An object whose handle no longer holds a
+// picture (one that outlived its control) changes nothing shown.
 HRESULT putPicture(Control& c, const Member& m, const Variant* args, Variant*) {
-  c.setStoredPicture(args[0].object());
+  IUnknown* object = args[0].object();
+  c.setStoredPicture(object);
+  if (!object) {
+    CV_SetFileName(c.engine(), "");
+  } else if (const uint32_t copy = copyOfPicture(object)) {
+    CV_SetHDib(c.engine(), CV_HDIB(copy));
+  }
   c.changed(m.id);
+  c.pictureLoaded();
   return S_OK;
 }
 

@@ -2,6 +2,9 @@
 
 #include <QHash>
 #include <QPointer>
+#include <cstring>
+
+#include "engine.h"
 
 namespace rastrel::impl {
 
@@ -36,6 +39,45 @@ HRESULT PictureObject::QueryInterface(const Guid& iid, void** out) {
   }
   *out = nullptr;
   return E_NOINTERFACE;
+}
+
+PictureObject::~PictureObject() {
+  if (owned_) CV_DibFree(bitmap_);
+}
+
+PictureObject* pictureFromFile(const QString& path, int16_t* error) {
+  CV_HANDLE scratch = 0;
+  CV_CreateInstance(&scratch);
+  CV_SetFileName(scratch, path.toUtf8().constData());
+  CV_HDIB dib = 0;
+  *error = CV_GetImagError(scratch);
+  if (*error == 0) {
+    CV_CopyDib(scratch, &dib);
+    *error = CV_GetImagError(scratch);
+  }
+  CV_DestroyInstance(scratch);
+  if (*error == 0 && dib) return new PictureObject(dib, 0, true);
+  if (dib) CV_DibFree(dib);
+  if (*error == 0) *error = CV_ERR_NO_IMAGE;
+  return nullptr;
+}
+
+uint32_t copyOfPicture(IUnknown* obj) {
+  if (!obj) return 0;
+  void* typed = nullptr;
+  if (failed(obj->QueryInterface(IID_IPicture, &typed)) || !typed) return 0;
+  auto* picture = static_cast<IPicture*>(typed);
+  uint32_t handle = 0;
+  const bool ok = succeeded(picture->get_Handle(&handle));
+  picture->Release();
+  const void* bytes = ok ? CV_DibLock(handle) : nullptr;
+  const uint32_t size = bytes ? CV_DibSize(handle) : 0;
+  if (size == 0) return 0;
+  const CV_HDIB copy = CV_DibAlloc(size);
+  void* target = copy ? CV_DibLock(copy) : nullptr;
+  if (!target) return 0;
+  std::memcpy(target, bytes, size);
+  return copy;
 }
 
 HRESULT PictureObject::get_Handle(uint32_t* handle) {

@@ -39,19 +39,32 @@ class FontObject final : public RefCounted<IFont> {
   QFont font_;
 };
 
-// A bitmap picture over the engine's bitmap and palette handles; it does not own them.
+// A bitmap picture over a DIB handle and its palette. Over the engine's own handles (the
+// Picture property) it does not own them; made from a file it owns its DIB and frees it.
 class PictureObject final : public RefCounted<IPicture> {
  public:
-  PictureObject(uint32_t bitmap, uint32_t palette) : bitmap_(bitmap), palette_(palette) {}
+  PictureObject(uint32_t bitmap, uint32_t palette, bool owned = false)
+      : bitmap_(bitmap), palette_(palette), owned_(owned) {}
   HRESULT QueryInterface(const Guid& iid, void** out) override;
   HRESULT get_Handle(uint32_t* handle) override;
   HRESULT get_hPal(uint32_t* palette) override;
   HRESULT get_Type(int16_t* type) override;
 
  private:
+  ~PictureObject() override;
+
   uint32_t bitmap_;
   uint32_t palette_;
+  bool owned_;
 };
+
+// A picture object holding the picture of a file, read by a scratch engine instance as the
+// control reads files; nullptr with the engine's error number in *error when it cannot be read.
+PictureObject* pictureFromFile(const QString& path, int16_t* error);
+
+// A new DIB handle (the caller's) with a copy of a picture object's bitmap; 0 when obj is none
+// or its handle holds no picture any more.
+uint32_t copyOfPicture(IUnknown* obj);
 
 // The font of a font object, false when obj is none.
 bool fontOf(IUnknown* obj, QFont* font);

@@ -389,7 +389,11 @@ HRESULT Control::Load(IStream* stream) {
   }
   for (const MapEntry& entry : propertyMap()) {
     Variant value;
-    if (failed(hr = readVariant(stream, &value)) || failed(hr = putStored(entry, value))) return hr;
+    if (failed(hr = readVariant(stream, &value))) return hr;
+    // Pictures are stored as none (their handles do not outlive the process): putting none
+    // would take away the picture FileName has just loaded.
+    if (entry.page == Page::StockPicture && value.isObject() && !value.object()) continue;
+    if (failed(hr = putStored(entry, value))) return hr;
   }
   return S_OK;
 }

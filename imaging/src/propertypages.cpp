@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -18,6 +19,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "dibimage.h"
 #include "engine.h"
 #include "objects.h"
 #include "rastcore3_names.h"
@@ -28,7 +30,7 @@ namespace {
 
 namespace d = dispid;
 
-enum class Kind { Check, List, Edit, File, Color, Font, Note, Group, Unbound };
+enum class Kind { Check, List, Edit, File, Color, Font, Picture, Note, Group, Unbound };
 
 struct FieldSpec {
   Kind kind;
@@ -126,6 +128,10 @@ const std::vector<PageSpec>& pageSpecs() {
        {{Kind::Color, QStringLiteral("BackColor"), d::BackColor},
         {Kind::Color, QStringLiteral("SaveGIFTColor"), d::SaveGIFTColor},
         {Kind::Color, QStringLiteral("DrawFillColor"), d::DrawFillColor}}},
+      {QStringLiteral("PicturePpg"),
+       QStringLiteral("P&icture"),
+       {{Kind::Picture, QStringLiteral("Picture"), d::Picture},
+        {Kind::Picture, QStringLiteral("MouseIcon"), d::MouseIcon}}},
   };
   return specs;
 }
@@ -164,6 +170,18 @@ QList<EnumChoice> fromTable(const CV_NAMED_VALUE* table, int count) {
   QList<EnumChoice> out;
   for (int i = 0; i < count; ++i) out.append({table[i].value, QString::fromLatin1(table[i].name)});
   return out;
+}
+
+// The picture of a picture object (an engine DIB handle), or a null image for none.
+QImage pictureOf(const Variant& v) {
+  if (!v.isObject() || !v.object()) return QImage();
+  void* typed = nullptr;
+  if (failed(v.object()->QueryInterface(IID_IPicture, &typed)) || !typed) return QImage();
+  auto* picture = static_cast<IPicture*>(typed);
+  uint32_t handle = 0;
+  const bool ok = succeeded(picture->get_Handle(&handle));
+  picture->Release();
+  return ok ? imageFromDib(handle) : QImage();
 }
 
 QString chooseFile(QWidget* parent, const QString& start) {
@@ -320,11 +338,16 @@ struct PropertyPage::Field {
   QSpinBox* points = nullptr;
   QCheckBox* bold = nullptr;
   QCheckBox* italic = nullptr;
+  QLabel* preview = nullptr;
+  QLabel* pictureInfo = nullptr;
+  QString pictureFile;  // the file last chosen, where the next choice starts
+  Variant picture;      // the picture object shown, put on apply
   QColor color;
   Variant loaded;
   bool dirty = false;
 
   Variant value() const {
+    if (preview) return picture;
     if (check) return Variant::boolean(check->isChecked());
     if (list) return Variant::i2(int16_t(list->currentData().toInt()));
     if (swatch) return Variant::ui4(toOleColor(color));
@@ -342,6 +365,7 @@ struct PropertyPage::Field {
   }
   void show(const Variant& v) {
     loaded = v;
+    if (preview) showPicture(v);
     if (check) check->setChecked(v.toBool());
     if (swatch) {
       Variant n;
@@ -368,6 +392,23 @@ struct PropertyPage::Field {
       edit->setText(succeeded(v.changeType(VT_BSTR, &text)) ? text.string() : QString());
     }
     dirty = false;
+  }
+  void showPicture(const Variant& v) {
+    picture = v.isObject() ? v : Variant::object(nullptr, VT_DISPATCH);
+    const QImage image = pictureOf(picture);
+    if (image.isNull()) {
+      preview->setPixmap(QPixmap());
+      preview->setText(QStringLiteral("(None)"));
+      pictureInfo->setText(QStringLiteral("No picture."));
+      return;
+    }
+    const QSize box = preview->contentsRect().size();
+    const QImage fitted = image.width() > box.width() || image.height() > box.height()
+                              ? image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                              : image;
+    preview->setPixmap(QPixmap::fromImage(fitted));
+    pictureInfo->setText(
+        QStringLiteral("%1 \u00d7 %2 pixels").arg(image.width()).arg(image.height()));
   }
 };
 
@@ -458,6 +499,9 @@ void PropertyPage::build() {
         form->addRow(raw->italic);
         break;
       }
+      case Kind::Picture:
+        buildPictureField(raw, f.caption, outer);
+        break;
       case Kind::Edit:
       case Kind::File: {
         raw->edit = new QLineEdit(this);
@@ -488,6 +532,54 @@ void PropertyPage::build() {
     fields_.push_back(std::move(field));
   }
   outer->addStretch();
+}
+
+// A picture property: its picture in a preview box, "Browse..." to take one from a picture
+// file, "Clear" for none. The property takes the shown picture when the changes are applied.
+void PropertyPage::buildPictureField(Field* raw, const QString& caption, QVBoxLayout* outer) {
+  auto* group = new QGroupBox(caption, this);
+  group->setObjectName(caption);
+  auto* row = new QHBoxLayout(group);
+  raw->preview = new QLabel(group);
+  raw->preview->setObjectName(caption + QStringLiteral("Preview"));
+  raw->preview->setFrameShape(QFrame::StyledPanel);
+  raw->preview->setAlignment(Qt::AlignCenter);
+  raw->preview->setFixedSize(160, 120);
+  raw->pictureInfo = new QLabel(group);
+  raw->pictureInfo->setObjectName(caption + QStringLiteral("Info"));
+  raw->pictureInfo->setWordWrap(true);
+  auto* browse = new QPushButton(QStringLiteral("&Browse..."), group);
+  browse->setObjectName(caption + QStringLiteral("Browse"));
+  auto* clear = new QPushButton(QStringLiteral("C&lear"), group);
+  clear->setObjectName(caption + QStringLiteral("Clear"));
+  auto* side = new QVBoxLayout;
+  side->addWidget(raw->pictureInfo);
+  side->addWidget(browse);
+  side->addWidget(clear);
+  side->addStretch();
+  row->addWidget(raw->preview);
+  row->addLayout(side, 1);
+  outer->addWidget(group);
+  connect(browse, &QPushButton::clicked, this, [this, raw] {
+    const QString chosen = chooseFile(this, raw->pictureFile);
+    if (chosen.isEmpty()) return;
+    raw->pictureFile = chosen;
+    int16_t error = 0;
+    PictureObject* object = pictureFromFile(chosen, &error);
+    if (!object) {  // the property keeps the picture it has
+      raw->pictureInfo->setText(
+          QStringLiteral("%1 cannot be used: %2.")
+              .arg(QFileInfo(chosen).fileName(), QString::fromUtf8(CV_ErrorText(error))));
+      return;
+    }
+    raw->showPicture(Variant::object(object, VT_DISPATCH));
+    object->Release();
+    raw->dirty = true;
+  });
+  connect(clear, &QPushButton::clicked, this, [raw] {
+    raw->showPicture(Variant::object(nullptr, VT_DISPATCH));
+    raw->dirty = true;
+  });
 }
 
 void PropertyPage::load() {

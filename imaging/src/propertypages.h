@@ -1,7 +1,7 @@
 // The control's property pages (GenProps, MiscPpg, PICViewPpg, SavePpg, ViewPpg, DrawPpg and
-// the stock font and colour pages) as tabs of one dialog. Each page control is bound to one DISPID:
-// the page reads the values through the control's dispatch interface when it opens and puts the
-// changed ones back when the changes are applied (Apply or OK).
+// the stock font, colour and picture pages) as tabs of one dialog. Each page control is bound to
+// one DISPID: the page reads the values through the control's dispatch interface when it opens and
+// puts the changed ones back when the changes are applied (Apply or OK).
 #pragma once
 
 #include <QColor>
@@ -16,6 +16,7 @@
 
 class QLabel;
 class QTabWidget;
+class QVBoxLayout;
 
 namespace rastrel::impl {
 
@@ -50,6 +51,7 @@ class PropertyPage : public QWidget {
 
  private:
   void build();
+  void buildPictureField(Field* field, const QString& caption, QVBoxLayout* outer);
   QString refusalText(const QString& caption, HRESULT hr) const;
   QString refusal_;
   QString className_, title_;

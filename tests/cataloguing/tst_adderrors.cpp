@@ -21,6 +21,7 @@
 #include "catalogue/database.h"
 #include "cataloguing/commandline.h"
 #include "cataloguing/frmAddDirsToDB.h"
+#include "cataloguing/frmScanDrive.h"
 #include "cataloguing/pictureadder.h"
 #include "cataloguing/pictureentry.h"
 #include "support/testenv.h"
@@ -251,6 +252,106 @@ class TestAddErrors : public QObject {
     QCOMPARE(rowCount(env.catalogue()), 0);
     auto db = Database::open(env.catalogue());
     QVERIFY(db.checkIntact());
+  }
+
+  // A catalogue that cannot be opened is named in the status lines of the add screen and the
+  // drive scan in plain words, never the database library's text.
+  void statusLinesSayWhyTheCatalogueCannotBeOpened_data() {
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<QString>("start");
+    QTest::newRow("not a catalogue") << QByteArray(8192, 'x') << "The catalogue %1 is damaged";
+    QTest::newRow("missing") << QByteArray() << "Database %1 does not exist.";
+  }
+  void statusLinesSayWhyTheCatalogueCannotBeOpened() {
+    QFETCH(QByteArray, contents);
+    QFETCH(QString, start);
+    test::TestEnv env;
+    const QString catalogue = env.folder("other") + "/all1.mdb";
+    if (!contents.isEmpty()) QVERIFY(test::writeBytes(catalogue, contents));
+    appState().DatabasePath = catalogue;
+    QPointer<frmAddDirsToDB> add = forms::get<frmAddDirsToDB>();
+    QPointer<frmScanDrive> scan = forms::get<frmScanDrive>();
+    for (const QString& status : {add->lblStatus()->text(), scan->Picture1()->text()}) {
+      QVERIFY2(status.startsWith(start.arg(catalogue)), qPrintable(status));
+      QVERIFY(!status.contains("not a database", Qt::CaseInsensitive));
+      QVERIFY(!status.contains("Glimmora catalogue"));
+    }
+    add->close();
+    scan->close();
+    delete add.data();
+    delete scan.data();
+    if (!contents.isEmpty()) QCOMPARE(test::readBytes(catalogue), contents);
+  }
+
+  // A disk that fills up part-way through an add (the catalogue may not grow by a page): the
+  // add screen says so in plain words, stores none of the run's rows, and the catalogue stays
+  // whole and usable.
+  void diskFullDuringAnAdd() {
+    test::TestEnv env;
+    ScriptedDialogs dialogs;
+    fillCatalogue(env);
+    appState().DatabasePath = env.catalogue();
+    const QString folder = env.folder("new") + '/';
+    emptyFiles(folder, 600, "new");
+    QPointer<frmAddDirsToDB> form = forms::get<frmAddDirsToDB>();
+    form->chooseFolder(folder);
+    // The file may not grow beyond the pages it has: every new page fails as on a full disk.
+    catalogue::Database db = form->dtaAdd().database();
+    const int pages = db.scalar("PRAGMA page_count").toInt();
+    QVERIFY(pages > 1);
+    QCOMPARE(db.scalar(QString("PRAGMA max_page_count = %1").arg(pages)).toInt(), pages);
+    form->cmdAddFiles_Click();
+
+    QCOMPARE(dialogs.messages().size(), 2);
+    QCOMPARE(dialogs.messages().at(0).icon, MsgIcon::Critical);
+    QCOMPARE(dialogs.messages().at(0).text,
+             "The disk is full, so the catalogue " + env.catalogue() +
+                 " cannot grow.\rFree some space and try again.\rNo pictures were added.");
+    QVERIFY(dialogs.messages().at(1).text.startsWith("0 files were added to the database."));
+    QVERIFY(
+        dialogs.messages().at(1).text.contains("600 files were not added because adding "
+                                               "stopped."));
+    QVERIFY(form->cmdAddFiles()->isEnabled());
+    form->close();
+    delete form.data();
+    db.close();
+
+    auto after = Database::open(env.catalogue());
+    QVERIFY(after.checkIntact());
+    QCOMPARE(after.scalar("SELECT COUNT(*) FROM tbl1").toInt(), 400);
+    QCOMPARE(after.scalar("SELECT COUNT(DISTINCT IDNumber) FROM tbl1").toInt(), 400);
+    // Room again: the same folder goes in.
+    PictureAdder adder(after);
+    adder.setNextId(PictureAdder::nextIdFromCatalogue(after));
+    QStringList paths;
+    for (const QString& name : folderPictures(folder, "*.jpg")) paths << folder + name;
+    QCOMPARE(adder.add(paths).added, 600);
+  }
+
+  // Names that are not UTF-8 are left out of an add from the add screen, and its message
+  // counts them with the reason.
+  void addScreenCountsNamesItCannotStore() {
+    test::TestEnv env;
+    ScriptedDialogs dialogs;
+    appState().DatabasePath = env.catalogue();
+    const QString folder = env.folder("mixed");
+    QVERIFY(test::writePicture(folder + "/good.jpg", 4, 4));
+    const QByteArray latin1Name = QFile::encodeName(folder) + "/caf\xe9.jpg";
+    const int fd = ::open(latin1Name.constData(), O_CREAT | O_WRONLY, 0644);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    QPointer<frmAddDirsToDB> form = forms::get<frmAddDirsToDB>();
+    form->chooseFolder(folder + '/');
+    form->cmdAddFiles_Click();
+    QCOMPARE(dialogs.messages().size(), 1);
+    QCOMPARE(dialogs.lastText(),
+             QString("1 files were added to the database.\r0 files were already listed in the "
+                     "database.\r1 files were left out because their names are not UTF-8 text, "
+                     "which the catalogue needs; rename them to add them."));
+    form->close();
+    delete form.data();
+    QCOMPARE(rowCount(env.catalogue()), 1);
+    QCOMPARE(::unlink(latin1Name.constData()), 0);
   }
 
   // Qt cannot carry a name that is not UTF-8 through a QString and back, so such a file is

@@ -152,6 +152,45 @@ class TestForms : public QObject {
     QCOMPARE(form.lstMainDirs()->item(1)->text(), QStringLiteral("Family & O'Neil"));
   }
 
+  // A damaged catalogue: the set-up says so when it opens, with the way to repair it, and
+  // writes neither a caption nor a path into it (nor the captions into the settings, which
+  // would part them from the catalogue's rows).
+  void setupNeverWritesADamagedCatalogue() {
+    test::TestEnv env;
+    ScriptedDialogs dialogs;
+    { frmSetupNew first; }  // the paths of an intact catalogue are set once
+    QVERIFY(test::damageSpareTable(env.catalogue()));
+    const QByteArray before = test::readBytes(env.catalogue());
+    const QString damaged =
+        catalogue::describeError(catalogue::DbError::Damaged, env.catalogue()) +
+        QStringLiteral("\rThe folder captions and paths cannot be changed until it is repaired.");
+    {
+      frmSetupNew form;
+      QCOMPARE(dialogs.messages().size(), 1);
+      QCOMPARE(dialogs.lastText(), damaged);
+      form.lstMainDirs()->setCurrentRow(1);
+      form.lstMainDirs_Click();
+      QCOMPARE(form.lstSubDirs()->count(), 9);  // still read
+      dialogs.answerInput(QStringLiteral("Holidays"));
+      form.cmdChangeMainCaption_Click();
+      QCOMPARE(dialogs.lastText(), damaged);
+      QCOMPARE(settings::read(settings::kSettings, "MainPath2"), QStringLiteral("MainPath2"));
+      form.lstSubDirs()->setCurrentRow(4);
+      form.lstSubDirs_Click();
+      bool asked = false;
+      whenShown<frmSubPathsCaptions>([&](frmSubPathsCaptions* d) {
+        asked = true;
+        d->cmdCancel_Click();
+      });
+      form.cmdChangeSubSettings_Click();
+      QCoreApplication::processEvents();  // the look for the dialog finds none
+      QVERIFY(!asked);
+      QCOMPARE(dialogs.messages().size(), 3);
+      form.close();
+    }
+    QCOMPARE(test::readBytes(env.catalogue()), before);
+  }
+
   void unknownCaptionResetsTheSetup() {
     test::TestEnv env;
     ScriptedDialogs dialogs;

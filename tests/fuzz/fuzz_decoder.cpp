@@ -1,6 +1,6 @@
 // One fuzz target for every decoder: built once per codec with -DCODEC=<Name> (Jpeg, Png,
-// Tiff, Gif, Bmp, Pcx, Dcx, Ico, Tga, Wpg, Pnm, Wmf, Epic, Heif, Webp, Raw, Jxl). The picture size
-// limit is lowered so that a hostile header cannot make a run take gigabytes.
+// Tiff, Gif, Bmp, Pcx, Dcx, Ico, Tga, Wpg, Wpg2, Pnm, Wmf, Epic, Heif, Webp, Raw, Jxl). The picture
+// size limit is lowered so that a hostile header cannot make a run take gigabytes.
 #include <cstddef>
 #include <cstdint>
 

@@ -323,7 +323,7 @@ class TstPersist : public QObject {
     QStringList titles;
     for (int i = 0; i < dialog->tabs()->count(); ++i) titles << dialog->tabs()->tabText(i);
     QCOMPARE(titles, (QStringList{"&General", "&Misc", "&PICView", "&Save", "&View", "&Draw",
-                                  "&Font", "&Colors"}));
+                                  "&Font", "&Colors", "P&icture"}));
     QWidget* p = dialog->findChild<QWidget*>(page);
     QVERIFY(p);
     QWidget* field = fieldOf(p, caption);
@@ -482,6 +482,66 @@ class TstPersist : public QObject {
     QFont font;
     QVERIFY(impl::fontOf(a.get(dispid::Font).object(), &font));
     QCOMPARE(font.pointSize(), 21);
+  }
+
+  // The picture page takes a picture from a file for Picture (which the control then shows)
+  // and for MouseIcon, previews it, and clears either; a file that holds no picture changes
+  // nothing and says why.
+  void picturePageSetsAndClears() {
+    const QString red = env_->folder(QStringLiteral("p")) + QStringLiteral("/red.png");
+    QImage image(40, 30, QImage::Format_RGB32);
+    image.fill(QColor(255, 0, 0));
+    QVERIFY(image.save(red));
+    const QString text = env_->folder(QStringLiteral("p")) + QStringLiteral("/notes.png");
+    glim::test::writeBytes(text, "only words");
+    Control a;
+    putProp(a.dispatch, dispid::FileName, Variant::str(picture_));
+    auto dialog = impl::createPropertyDialog(a.dispatch, nullptr);
+    auto* preview = dialog->findChild<QLabel*>(QStringLiteral("PicturePreview"));
+    QVERIFY(preview);
+    QCOMPARE(preview->pixmap().size(), QSize(24, 16));  // the picture shown now
+    auto* iconInfo = dialog->findChild<QLabel*>(QStringLiteral("MouseIconInfo"));
+    QCOMPARE(iconInfo->text(), QStringLiteral("No picture."));
+
+    QString chosen = text;
+    impl::setOpenFileHook([&](const QString&, const QString&) { return chosen; });
+    dialog->findChild<QPushButton*>(QStringLiteral("MouseIconBrowse"))->click();
+    QVERIFY2(iconInfo->text().startsWith(QStringLiteral("notes.png cannot be used: ")),
+             qPrintable(iconInfo->text()));
+    QVERIFY(!dialog->findChild<impl::PropertyPage*>(QStringLiteral("PicturePpg"))->isDirty());
+    chosen = red;
+    dialog->findChild<QPushButton*>(QStringLiteral("MouseIconBrowse"))->click();
+    dialog->findChild<QPushButton*>(QStringLiteral("PictureBrowse"))->click();
+    impl::setOpenFileHook(nullptr);
+    QCOMPARE(iconInfo->text(), QStringLiteral("40 \u00d7 30 pixels"));
+    QCOMPARE(preview->pixmap().toImage().pixelColor(5, 5), QColor(255, 0, 0));
+    QCOMPARE(a.get(dispid::IWidth).whole(), 24);  // nothing put before Apply
+    QCOMPARE(dialog->applyAll(), S_OK);
+
+    QCOMPARE(a.get(dispid::IWidth).whole(), 40);
+    QCOMPARE(a.get(dispid::IHeight).whole(), 30);
+    // The icon holds the file's picture: another control shown it saves it.
+    Variant icon = a.get(dispid::MouseIcon);
+    QVERIFY(icon.object());
+    {
+      Control b;
+      QCOMPARE(b.dispatch->Invoke(dispid::Picture, InvokeKind::PutRef, &icon, 1, nullptr, nullptr),
+               S_OK);
+      const QString out = env_->folder(QStringLiteral("p")) + QStringLiteral("/icon.png");
+      putProp(b.dispatch, dispid::SaveFileName, Variant::str(out));
+      glim::test::callMethod(b.dispatch, dispid::SaveFile);
+      const QImage saved(out);
+      QCOMPARE(saved.size(), QSize(40, 30));
+      QCOMPARE(saved.pixelColor(39, 29), QColor(255, 0, 0));
+    }
+
+    dialog->findChild<QPushButton*>(QStringLiteral("PictureClear"))->click();
+    dialog->findChild<QPushButton*>(QStringLiteral("MouseIconClear"))->click();
+    QCOMPARE(preview->text(), QStringLiteral("(None)"));
+    QCOMPARE(dialog->applyAll(), S_OK);
+    QVERIFY(!a.get(dispid::MouseIcon).object());
+    QVERIFY(!a.get(dispid::Picture).object());
+    QCOMPARE(a.get(dispid::IWidth).whole(), 0);
   }
 
   void enumerationTextsInValueOrder() {

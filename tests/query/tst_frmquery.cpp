@@ -457,7 +457,9 @@ class TestFrmQuery : public QObject {
     QTRY_VERIFY(!form->timerActive());
     QCOMPARE(viewerShows_, 0);
     QCOMPARE(dialogs_->messages().size(), 1);
-    QCOMPARE(dialogs_->messages().first().text, kLoadErrorText);
+    QCOMPARE(dialogs_->messages().first().text,
+             QStringLiteral("The query file %1 does not exist.").arg(s.CommandLine));
+    QCOMPARE(dialogs_->messages().first().title, kLoadErrorTitle);
     QVERIFY(form->isVisible());
   }
 

@@ -379,12 +379,19 @@ class TestQueryFile : public QObject {
 
   void oneRecordIsEnough() { QVERIFY(loadBytes(Bytes().data).ok); }
 
+  // A missing file or a folder is said to be what it is, not a corrupt file.
   void missingFileAndFolder() {
     QTemporaryDir dir;
     const auto base = test::initial();
-    QCOMPARE(loadQueryFile(dir.filePath(QStringLiteral("none.qry")), base, {}).message,
-             kLoadErrorText);
-    QCOMPARE(loadQueryFile(dir.path(), base, {}).message, kLoadErrorText);
+    const QString missing = dir.filePath(QStringLiteral("none.qry"));
+    const LoadedQuery none = loadQueryFile(missing, base, {});
+    QVERIFY(none.readFailed);
+    QCOMPARE(
+        none.message,
+        QStringLiteral("The query file %1 does not exist.").arg(QDir::toNativeSeparators(missing)));
+    const LoadedQuery folder = loadQueryFile(dir.path(), base, {});
+    QVERIFY(folder.readFailed);
+    QVERIFY(folder.message.endsWith(QStringLiteral(" is a folder, not a query file.")));
   }
 
   void randomBytesNeverCrash() {

@@ -8,81 +8,12 @@
 #include <string>
 
 #include "formats_helpers.h"
+#include "peer_scripts_helpers.h"
 #include "rastcore3.h"
 
 using namespace fmt_test;
 
 namespace {
-
-const char kPython[] = "/usr/bin/python3";
-
-// Functions the scripts share: ref() writes the peer's pixels of a picture as "W H\n" and
-// R, G, B, A bytes; pattern() is a picture whose quadrants and corners tell every turn apart.
-const char kPrelude[] = R"(
-from PIL import Image, ImageOps
-import struct, subprocess, sys, zlib
-def ref(path, im):
-    im = im.convert('RGBA')
-    with open(path, 'wb') as f:
-        f.write(b'%d %d\n' % im.size + im.tobytes())
-def pattern(w=40, h=24, mode='RGB'):
-    im = Image.new(mode, (w, h))
-    px = im.load()
-    for y in range(h):
-        for x in range(w):
-            px[x, y] = (x * 255 // w, y * 255 // h, 255 if x < w // 2 else 40) + ((200,) if mode == 'RGBA' else ())
-    return im
-)";
-
-bool havePillow() {
-  return run(std::string(kPython) + " -c 'import PIL'") == 0;
-}
-
-bool runScript(const std::string& dir, const std::string& body) {
-  const std::string script = std::string(kPrelude) + "d = '" + dir + "'\n" + body;
-  const std::string path = dir + "/make.py";
-  writeFile(path, std::vector<uint8_t>(script.begin(), script.end()));
-  return std::system((std::string(kPython) + " '" + path + "'").c_str()) == 0;
-}
-
-Pixels readReference(const std::string& path) {
-  Pixels p;
-  const std::vector<uint8_t> b = readFile(path);
-  int consumed = 0;
-  if (b.empty() || std::sscanf(reinterpret_cast<const char*>(b.data()), "%d %d\n%n", &p.width,
-                               &p.height, &consumed) != 2)
-    return {};
-  p.rgba.assign(b.begin() + consumed, b.end());
-  if (p.rgba.size() != size_t(p.width) * p.height * 4) return {};
-  return p;
-}
-
-// Loads `file` (page `page`) and compares it with the reference, colour within `tolerance`
-// wherever the reference is not fully transparent, and alpha exactly.
-void expectMatches(const std::string& file, const std::string& reference, int tolerance,
-                   int page = 0) {
-  SCOPED_TRACE(file + " page " + std::to_string(page));
-  const Pixels theirs = readReference(reference);
-  ASSERT_GT(theirs.width, 0) << "no reference " << reference;
-  CV_HANDLE h = 0;
-  CV_CreateInstance(&h);
-  CV_SetPageNbr(h, int16_t(page + 1));  // pages count from 1
-  CV_SetFileName(h, file.c_str());
-  ASSERT_EQ(CV_GetImagError(h), 0) << CV_ErrorText(CV_GetImagError(h));
-  const Pixels ours = pixelsOf(h);
-  CV_DestroyInstance(h);
-  ASSERT_EQ(ours.width, theirs.width);
-  ASSERT_EQ(ours.height, theirs.height);
-  int worst = 0, worstAlpha = 0;
-  for (size_t i = 0; i < ours.rgba.size(); i += 4) {
-    worstAlpha = std::max(worstAlpha, std::abs(ours.rgba[i + 3] - theirs.rgba[i + 3]));
-    if (theirs.rgba[i + 3] == 0) continue;
-    for (int c = 0; c < 3; ++c)
-      worst = std::max(worst, std::abs(ours.rgba[i + c] - theirs.rgba[i + c]));
-  }
-  EXPECT_LE(worst, tolerance);
-  EXPECT_EQ(worstAlpha, 0);
-}
 
 class Orientation : public testing::TestWithParam<int> {};
 
@@ -240,8 +171,8 @@ struct TiffVariant {
 class TiffAlpha : public testing::TestWithParam<TiffVariant> {};
 
 // Alpha in every layout (associated or not, tiled, planar, 16-bit) and floating-point samples
-// come out straight, as the peer reads them (alpha 57 and up, where premultiplying at 8 bits
-// loses at most 2 levels).
+// (in strips, tiles and planes) come out straight, as the peer reads them (alpha 57 and up, where
+// premultiplying at 8 bits loses at most 2 levels).
 TEST_P(TiffAlpha, MatchesThePeer) {
   if (!havePillow() || !haveProgram("convert")) GTEST_SKIP() << "Pillow or ImageMagick missing";
   const TiffVariant& v = GetParam();
@@ -278,6 +209,27 @@ INSTANTIATE_TEST_SUITE_P(
                     TiffVariant{"float", "-define quantum:format=floating-point -depth 32", true},
                     TiffVariant{"float_grey",
                                 "-colorspace gray -define quantum:format=floating-point -depth 32",
+                                true},
+                    TiffVariant{"float_tiled",
+                                "-define quantum:format=floating-point -depth 32 "
+                                "-define tiff:tile-geometry=16x16 -compress lzw",
+                                true},
+                    TiffVariant{"float_planar",
+                                "-define quantum:format=floating-point -depth 32 -interlace plane "
+                                "-define tiff:rows-per-strip=5",
+                                true},
+                    TiffVariant{"float_tiled_planar_zip",
+                                "-define quantum:format=floating-point -depth 32 -interlace plane "
+                                "-define tiff:tile-geometry=16x16 -compress zip "
+                                "-define tiff:predictor=3",
+                                true},
+                    TiffVariant{"float_associated",
+                                "-define quantum:format=floating-point -depth 32 "
+                                "-define tiff:alpha=associated -define tiff:tile-geometry=32x16",
+                                true},
+                    TiffVariant{"float_grey_tiled",
+                                "-colorspace gray -define quantum:format=floating-point -depth 32 "
+                                "-define tiff:tile-geometry=16x16",
                                 true}),
     [](const testing::TestParamInfo<TiffVariant>& info) { return std::string(info.param.name); });
 
@@ -506,129 +458,6 @@ for depth in (4, 8):
 )"));
   for (const char* name : {"d4.wpg", "d8.wpg"})
     expectMatches(dir + "/" + name, dir + "/" + name + ".ref", 0);
-}
-
-// Metafiles: a plain file (no placeable header) takes its window as the picture, one unit a
-// pixel; pens keep their widths, PolyPolygon fills leave holes, a pie is its quarter, and the
-// clip rectangle cuts the line. ImageMagick maps the drawn bounding box rather than the window,
-// so the shapes are checked where the file puts them, and the placeable file at 96 units an
-// inch gives the same pixels.
-TEST(Metafile, PlainFileShapesPenWidthsAndClipping) {
-  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
-  const std::string dir = tempDir();
-  ASSERT_TRUE(runScript(dir, R"(
-def rec(fn, *words):
-    return struct.pack('<IH', 3 + len(words), fn) + b''.join(struct.pack('<h', w) for w in words)
-def body():
-    r = b''
-    r += rec(0x020B, 0, 0)            # SetWindowOrg y, x
-    r += rec(0x020C, 200, 300)        # SetWindowExt y=200, x=300
-    # brush 0: solid red; pen 1: null; pen 2: blue, 9 wide
-    r += struct.pack('<IHHIH', 7, 0x02FC, 0, 0x0000FF, 0)
-    r += struct.pack('<IHHhhI', 8, 0x02FA, 5, 0, 0, 0)
-    r += struct.pack('<IHHhhI', 8, 0x02FA, 0, 9, 0, 0xFF0000)
-    r += rec(0x012D, 0) + rec(0x012D, 1)
-    # PolyPolygon: outer square 10..110, inner square 40..80 (a hole)
-    outer = [(10, 10), (110, 10), (110, 110), (10, 110)]
-    inner = [(40, 40), (80, 40), (80, 80), (40, 80)]
-    pts = b''.join(struct.pack('<hh', x, y) for x, y in outer + inner)
-    r += struct.pack('<IHHHH', 3 + 1 + 2 + 16, 0x0538, 2, 4, 4) + pts
-    # Pie: box 150..250 x 10..110, from the right (250,60) to the top (200,10): the upper right quarter
-    r += rec(0x081A, 10, 200, 60, 250, 110, 250, 10, 150)
-    # A thick blue line, clipped to x < 200
-    r += rec(0x012D, 2)
-    r += rec(0x0416, 200, 200, 0, 0)   # IntersectClipRect bottom, right, top, left
-    r += rec(0x0214, 160, 20)           # MoveTo y, x
-    r += rec(0x0213, 160, 280)          # LineTo y, x
-    r += rec(0x0000)
-    return r
-b = body()
-size_words = (18 + len(b)) // 2
-header = struct.pack('<HHHIHIH', 1, 9, 0x0300, size_words, 3, 64, 0)
-open(d + '/plain.wmf', 'wb').write(header + b)
-ph = struct.pack('<IHhhhhHIH', 0x9AC6CDD7, 0, 0, 0, 300, 200, 96, 0, 0)
-x = 0
-for i in range(0, 20, 2): x ^= struct.unpack('<H', ph[i:i+2])[0]
-ph = ph[:20] + struct.pack('<H', x)
-open(d + '/placeable.wmf', 'wb').write(ph + header + b)
-)"));
-  const auto colourAt = [](const Pixels& p, int x, int y) {
-    const uint8_t* c = p.at(x, y);
-    return (c[0] << 16) | (c[1] << 8) | c[2];
-  };
-  Pixels pictures[2];
-  for (int i = 0; i < 2; ++i) {
-    CV_HANDLE h = load(dir + (i ? "/placeable.wmf" : "/plain.wmf"));
-    ASSERT_EQ(CV_GetImagError(h), 0);
-    pictures[i] = pixelsOf(h);
-    CV_DestroyInstance(h);
-  }
-  const Pixels& p = pictures[0];
-  ASSERT_EQ(p.width, 300);
-  ASSERT_EQ(p.height, 200);
-  EXPECT_EQ(maxDifference(p, pictures[1], false), 0);
-  const int red = 0xFF0000, blue = 0x0000FF, white = 0xFFFFFF;
-  EXPECT_EQ(colourAt(p, 20, 20), red);     // the outer ring
-  EXPECT_EQ(colourAt(p, 60, 60), white);   // the hole
-  EXPECT_EQ(colourAt(p, 5, 5), white);     // outside
-  EXPECT_EQ(colourAt(p, 220, 40), red);    // the pie's upper right quarter
-  EXPECT_EQ(colourAt(p, 180, 80), white);  // not its lower left
-  EXPECT_EQ(colourAt(p, 100, 156), blue);  // the 9-unit pen, 4 above the line
-  EXPECT_EQ(colourAt(p, 100, 164), blue);  // and 4 below
-  EXPECT_EQ(colourAt(p, 100, 167), white);
-  EXPECT_EQ(colourAt(p, 199, 160), blue);  // the clip ends the line at 200
-  EXPECT_EQ(colourAt(p, 230, 160), white);
-}
-
-// Metafile text is drawn in the selected font at its height (anti-aliased, through the system's
-// fonts), placed by the text alignment, in the text colour.
-TEST(Metafile, TextInTheSelectedFont) {
-  if (!havePillow()) GTEST_SKIP() << "Pillow not installed";
-  const std::string dir = tempDir();
-  ASSERT_TRUE(runScript(dir, R"(
-def rec(fn, *words):
-    return struct.pack('<IH', 3 + len(words), fn) + b''.join(struct.pack('<h', w) for w in words)
-def text_out(y, x, s):
-    data = s + (b'\0' if len(s) % 2 else b'')
-    return (struct.pack('<IHH', 3 + 1 + len(data) // 2 + 2, 0x0521, len(s)) + data +
-            struct.pack('<hh', y, x))
-font = struct.pack('<hhhhhBBBBBBBB', 40, 0, 0, 0, 400, 0, 0, 0, 0, 0, 0, 0, 0)
-font += b'DejaVu Sans'.ljust(32, b'\0')
-r = rec(0x020B, 0, 0) + rec(0x020C, 100, 300)
-r += struct.pack('<IH', 3 + len(font) // 2, 0x02FB) + font
-r += rec(0x012D, 0)
-r += struct.pack('<IHI', 5, 0x0209, 0x000080)   # dark red text
-r += rec(0x012E, 24)                            # baseline alignment
-r += text_out(70, 20, b'Hello')
-r += rec(0x0000)
-header = struct.pack('<HHHIHIH', 1, 9, 0x0300, (18 + len(r)) // 2, 1, 64, 0)
-open(d + '/text.wmf', 'wb').write(header + r)
-)"));
-  CV_HANDLE h = load(dir + "/text.wmf");
-  ASSERT_EQ(CV_GetImagError(h), 0);
-  const Pixels p = pixelsOf(h);
-  CV_DestroyInstance(h);
-  ASSERT_EQ(p.width, 300);
-  int left = p.width, right = -1, top = p.height, bottom = -1, partial = 0;
-  for (int y = 0; y < p.height; ++y)
-    for (int x = 0; x < p.width; ++x) {
-      const uint8_t* c = p.at(x, y);
-      if (c[0] == 255 && c[1] == 255 && c[2] == 255) continue;
-      EXPECT_GE(c[0], c[1]);  // red ink only
-      if (c[1] > 0 && c[1] < 255) ++partial;
-      left = std::min(left, x), right = std::max(right, x);
-      top = std::min(top, y), bottom = std::max(bottom, y);
-    }
-  // "Hello" at 40 pixels: capitals about 29 high standing on the baseline at 70.
-  EXPECT_GE(left, 20);
-  EXPECT_LE(left, 26);
-  EXPECT_GE(right, 100);
-  EXPECT_LE(right, 140);
-  EXPECT_GE(top, 35);
-  EXPECT_LE(top, 45);
-  EXPECT_GE(bottom, 69);
-  EXPECT_LE(bottom, 70);
-  EXPECT_GT(partial, 20);  // edges are smoothed
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "support/testenv.h"
 
+#include <sqlite3.h>
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -104,6 +106,34 @@ bool writeBytes(const QString& path, const QByteArray& bytes) {
 QByteArray readBytes(const QString& path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Damage that reading the pictures' rows never meets: a page of a table of its own is
+// overwritten, which the catalogue's damage check finds.
+bool damageSpareTable(const QString& catalogue) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open(QFile::encodeName(catalogue).constData(), &db) != SQLITE_OK) return false;
+  const char* fill =
+      "CREATE TABLE spare(x); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+      "WHERE i < 20) INSERT INTO spare SELECT randomblob(2000) FROM n;";
+  sqlite3_stmt* stmt = nullptr;
+  qint64 root = 0, pageSize = 0;
+  bool ok = sqlite3_exec(db, fill, nullptr, nullptr, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(db,
+                               "SELECT rootpage, (SELECT page_size FROM pragma_page_size) FROM "
+                               "sqlite_schema WHERE name = 'spare'",
+                               -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW;
+  if (ok) {
+    root = sqlite3_column_int64(stmt, 0);
+    pageSize = sqlite3_column_int64(stmt, 1);
+  }
+  sqlite3_finalize(stmt);
+  sqlite3_close(db);  // the last connection folds the journal into the file
+  QFile file(catalogue);
+  if (!ok || root < 2 || !file.open(QIODevice::ReadWrite) || !file.seek((root - 1) * pageSize))
+    return false;
+  return file.write(QByteArray(int(pageSize), '\xff')) == pageSize;
 }
 
 }  // namespace glim::test

@@ -47,4 +47,8 @@ bool writePicture(const QString& path, int width, int height, const char* format
 bool writeBytes(const QString& path, const QByteArray& bytes);
 QByteArray readBytes(const QString& path);
 
+// Damages a closed catalogue where reading its pictures' rows never looks: a page of a table
+// added for the purpose is overwritten, which the catalogue's damage check finds.
+bool damageSpareTable(const QString& catalogue);
+
 }  // namespace glim::test

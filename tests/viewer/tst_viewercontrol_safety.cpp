@@ -1,7 +1,7 @@
 // No picture lost, no failure hidden, with the real imaging control: protecting never saves a
 // stock picture or replaces another catalogued picture, rename and move never land on another
-// catalogued picture, a refused save keeps the edits and the row, and after a save the row
-// holds the file's size on disk.
+// catalogued picture, nor does Save As, a refused save keeps the edits and the row, and after a
+// save the row holds the file's size on disk.
 #include <QtTest>
 
 #include <sys/resource.h>
@@ -16,6 +16,7 @@
 #include "base/dialogs.h"
 #include "base/forms.h"
 #include "catalogue/database.h"
+#include "editing/frmSavePic.h"
 #include "rastrel/rastrel.h"
 #include "support/testenv.h"
 #include "viewer/frmDBScreenTest.h"
@@ -45,6 +46,21 @@ QMap<QString, QByteArray> filesIn(const QString& folder) {
   for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
     files.insert(name, readBytes(folder + u'/' + name));
   return files;
+}
+
+// Runs `step` on the modal dialog the next command opens, once it runs its own loop; a dialog
+// of another kind is closed, so a wrong turn fails the test instead of waiting for a user.
+template <class Dialog>
+void onDialog(std::function<void(Dialog*)> step, bool* reached) {
+  QTimer::singleShot(0, [step, reached] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (auto* dialog = qobject_cast<Dialog*>(modal)) {
+      *reached = true;
+      step(dialog);
+    } else if (auto* other = qobject_cast<QDialog*>(modal)) {
+      other->reject();
+    }
+  });
 }
 
 // Lets every file grow to at most `bytes` while it lives: the disk is full beyond that.
@@ -77,6 +93,8 @@ class tst_ViewerSafety : public QObject {
   void protectNeverReplacesAnotherCataloguedPicture();
   void renameAndMoveNeverLandOnACataloguedPicture();
   void renameKeepsTheWholeExtension();
+  void saveAsNeverReplacesAnotherCataloguedPicture();
+  void damagedCatalogueIsShownButNeverWritten();
   void refusedSaveAsIsKeepsTheEditsAndTheRow_data();
   void refusedSaveAsIsKeepsTheEditsAndTheRow();
   void standInIsNeverSaved();
@@ -284,6 +302,101 @@ void tst_ViewerSafety::renameKeepsTheWholeExtension() {
   viewer->navigate(viewer::NavCommand::Previous);
   QCOMPARE(viewer->Photo1()->fileName(), b);
   QCOMPARE(viewer->Photo1()->imagError(), 0);
+}
+
+// Save As onto the file of another catalogued picture is refused before anything is written,
+// and the dialog stays open for another name; a name of no catalogued picture is saved.
+void tst_ViewerSafety::saveAsNeverReplacesAnotherCataloguedPicture() {
+  TestEnv env;
+  env.installProgram();
+  ScriptedDialogs dialogs;
+  const QString folder = env.folder(QStringLiteral("pics"));
+  const QString a = folder + QStringLiteral("/a.jpg");
+  const QString b = folder + QStringLiteral("/b.png");
+  QVERIFY(writePicture(a, 80, 60, "JPG"));
+  QVERIFY(writePicture(b, 50, 40, "PNG", QColor(250, 120, 10)));
+  QVERIFY(writeCatalogue(env.catalogue(), {{a}, {b}}));
+  auto* viewer = forms::get<frmDBScreenTest>();
+  QVERIFY2(viewer->Photo1(), "the imaging control could not be loaded");
+  QCOMPARE(viewer->Photo1()->fileName(), a);
+  viewer->navigate(viewer::NavCommand::Next);
+  viewer->navigate(viewer::NavCommand::Previous);  // both rows written as the viewer saw them
+  findAction(viewer, QStringLiteral("&Negative"))->trigger();
+  const auto before = filesIn(folder);
+
+  bool reached = false;
+  bool stayedOpen = false;
+  onDialog<frmSavePic>(
+      [&](frmSavePic* dialog) {
+        dialog->setDirPath(folder);
+        dialog->Combo1->setCurrentIndex(4);  // PNG
+        QCOMPARE(dialog->txtFilename->text(), QStringLiteral("a.png"));
+        typeInto(dialog->txtFilename, QStringLiteral("b.png"));
+        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+        stayedOpen = dialog->isVisible();
+        typeInto(dialog->txtFilename, QStringLiteral("c.png"));
+        QTest::mouseClick(dialog->cmdOK, Qt::LeftButton);
+      },
+      &reached);
+  findAction(viewer, QStringLiteral("Sa&ve Image As..."))->trigger();
+  QVERIFY(reached);
+  QVERIFY(stayedOpen);
+
+  QCOMPARE(dialogs.messages().size(), 1);
+  QCOMPARE(dialogs.messages().first().title, QStringLiteral("Save Error!"));
+  QCOMPARE(dialogs.lastText(),
+           QStringLiteral("Another picture in the catalogue is already named ") + b +
+               QStringLiteral(".\rNothing was saved; choose another name or "
+                              "folder."));
+  QCOMPARE(readBytes(b), before.value(QStringLiteral("b.png")));
+  QCOMPARE(readBytes(a), before.value(QStringLiteral("a.jpg")));
+  QCOMPARE(QImage(folder + QStringLiteral("/c.png")).size(), QSize(80, 60));
+  QCOMPARE(storedRowCount(env.catalogue()), 2);  // c.png is not catalogued
+  QCOMPARE(storedValue(env.catalogue(), b, QStringLiteral("Width")).toInt(), 50);
+  QCOMPARE(storedValue(env.catalogue(), b, QStringLiteral("Filesize")).toLongLong(),
+           qint64(before.value(QStringLiteral("b.png")).size()));
+}
+
+// A damaged catalogue is named in plain words when the viewer opens it, with the way to repair
+// it; its pictures are shown, and neither rating, moving on, nor closing writes into it.
+void tst_ViewerSafety::damagedCatalogueIsShownButNeverWritten() {
+  TestEnv env;
+  env.installProgram();
+  ScriptedDialogs dialogs;
+  const QString folder = env.folder(QStringLiteral("pics"));
+  const QString a = folder + QStringLiteral("/a.png");
+  const QString b = folder + QStringLiteral("/b.png");
+  QVERIFY(writePicture(a, 60, 40, "PNG"));
+  QVERIFY(writePicture(b, 30, 20, "PNG"));
+  QVERIFY(writeCatalogue(env.catalogue(),
+                         {{a},
+                          {b, QString(), QVariant(), QVariant(), QVariant(), QVariant(), QVariant(),
+                           QVariant(), QStringLiteral("Missing")}}));
+  QVERIFY(damageSpareTable(env.catalogue()));
+  const QByteArray before = readBytes(env.catalogue());
+
+  auto* viewer = forms::get<frmDBScreenTest>();
+  QVERIFY2(viewer->Photo1(), "the imaging control could not be loaded");
+  QCOMPARE(dialogs.messages().size(), 1);
+  QCOMPARE(dialogs.lastText(),
+           catalogue::describeError(catalogue::DbError::Damaged, env.catalogue()) +
+               QStringLiteral("\rThe pictures can still be viewed, but ratings, themes and other "
+                              "changes are not stored until it is repaired."));
+  QVERIFY(dialogs.lastText().contains(QStringLiteral("Repair and compact the database")));
+  QCOMPARE(viewer->Photo1()->fileName(), a);
+  QCOMPARE(viewer->txtWidth()->text(), QStringLiteral("60"));
+
+  typeInto(viewer->txtOverallRating(), QStringLiteral("4"));
+  viewer->navigate(viewer::NavCommand::Next);
+  QCOMPARE(viewer->txtImagePath()->text(), b);
+  viewer->navigate(viewer::NavCommand::Previous);
+  QCOMPARE(dialogs.messages().size(), 1);  // said once
+  viewer->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+
+  QCOMPARE(readBytes(env.catalogue()), before);  // not the rating, not the "Missing" removal
+  QVERIFY(!QFileInfo::exists(env.catalogue() + QStringLiteral("-wal")) ||
+          QFileInfo(env.catalogue() + QStringLiteral("-wal")).size() == 0);
 }
 
 void tst_ViewerSafety::refusedSaveAsIsKeepsTheEditsAndTheRow_data() {

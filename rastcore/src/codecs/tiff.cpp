@@ -1,7 +1,8 @@
 // TIFF through libtiff, read and written in memory. Simple layouts (strips of 1-, 4- or 8-bit
-// grey or palette pixels, 8-bit RGB or RGBA, 32-bit floating-point samples) are read row by
-// row into the engine's depth; everything else (tiles, 16-bit samples, CMYK, YCbCr, separate
-// planes) through libtiff's RGBA reader. Alpha comes out straight (not premultiplied).
+// grey or palette pixels, 8-bit RGB or RGBA, 16-bit samples) are read row by row into the
+// engine's depth, 32-bit floating-point samples a band of strips or tiles at a time in any
+// layout; everything else (tiles, CMYK, YCbCr, separate planes) through libtiff's RGBA reader.
+// Alpha comes out straight (not premultiplied).
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -142,32 +143,111 @@ int16_t readScanlines(TIFF* tif, int bpp, int spp, Image& image, Progress* progr
   return CV_OK;
 }
 
-// 32-bit floating-point samples (0 to 1) in strips of whole pixels: grey (with alpha) or RGB(A),
-// each sample scaled to 0-255. libtiff's RGBA reader does not take them.
-int16_t readFloatScanlines(TIFF* tif, int spp, bool grey, bool minIsWhite, Image& image,
-                           Progress* progress) {
-  const tmsize_t lineSize = TIFFScanlineSize(tif);
-  if (lineSize != tmsize_t(image.width) * spp * 4) return CV_ERR_DAMAGED;
-  std::vector<float> line(size_t(image.width) * size_t(spp));
-  auto level = [minIsWhite](float v) {
-    const float clamped = std::clamp(v == v ? v : 0.0f, 0.0f, 1.0f);  // NaN counts as 0
-    return uint8_t((minIsWhite ? 1.0f - clamped : clamped) * 255.0f + 0.5f);
-  };
+// Float samples of a band of rows, pixel by pixel, from strips or tiles stored with the
+// samples of a pixel together or in separate planes.
+class FloatBands {
+ public:
+  FloatBands(TIFF* tif, uint32_t width, uint32_t height, int spp, bool separate)
+      : tif_(tif), width_(width), height_(height), spp_(spp), separate_(separate) {}
+
+  // Sizes the chunks (a strip or a tile) and checks them against the directory; false for a
+  // layout that does not add up.
+  bool begin() {
+    perPixel_ = separate_ ? 1 : spp_;
+    if (TIFFIsTiled(tif_)) {
+      if (!TIFFGetField(tif_, TIFFTAG_TILEWIDTH, &chunkWidth_) ||
+          !TIFFGetField(tif_, TIFFTAG_TILELENGTH, &chunkRows_))
+        return false;
+    } else {
+      chunkWidth_ = width_;
+      TIFFGetFieldDefaulted(tif_, TIFFTAG_ROWSPERSTRIP, &chunkRows_);
+      chunkRows_ = std::min(chunkRows_, height_);
+    }
+    if (chunkWidth_ == 0 || chunkRows_ == 0) return false;
+    // A chunk far larger than the picture is no real layout.
+    const uint64_t chunkPixels = uint64_t(chunkWidth_) * chunkRows_;
+    if (chunkPixels > std::max<uint64_t>(uint64_t(4) * width_ * height_, 1u << 20)) return false;
+    const tmsize_t bytes = TIFFIsTiled(tif_) ? TIFFTileSize(tif_) : TIFFStripSize(tif_);
+    if (bytes <= 0 || uint64_t(bytes) != chunkPixels * uint64_t(perPixel_) * 4) return false;
+    chunk_.resize(size_t(chunkPixels) * size_t(perPixel_));
+    bandRows_ = std::min(chunkRows_, height_);
+    band_.resize(size_t(width_) * bandRows_ * size_t(spp_));
+    return true;
+  }
+  uint32_t bandRows() const { return bandRows_; }
+
+  // Reads the rows from y0 (a multiple of the band height); the band then holds
+  // min(bandRows, height - y0) rows of `spp` floats a pixel.
+  bool read(uint32_t y0) {
+    const uint32_t rows = std::min(bandRows_, height_ - y0);
+    const int planes = separate_ ? spp_ : 1;
+    for (int plane = 0; plane < planes; ++plane)
+      for (uint32_t x0 = 0; x0 < width_; x0 += chunkWidth_) {
+        std::fill(chunk_.begin(), chunk_.end(), 0.0f);
+        const tmsize_t got =
+            TIFFIsTiled(tif_)
+                ? TIFFReadEncodedTile(tif_, TIFFComputeTile(tif_, x0, y0, 0, uint16_t(plane)),
+                                      chunk_.data(), tmsize_t(chunk_.size() * 4))
+                : TIFFReadEncodedStrip(tif_, TIFFComputeStrip(tif_, y0, uint16_t(plane)),
+                                       chunk_.data(), tmsize_t(chunk_.size() * 4));
+        if (got < 0) return false;
+        const uint32_t columns = std::min(chunkWidth_, width_ - x0);
+        for (uint32_t r = 0; r < rows; ++r) {
+          const float* src = chunk_.data() + size_t(r) * chunkWidth_ * size_t(perPixel_);
+          float* dst = band_.data() + (size_t(r) * width_ + x0) * size_t(spp_) + size_t(plane);
+          for (uint32_t x = 0; x < columns; ++x, src += perPixel_, dst += spp_)
+            std::copy(src, src + perPixel_, dst);
+        }
+      }
+    return true;
+  }
+  const float* row(uint32_t r) const { return band_.data() + size_t(r) * width_ * size_t(spp_); }
+
+ private:
+  TIFF* tif_;
+  uint32_t width_, height_;
+  int spp_;
+  bool separate_;
+  int perPixel_ = 1;
+  uint32_t chunkWidth_ = 0, chunkRows_ = 0, bandRows_ = 0;
+  std::vector<float> chunk_, band_;
+};
+
+// 32-bit floating-point samples (0 to 1): grey (with alpha) or RGB(A), in strips or tiles,
+// together or in planes, each sample scaled to 0-255. libtiff's RGBA reader does not take
+// them. Associated alpha is undone before rounding.
+int16_t readFloat(TIFF* tif, int spp, bool grey, bool minIsWhite, bool separate, bool associated,
+                  Image& image, Progress* progress) {
+  FloatBands bands(tif, uint32_t(image.width), uint32_t(image.height), spp, separate);
+  if (!bands.begin()) return CV_ERR_DAMAGED;
+  auto unit = [](float v) { return std::clamp(v == v ? v : 0.0f, 0.0f, 1.0f); };  // NaN is 0
+  auto level = [](float v) { return uint8_t(v * 255.0f + 0.5f); };
   const int outBytes = image.bpp / 8;
-  for (int y = 0; y < image.height; ++y) {
-    if (TIFFReadScanline(tif, line.data(), uint32_t(y), 0) < 0) return CV_ERR_DAMAGED;
-    uint8_t* dst = image.row(y);
-    const float* src = line.data();
-    for (int x = 0; x < image.width; ++x, src += spp, dst += outBytes) {
-      if (grey) {
-        dst[0] = dst[1] = dst[2] = level(src[0]);
-        if (outBytes == 4) dst[3] = level(src[1]);
-      } else {
-        dst[0] = level(src[2]), dst[1] = level(src[1]), dst[2] = level(src[0]);
-        if (outBytes == 4) dst[3] = level(src[3]);
+  const bool alpha = outBytes == 4;
+  for (uint32_t y0 = 0; y0 < uint32_t(image.height); y0 += bands.bandRows()) {
+    if (!bands.read(y0)) return CV_ERR_DAMAGED;
+    const uint32_t rows = std::min(bands.bandRows(), uint32_t(image.height) - y0);
+    for (uint32_t r = 0; r < rows; ++r) {
+      uint8_t* dst = image.row(int(y0 + r));
+      const float* src = bands.row(r);
+      for (int x = 0; x < image.width; ++x, src += spp, dst += outBytes) {
+        const float a = alpha ? unit(src[grey ? 1 : 3]) : 1.0f;
+        auto colour = [&](float v) {
+          v = unit(v);
+          if (associated && a > 0) v = std::min(1.0f, v / a);
+          return v;
+        };
+        if (grey) {
+          const float v = minIsWhite ? 1.0f - unit(src[0]) : src[0];
+          dst[0] = dst[1] = dst[2] = level(colour(v));
+        } else {
+          dst[0] = level(colour(src[2])), dst[1] = level(colour(src[1])),
+          dst[2] = level(colour(src[0]));
+        }
+        if (alpha) dst[3] = level(a);
       }
     }
-    if (progress) progress->rows(y + 1, image.height);
+    if (progress) progress->rows(y0 + rows, image.height);
   }
   return CV_OK;
 }
@@ -364,11 +444,12 @@ int16_t decodePage(TIFF* tif, uint64_t fileSize, Decoded& out, Progress* progres
   if (sampleFormat == SAMPLEFORMAT_IEEEFP) {
     const bool greyFloat = grey && (spp == 1 || spp == 2);
     const bool rgbFloat = photometric == PHOTOMETRIC_RGB && (spp == 3 || spp == 4);
-    if (!simpleLayout || bps != 32 || !(greyFloat || rgbFloat)) return CV_ERR_UNSUPPORTED_FEATURE;
+    if (bps != 32 || !(greyFloat || rgbFloat)) return CV_ERR_UNSUPPORTED_FEATURE;
     const int16_t rc = allocImage(out.image, w, h, spp == 2 || spp == 4 ? 32 : 24);
     if (rc != CV_OK) return rc;
-    return readFloatScanlines(tif, spp, greyFloat, photometric == PHOTOMETRIC_MINISWHITE, out.image,
-                              progress);
+    const bool associated = extraCount > 0 && extra && extra[0] == EXTRASAMPLE_ASSOCALPHA;
+    return readFloat(tif, spp, greyFloat, photometric == PHOTOMETRIC_MINISWHITE,
+                     planar == PLANARCONFIG_SEPARATE, associated, out.image, progress);
   }
   char message[1024];
   if (!TIFFRGBAImageOK(tif, message)) return CV_ERR_UNSUPPORTED_FEATURE;

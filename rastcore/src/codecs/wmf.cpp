@@ -2,10 +2,11 @@
 // box at 96 dots per inch, a plain file's window (one logical unit a pixel, at most 2048 pixels
 // on the longer side). Device-independent bitmap records (StretchDIB, DIBStretchBlt,
 // DIBBitBlt) and the common drawing records (pens with their widths, brushes, MoveTo/LineTo,
-// Rectangle, Ellipse, Polygon, PolyPolygon, Polyline, Arc, Pie, Chord, IntersectClipRect) and
-// text (TextOut, ExtTextOut in the selected font, through the system's fonts) are played;
-// other records are skipped. Writing stores the picture as a placeable
-// metafile holding one StretchDIB record.
+// Rectangle, RoundRect, Ellipse, Polygon, PolyPolygon, Polyline, Arc, Pie, Chord), clipping
+// (IntersectClipRect, ExcludeClipRect), SaveDC and RestoreDC, and text (TextOut, ExtTextOut in
+// the selected font at its escapement, through the system's fonts) are played; other records
+// are skipped. Writing stores the picture as a placeable metafile holding one StretchDIB
+// record.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -29,6 +30,7 @@ enum : uint16_t {
   kMoveTo = 0x0214,
   kLineTo = 0x0213,
   kRectangle = 0x041B,
+  kRoundRect = 0x061C,
   kEllipse = 0x0418,
   kPolygon = 0x0324,
   kPolyline = 0x0325,
@@ -37,6 +39,9 @@ enum : uint16_t {
   kPie = 0x081A,
   kChord = 0x0830,
   kIntersectClipRect = 0x0416,
+  kExcludeClipRect = 0x0415,
+  kSaveDc = 0x001E,
+  kRestoreDc = 0x0127,
   kCreateFont = 0x02FB,
   kSetTextColor = 0x0209,
   kSetTextAlign = 0x012E,
@@ -59,23 +64,43 @@ struct GdiObject {
   uint32_t color = 0;                 // 0x00BBGGRR
   int width = 0;                      // pens, in logical units (0: one pixel); fonts: the height
   bool bold = false, italic = false;  // fonts
+  int escapement = 0;                 // fonts: the baseline's angle in tenths of a degree
   std::string face;
 };
 
 constexpr int kMaxPenPixels = 256;
 constexpr int64_t kMaxPlainSide = 2048;
+// Beyond these a file is hostile rather than drawn: further excluded rectangles and saved
+// states are ignored.
+constexpr size_t kMaxExcluded = 256, kMaxSaved = 1024;
 
-struct Player {
-  Image& img;
+// The part of a box (inclusive corners) on the picture; empty when right < left.
+struct Box {
+  int left, top, right, bottom;
+  bool empty() const { return right < left || bottom < top; }
+  int64_t area() const { return empty() ? 0 : int64_t(right - left + 1) * (bottom - top + 1); }
+  bool contains(int x, int y) const { return x >= left && x <= right && y >= top && y <= bottom; }
+};
+
+// What SaveDC keeps and RestoreDC brings back: the mapping, the selected objects, the
+// position, the clipping and the text settings.
+struct DcState {
   double orgX = 0, orgY = 0, extX = 1, extY = 1;
   double scaleX = 1, scaleY = 1;  // picture pixels per logical unit
-  std::vector<GdiObject> objects;
   GdiObject pen{GdiObject::Pen, true, 0, 0}, brush{GdiObject::Brush, true, 0xFFFFFF, 0};
   int curX = 0, curY = 0;
   int clipLeft = 0, clipTop = 0, clipRight = INT32_MAX, clipBottom = INT32_MAX;
+  std::vector<Box> excluded;  // ExcludeClipRect's holes in the clip rectangle
   GdiObject font{GdiObject::Font, true, 0, 12};
   uint32_t textColor = 0;
   uint16_t textAlign = 0;
+};
+
+struct Player : DcState {
+  explicit Player(Image& image) : img(image) {}
+  Image& img;
+  std::vector<GdiObject> objects;
+  std::vector<DcState> saved;
   // Playing is done twice: first only counting (no pixels), then drawing. `work` counts every
   // point a line plots and every pixel a fill or bitmap covers, on the picture or off it, so
   // a small hostile file of many large fills or endless off-picture edges is refused before
@@ -89,12 +114,6 @@ struct Player {
   int px(double x) const { return toInt((x - orgX) * scaleX); }
   int py(double y) const { return toInt((y - orgY) * scaleY); }
 
-  // The part of a box (inclusive corners) on the picture; empty when right < left.
-  struct Box {
-    int left, top, right, bottom;
-    bool empty() const { return right < left || bottom < top; }
-    int64_t area() const { return empty() ? 0 : int64_t(right - left + 1) * (bottom - top + 1); }
-  };
   Box clip(int l, int t, int r, int b) const {
     return {std::max(std::min(l, r), std::max(clipLeft, 0)),
             std::max(std::min(t, b), std::max(clipTop, 0)),
@@ -108,9 +127,17 @@ struct Player {
     return std::clamp(int(std::lround(w)), 1, kMaxPenPixels);
   }
 
+  bool visible(int x, int y) const {
+    if (x < clipLeft || y < clipTop || x > clipRight || y > clipBottom) return false;
+    if (x < 0 || y < 0 || x >= img.width || y >= img.height) return false;
+    for (const Box& hole : excluded)
+      if (hole.contains(x, y)) return false;
+    return true;
+  }
+  // Counts pixels to draw, each dearer when many holes are checked for it.
+  void charge(int64_t pixels) { work += pixels * (1 + int64_t(excluded.size()) / 8); }
   void plot(int x, int y, uint32_t c) {
-    if (x < clipLeft || y < clipTop || x > clipRight || y > clipBottom) return;
-    if (x < 0 || y < 0 || x >= img.width || y >= img.height) return;
+    if (!visible(x, y)) return;
     uint8_t* p = img.row(y) + x * 3;
     p[0] = uint8_t(c >> 16), p[1] = uint8_t(c >> 8), p[2] = uint8_t(c);
   }
@@ -118,7 +145,7 @@ struct Player {
     if (!pen.visible) return;
     const int thick = penPixels();
     const int lo = -(thick - 1) / 2, hi = thick / 2;
-    work += (std::max(std::abs(int64_t(x1) - x0), std::abs(int64_t(y1) - y0)) + 1) * thick;
+    charge((std::max(std::abs(int64_t(x1) - x0), std::abs(int64_t(y1) - y0)) + 1) * thick);
     if (clip(x0 + lo, y0 + lo, x1 + hi, y1 + hi).empty() &&
         clip(x0 + lo, y1 + lo, x1 + hi, y0 + hi).empty())
       return;
@@ -159,7 +186,7 @@ struct Player {
     if (points == 0) return;
     if (fill && brush.visible && points >= 3) {
       const Box box = clip(l, t, r, b);
-      work += box.area();
+      charge(box.area());
       landed = landed || !box.empty();
       if (!counting && !box.empty()) fillPolygons(rings, box);
     }
@@ -202,6 +229,24 @@ struct Player {
     }
     return pts;
   }
+  // A rectangle with its corners rounded by quarters of an ellipse of the given size.
+  void roundRect(int l, int t, int r, int b, double cornerWidth, double cornerHeight) {
+    if (l > r) std::swap(l, r);
+    if (t > b) std::swap(t, b);
+    const double rx = std::min(cornerWidth, double(r - l)) / 2;
+    const double ry = std::min(cornerHeight, double(b - t)) / 2;
+    if (rx < 1 || ry < 1) return polygon({{l, t}, {r, t}, {r, b}, {l, b}}, true, true);
+    const double centres[4][2] = {
+        {r - rx, t + ry}, {l + rx, t + ry}, {l + rx, b - ry}, {r - rx, b - ry}};
+    Ring pts;
+    for (int corner = 0; corner < 4; ++corner)
+      for (int i = 0; i <= 30; ++i) {
+        const double a = (corner * 90 + i * 3) * M_PI / 180;
+        pts.emplace_back(int(std::lround(centres[corner][0] + rx * std::cos(a))),
+                         int(std::lround(centres[corner][1] - ry * std::sin(a))));
+      }
+    polygon(pts, true, true);
+  }
   void ellipse(int l, int t, int r, int b) {
     if (l > r) std::swap(l, r);
     if (t > b) std::swap(t, b);
@@ -230,25 +275,30 @@ struct Player {
     if (objects[index].kind == GdiObject::Font) font = objects[index];
   }
   // Text at a reference point in picture pixels, placed by the text alignment (left, centre
-  // or right; top, baseline or bottom).
+  // or right; top, baseline or bottom) along and across its baseline, which the font's
+  // escapement turns about the reference point.
   void text(int x, int y, const std::string& s) {
     if (s.empty()) return;
     TextStyle style;
     style.face = font.face;
     style.pixelHeight = std::clamp(int(std::lround(std::abs(font.width * scaleY))), 1, 2048);
     style.bold = font.bold, style.italic = font.italic, style.color = textColor;
-    work += int64_t(style.pixelHeight) * style.pixelHeight * int64_t(s.size());
+    // A mapping that mirrors one axis turns the other way on the picture.
+    style.angle = (font.escapement % 3600) * M_PI / 1800 * (scaleX * scaleY < 0 ? -1 : 1);
+    charge(int64_t(style.pixelHeight) * style.pixelHeight * int64_t(s.size()));
     landed = true;  // the glyphs' place is only known by drawing them
     if (counting) return;
     int ascent = 0;
     const int advance = measureText(s, style, &ascent);
     if (advance < 0) return;
     const int horizontal = textAlign & 6, vertical = textAlign & 24;
-    if (horizontal == 6) x -= advance / 2;
-    if (horizontal == 2) x -= advance;
+    const double along = horizontal == 6 ? -advance / 2.0 : horizontal == 2 ? -advance : 0;
     const int descent = style.pixelHeight - ascent;
-    const int baseline = vertical == 24 ? y : vertical == 8 ? y - descent : y + ascent;
-    drawText(img, x, baseline, s, style, {clipLeft, clipTop, clipRight, clipBottom});
+    const double down = vertical == 24 ? 0 : vertical == 8 ? -descent : ascent;
+    const double c = std::cos(style.angle), sn = std::sin(style.angle);
+    const int startX = int(std::lround(x + along * c + down * sn));
+    const int startY = int(std::lround(y - along * sn + down * c));
+    drawText(img, startX, startY, s, style, [this](int px, int py) { return visible(px, py); });
   }
   // Draws a packed DIB stretched into the destination rectangle (nearest neighbour).
   void dib(const uint8_t* data, size_t size, int dx, int dy, int dw, int dh) {
@@ -263,7 +313,7 @@ struct Player {
     const int xFirst = std::max(flipX ? x0 - w + 1 : x0, 0);
     const int xLast = std::min(flipX ? x0 : x0 + w - 1, img.width - 1);
     if (yFirst > yLast || xFirst > xLast) return;
-    work += int64_t(yLast - yFirst + 1) * (xLast - xFirst + 1) + int64_t(size);
+    charge(int64_t(yLast - yFirst + 1) * (xLast - xFirst + 1) + int64_t(size));
     landed = true;
     if (counting) return;
     Decoded decoded;
@@ -274,6 +324,7 @@ struct Player {
       const int y = flipY ? y0 - ty : ty - y0;
       const uint8_t* srow = src.row(int(int64_t(y) * src.height / h));
       for (int tx = xFirst; tx <= xLast; ++tx) {
+        if (!visible(tx, ty)) continue;
         const int x = flipX ? x0 - tx : tx - x0;
         std::memcpy(img.row(ty) + tx * 3, srow + int64_t(x) * src.width / w * 3, 3);
       }
@@ -286,7 +337,7 @@ int16_t i16(ByteReader& in) {
 }
 
 Player makePlayer(Image& img, int left, int top, int right, int bottom) {
-  Player p{img};
+  Player p(img);
   p.orgX = std::min(left, right), p.orgY = std::min(top, bottom);
   p.scaleX = double(img.width) / std::max(1, std::abs(right - left));
   p.scaleY = double(img.height) / std::max(1, std::abs(bottom - top));
@@ -313,6 +364,12 @@ void playRecord(Player& p, uint16_t function, ByteReader in) {
       const int y = p.py(i16(in)), x = p.px(i16(in));
       p.line(p.curX, p.curY, x, y);
       p.curX = x, p.curY = y;
+      break;
+    }
+    case kRoundRect: {
+      const double ch = std::abs(i16(in) * p.scaleY), cw = std::abs(i16(in) * p.scaleX);
+      const int b = p.py(i16(in)), r = p.px(i16(in)), t = p.py(i16(in)), l = p.px(i16(in));
+      if (in.ok()) p.roundRect(l, t, r, b, cw, ch);
       break;
     }
     case kRectangle:
@@ -362,9 +419,29 @@ void playRecord(Player& p, uint16_t function, ByteReader in) {
       p.clipBottom = std::min(p.clipBottom, std::max(t, b) - 1);
       break;
     }
+    case kExcludeClipRect: {
+      const int b = p.py(i16(in)), r = p.px(i16(in)), t = p.py(i16(in)), l = p.px(i16(in));
+      const Box hole{std::min(l, r), std::min(t, b), std::max(l, r) - 1, std::max(t, b) - 1};
+      if (in.ok() && !hole.empty() && p.excluded.size() < kMaxExcluded) p.excluded.push_back(hole);
+      break;
+    }
+    case kSaveDc:
+      if (p.saved.size() < kMaxSaved) p.saved.push_back(p);
+      break;
+    case kRestoreDc: {
+      // Negative: that many states back; positive: the state of that number, counting from 1.
+      const int n = i16(in);
+      const int64_t target = n < 0 ? int64_t(p.saved.size()) + n : int64_t(n) - 1;
+      if (!in.ok() || n == 0 || target < 0 || target >= int64_t(p.saved.size())) break;
+      static_cast<DcState&>(p) = std::move(p.saved[size_t(target)]);
+      p.saved.resize(size_t(target));
+      break;
+    }
     case kCreateFont: {
       GdiObject f{GdiObject::Font, true, 0, std::abs(i16(in))};
-      in.skip(2 + 2 + 2);  // width, escapement, orientation
+      in.skip(2);  // width
+      f.escapement = i16(in);
+      in.skip(2);  // orientation: the glyphs turn with the baseline
       f.bold = i16(in) >= 600;
       f.italic = in.u8() != 0;
       in.skip(7);

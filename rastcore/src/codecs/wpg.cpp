@@ -1,6 +1,6 @@
 // WordPerfect Graphics (version 1) bitmaps: a record stream with a colour map and bitmap
 // records whose rows are run-length encoded. Pictures deeper than 8 bits are written as 8-bit
-// colour-mapped bitmaps.
+// colour-mapped bitmaps. Version 2 files are read by wpg2.cpp.
 #include <cstring>
 
 #include "fileformat/bytes.h"
@@ -11,14 +11,6 @@ namespace rastcore {
 namespace {
 
 constexpr uint8_t kStart = 0x0F, kColorMap = 0x0E, kBitmap1 = 0x0B, kBitmap2 = 0x14, kEnd = 0x10;
-
-uint32_t readLength(ByteReader& in) {
-  const uint32_t b = in.u8();
-  if (b < 0xFF) return b;
-  const uint32_t w = in.u16le();
-  if (!(w & 0x8000)) return w;
-  return (w & 0x7FFF) << 16 | in.u16le();
-}
 
 // One row of the bitmap RLE; `previous` is the last row, for the repeat-row code.
 int16_t decodeRows(ByteReader& in, Image& img, int depth, size_t rowBytes, Progress* progress) {
@@ -105,8 +97,20 @@ std::vector<Rgbq> defaultPalette() {
 
 }  // namespace
 
-bool sniffWpg(const uint8_t* d, size_t n) {
+uint32_t readWpgNumber(ByteReader& in) {
+  const uint32_t b = in.u8();
+  if (b < 0xFF) return b;
+  const uint32_t w = in.u16le();
+  if (!(w & 0x8000)) return w;
+  return (w & 0x7FFF) << 16 | in.u16le();
+}
+
+bool sniffWpgHeader(const uint8_t* d, size_t n) {
   return n >= 16 && d[0] == 0xFF && d[1] == 'W' && d[2] == 'P' && d[3] == 'C' && d[9] == 0x16;
+}
+
+bool sniffWpg(const uint8_t* d, size_t n) {
+  return sniffWpgHeader(d, n) && d[10] != 2;
 }
 
 int16_t decodeWpg(const LoadRequest& request, Decoded& out) {
@@ -117,13 +121,14 @@ int16_t decodeWpg(const LoadRequest& request, Decoded& out) {
   in.skip(2);
   const uint8_t major = in.u8();
   if (!in.ok()) return CV_ERR_TRUNCATED;
+  if (major == 2) return decodeWpg2(request, out);
   if (major != 1) return CV_ERR_UNSUPPORTED_FEATURE;
   if (!in.seek(dataOffset)) return CV_ERR_TRUNCATED;
   std::vector<Rgbq> colors(256);
   bool haveMap = false;
   while (in.left()) {
     const uint8_t type = in.u8();
-    const uint32_t length = readLength(in);
+    const uint32_t length = readWpgNumber(in);
     if (!in.ok()) return CV_ERR_TRUNCATED;
     const size_t next = in.pos() + length;
     if (type == kEnd) break;

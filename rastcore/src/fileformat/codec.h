@@ -108,8 +108,14 @@ RASTCORE_CODEC(Jxl)
   int16_t decode##name(const LoadRequest& request, Decoded& out);
 RASTCORE_CODEC(Dcx)  // read only
 RASTCORE_CODEC(Ico)
+RASTCORE_CODEC(Wpg2)
 #undef RASTCORE_CODEC
 bool sniffAvif(const uint8_t* data, size_t size);  // AVIF decodes through decodeHeif
+
+class ByteReader;
+// WPG's file signature, either version, and its variable-length numbers (record lengths).
+bool sniffWpgHeader(const uint8_t* data, size_t size);
+uint32_t readWpgNumber(ByteReader& in);
 
 // Takes encoded bytes as they are made; false when they cannot be stored.
 using ByteSink = std::function<bool(const uint8_t* data, size_t size)>;

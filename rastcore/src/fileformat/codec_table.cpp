@@ -17,6 +17,7 @@ const std::vector<Codec>& codecs() {
       {FT_GIF, "GIF", "gif", sniffGif, decodeGif, encodeGif, false},
       {FT_EPIC, "ePIC", "pic", sniffEpic, decodeEpic, encodeEpic, false},
       {FT_WPG, "WPG", "wpg", sniffWpg, decodeWpg, encodeWpg, false},
+      {FT_WPG, "WPG 2", "wpg", sniffWpg2, decodeWpg2, nullptr, false},  // after: saves as 1
       {FT_WMF, "WMF", "wmf", sniffWmf, decodeWmf, encodeWmf, false},
       {FT_PPM, "PPM", "ppm pnm pam", sniffPnm, decodePnm, encodePnm, true},
       {FT_PGM, "PGM", "pgm", sniffPnm, decodePnm, encodePnm, true},

@@ -5,6 +5,7 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <mutex>
 #include <tuple>
@@ -73,36 +74,48 @@ uint8_t blend(uint8_t under, uint8_t over, int coverage) {
 }  // namespace
 
 int drawText(Image& image, int x, int baseline, const std::string& text, const TextStyle& style,
-             const TextClip& clip) {
+             const PixelVisible& visible) {
   const Face face(style);
   if (!face.get()) return -1;
   const uint8_t r = uint8_t(style.color), g = uint8_t(style.color >> 8),
                 b = uint8_t(style.color >> 16);
-  const int left = std::max(clip.left, 0), top = std::max(clip.top, 0);
-  const int right = std::min(clip.right, image.width - 1);
-  const int bottom = std::min(clip.bottom, image.height - 1);
-  int pen = x;
+  // FreeType's y axis points up; the pen runs in 26.6 fixed point so a turned baseline keeps
+  // its slope from glyph to glyph.
+  const bool turned = style.angle != 0;
+  const FT_Fixed cosine = FT_Fixed(std::lround(std::cos(style.angle) * 65536.0));
+  const FT_Fixed sine = FT_Fixed(std::lround(std::sin(style.angle) * 65536.0));
+  FT_Matrix turn{cosine, -sine, sine, cosine};
+  FT_Vector pen{0, 0};
   for (unsigned char c : text) {
+    if (turned) {  // the glyph placed at the pen's fraction of a pixel, turned
+      FT_Vector fraction{pen.x & 63, pen.y & 63};
+      FT_Set_Transform(face.get(), &turn, &fraction);
+    }
     if (FT_Load_Char(face.get(), c, FT_LOAD_RENDER) != 0) continue;
     const FT_GlyphSlot glyph = face.get()->glyph;
     const FT_Bitmap& bitmap = glyph->bitmap;
+    const int originX = x + int(pen.x >> 6), originY = baseline - int(pen.y >> 6);
     if (bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
       for (unsigned row = 0; row < bitmap.rows; ++row) {
-        const int y = baseline - glyph->bitmap_top + int(row);
-        if (y < top || y > bottom) continue;
+        const int y = originY - glyph->bitmap_top + int(row);
+        if (y < 0 || y >= image.height) continue;
         const uint8_t* src = bitmap.buffer + ptrdiff_t(row) * bitmap.pitch;
         for (unsigned col = 0; col < bitmap.width; ++col) {
-          const int px = pen + glyph->bitmap_left + int(col);
-          if (px < left || px > right || src[col] == 0) continue;
+          const int px = originX + glyph->bitmap_left + int(col);
+          if (px < 0 || px >= image.width || src[col] == 0 || !visible(px, y)) continue;
           uint8_t* p = image.row(y) + px * 3;
           p[0] = blend(p[0], b, src[col]), p[1] = blend(p[1], g, src[col]),
           p[2] = blend(p[2], r, src[col]);
         }
       }
     }
-    pen += int(glyph->advance.x >> 6);
+    if (turned)
+      pen.x += glyph->advance.x, pen.y += glyph->advance.y;
+    else
+      pen.x += glyph->advance.x & ~FT_Pos(63);  // whole pixels, as measureText counts them
   }
-  return pen - x;
+  if (!turned) return int(pen.x >> 6);
+  return int(std::lround(std::hypot(double(pen.x), double(pen.y)) / 64));
 }
 
 int measureText(const std::string& text, const TextStyle& style, int* ascent) {

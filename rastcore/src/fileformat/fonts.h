@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "image.h"
@@ -14,20 +15,20 @@ struct TextStyle {
   int pixelHeight = 12;
   bool bold = false, italic = false;
   uint32_t color = 0;  // 0x00BBGGRR
+  double angle = 0;    // of the baseline, in radians counter-clockwise on the screen
 };
 
-// The box the drawn pixels may touch, inclusive.
-struct TextClip {
-  int left, top, right, bottom;
-};
+// Whether a pixel of the picture may be drawn.
+using PixelVisible = std::function<bool(int x, int y)>;
 
-// Draws Latin-1 text on a 24-bit picture with its baseline starting at (x, baseline), blending
-// the glyphs' coverage into the pixels inside `clip`. Returns the advance in pixels, or -1
-// when no font can be loaded.
+// Draws Latin-1 text on a 24-bit picture with its baseline starting at (x, baseline) and
+// running at the style's angle, blending the glyphs' coverage into the pixels `visible`
+// allows. Returns the advance in pixels, or -1 when no font can be loaded.
 int drawText(Image& image, int x, int baseline, const std::string& text, const TextStyle& style,
-             const TextClip& clip);
+             const PixelVisible& visible);
 
-// The advance and the ascent of the text in pixels, without drawing; -1 when no font loads.
+// The advance (along the baseline) and the ascent of the text in pixels, without drawing; -1
+// when no font loads.
 int measureText(const std::string& text, const TextStyle& style, int* ascent);
 
 }  // namespace rastcore
