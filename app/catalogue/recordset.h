@@ -50,10 +50,6 @@ class Recordset {
   // The current row's id, usable with setBookmark(); 0 when there is no current row.
   qint64 bookmark() const;
   bool setBookmark(qint64 rowId);
-  // The id of the row at a 0-based position without moving there; 0 when out of range.
-  qint64 bookmarkAt(int position) const {
-    return position >= 0 && position < keys_.size() ? keys_.at(position) : 0;
-  }
   // The id of the row last added or updated through this recordset; 0 when none.
   qint64 lastModified() const { return lastModified_; }
 

@@ -258,8 +258,8 @@ void frmDBScreenTest::finishPendingMeasures() {
 
 QString frmDBScreenTest::pathAt(int position) const {
   const catalogue::Recordset* set = dtaTest_.recordset();
-  const qint64 row = set ? set->bookmarkAt(position) : 0;
-  if (row == 0) return QString();
+  if (!set || position < 0 || position >= set->bookmarks().size()) return QString();
+  const qint64 row = set->bookmarks().at(position);
   const QVariant path =
       set->database().scalar(QStringLiteral("SELECT Pathname FROM tbl1 WHERE rowid = ?"), {row});
   return path.isValid() ? textnum::trim(path.toString()) : QString();
