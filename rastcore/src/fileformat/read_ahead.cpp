@@ -174,7 +174,7 @@ void ReadAhead::run() {
   pthread_setname_np(pthread_self(), "rastcore-ahead");  // for profilers and debuggers
   // Decoding ahead yields to the thread that shows pictures (on Linux a thread has its own
   // nice value).
-  setpriority(PRIO_PROCESS, id_t(gettid()), 10);
+  setpriority(PRIO_PROCESS, id_t(gettid()), 5);
   std::unique_lock lock(mutex_);
   while (!stop_) {
     const int rank = nextToDecode();
