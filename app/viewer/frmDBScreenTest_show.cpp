@@ -357,7 +357,8 @@ void frmDBScreenTest::dtaTest_Reposition() {
   chkAltered_->setChecked(false);
   ShowPic();
   for (auto& extension : extensions_) extension->afterMove(*this);
-  readAheadNeighbours();
+  // Decoding ahead starts once this picture is painted, so as not to slow the painting.
+  QTimer::singleShot(0, this, [this] { readAheadNeighbours(); });
 }
 
 // ---------------------------------------------------------------------------------------------
