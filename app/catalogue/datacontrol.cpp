@@ -203,7 +203,8 @@ bool DataControl::writeBack() {
 }
 
 void DataControl::checkForDamage(Database db) {
-  damaged_ = checkForDamage_ && !db.checkIntact();
+  // A check that could not run (the file busy) is no finding of damage.
+  damaged_ = checkForDamage_ && !db.checkIntact() && db.lastErrorKind() == DbError::Damaged;
   if (!damaged_) return;
   error_ = db.lastError();
   errorKind_ = db.lastErrorKind();

@@ -295,7 +295,11 @@ int runProgram(QApplication& app) {
       break;
   }
   if (quitWhenShown) QTimer::singleShot(0, &app, [] { shutdown::exitProgram(); });
-  return app.exec();
+  const int code = app.exec();
+  // A window that was still being built when the program was told to end (a viewer opening
+  // its set) missed the closing round; it closes now so that it writes back its row.
+  forms::closeAll();
+  return code;
 }
 
 }  // namespace glim

@@ -656,6 +656,12 @@ void frmDBScreenTest::openConfiguredSource() {
   dtaTest_.setRecordSource(keys::recordSource());
   dtaTest_.setCheckForDamage(true);
   damageReported_ = false;
+  // A query's set replaces this one straight away: opening the whole catalogue first would
+  // cost a pass over it and show (and mark as viewed) a picture the user did not ask for.
+  if (appState().QueryCaller == QStringLiteral("QueryForm")) {
+    appState().ViewerOpening = false;
+    return;
+  }
   // The recordset's count is complete when it opens, so the move to the last row that a
   // complete count once needed is made without showing (and marking as viewed) that picture.
   suppressShow_ = true;
@@ -666,8 +672,7 @@ void frmDBScreenTest::openConfiguredSource() {
   if (opened) {
     dtaTest_.moveFirst();
     reportCatalogueDamage();
-  } else if (appState().QueryCaller != QStringLiteral("QueryForm")) {
-    // (A query's hand-over puts a lost catalogue back itself, below.)
+  } else {
     dialogs().message(catalogue::describeError(dtaTest_.lastErrorKind(), dtaTest_.databaseName()),
                       MsgButtons::OK, MsgIcon::Exclamation, kProgramTitle, this);
   }

@@ -337,9 +337,13 @@ enum : int32_t {
   TwainProductName = 0x122,
   TwainVersionInfo = 0x123,
 
+  // Saving: formats beyond the list above
+  SaveWEBPQuality = 0x124,
+  SaveWEBPLossless = 0x125,
+
   // Read-ahead
-  ReadAhead = 0x124,
-  ReadAheadLimit = 0x125,
+  ReadAhead = 0x126,
+  ReadAheadLimit = 0x127,
 };
 
 }  // namespace rastrel::dispid

@@ -595,6 +595,8 @@ const Member kMembers[] = {
     PROP(SaveLJPCompOrder, I2),
     PROP(SaveLJPPrediction, I2),
     PROP(SaveLJPCompType, I2),
+    PROP(SaveWEBPQuality, I2),
+    PROP(SaveWEBPLossless, BOOL),
 
     // View
     VIEW(AutoSize, I2),

@@ -97,7 +97,10 @@ const std::vector<PageSpec>& pageSpecs() {
         {Kind::Edit, QStringLiteral("Password"), d::PICPassword},
         {Kind::Note, QStringLiteral("(Optional, ePIC Only)")},
         {Kind::Group, QStringLiteral("TIF")},
-        {Kind::List, QStringLiteral("Type"), d::SaveTIFCompression}}},
+        {Kind::List, QStringLiteral("Type"), d::SaveTIFCompression},
+        {Kind::Group, QStringLiteral("WebP")},
+        {Kind::Edit, QStringLiteral("Quality"), d::SaveWEBPQuality},
+        {Kind::Check, QStringLiteral("Lossless"), d::SaveWEBPLossless}}},
       {QStringLiteral("ViewPpg"),
        QStringLiteral("&View"),
        {{Kind::File, QStringLiteral("PFileName"), d::PFileName},
@@ -402,11 +405,17 @@ struct PropertyPage::Field {
       pictureInfo->setText(QStringLiteral("No picture."));
       return;
     }
-    const QSize box = preview->contentsRect().size();
-    const QImage fitted = image.width() > box.width() || image.height() > box.height()
-                              ? image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                              : image;
-    preview->setPixmap(QPixmap::fromImage(fitted));
+    // A picture larger than the box is fitted to it in the screen's own pixels.
+    const qreal ratio = preview->devicePixelRatioF();
+    const QSize box = preview->contentsRect().size() * ratio;
+    QPixmap shown;
+    if (image.width() > box.width() || image.height() > box.height()) {
+      shown = QPixmap::fromImage(image.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+      shown.setDevicePixelRatio(ratio);
+    } else {
+      shown = QPixmap::fromImage(image);
+    }
+    preview->setPixmap(shown);
     pictureInfo->setText(
         QStringLiteral("%1 \u00d7 %2 pixels").arg(image.width()).arg(image.height()));
   }
@@ -554,8 +563,8 @@ void PropertyPage::buildPictureField(Field* raw, const QString& caption, QVBoxLa
   clear->setObjectName(caption + QStringLiteral("Clear"));
   auto* side = new QVBoxLayout;
   side->addWidget(raw->pictureInfo);
-  side->addWidget(browse);
-  side->addWidget(clear);
+  side->addWidget(browse, 0, Qt::AlignLeft);
+  side->addWidget(clear, 0, Qt::AlignLeft);
   side->addStretch();
   row->addWidget(raw->preview);
   row->addLayout(side, 1);
@@ -631,7 +640,8 @@ PropertyDialog::PropertyDialog(IRastrel* control, QWidget* parent)
     : QDialog(parent), control_(control), tabs_(new QTabWidget(this)) {
   control_->AddRef();
   setWindowTitle(QStringLiteral("Rastrel Properties"));
-  setMinimumWidth(520);  // every tab caption visible
+  // Every tab caption visible: the dialog is as wide as its tabs.
+  tabs_->setUsesScrollButtons(false);
   for (const PageSpec& page : pageSpecs())
     tabs_->addTab(new PropertyPage(page.className, page.title, control_, tabs_), page.title);
   auto* buttons = new QDialogButtonBox(

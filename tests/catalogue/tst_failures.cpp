@@ -91,10 +91,21 @@ class TestFailures : public QObject {
     file.write(QByteArray(4096, '\x5a'));
     file.close();
 
+    const QByteArray damaged = test::readBytes(env.catalogue());
     auto db = Database::open(env.catalogue());
     QVERIFY(db.isOpen());
     QVERIFY(!db.checkIntact());
     QCOMPARE(db.lastErrorKind(), DbError::Damaged);
+    // From then on the connection reads but refuses every write, and says why.
+    QVERIFY(db.scalar("SELECT COUNT(*) FROM SetupNew").toInt() > 0);
+    Database shared = db;
+    QVERIFY(!shared.execute("UPDATE SetupNew SET SubPathPath = 'x'"));
+    QCOMPARE(shared.lastErrorKind(), DbError::Damaged);
+    QVERIFY(!db.execute("DELETE FROM tbl1"));
+    QCOMPARE(db.lastErrorKind(), DbError::Damaged);
+    db.close();
+    shared.close();
+    QCOMPARE(test::readBytes(env.catalogue()), damaged);
   }
 
   // The add's pattern: an insert fails, the transaction is rolled back; lastError() still

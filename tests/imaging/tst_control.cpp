@@ -257,6 +257,40 @@ class TstControl : public QObject {
     QCOMPARE(copy->autoSize(), qint16(ISIZE_TileImage));
   }
 
+  // WebP's save options through the control: a lower quality makes a smaller file, lossless
+  // gives back the very pixels, and a quality outside 1-100 is refused with the old one kept.
+  void webpSaveOptions() {
+    photo1_->setFileName(picture(QStringLiteral("photo.png"), 160, 120, "PNG"));
+    QCOMPARE(photo1_->imagError(), qint16(0));
+    const QString out = env_->folder(QStringLiteral("out"));
+    QCOMPARE(photo1_->get(dispid::SaveWEBPQuality).whole(), 75);  // the WebP tools' default
+    QVERIFY(!photo1_->get(dispid::SaveWEBPLossless).whole());
+    auto saveAs = [&](const QString& name) {
+      photo1_->setSaveFileName(out + u'/' + name);
+      photo1_->saveFile();
+      return photo1_->imagError() == 0 ? QFileInfo(out + u'/' + name).size() : -1;
+    };
+    QVERIFY(photo1_->put(dispid::SaveWEBPQuality, Variant::i2(5)));
+    const qint64 rough = saveAs(QStringLiteral("rough.webp"));
+    QVERIFY(photo1_->put(dispid::SaveWEBPQuality, Variant::i2(95)));
+    const qint64 fine = saveAs(QStringLiteral("fine.webp"));
+    QVERIFY(rough > 0);
+    QVERIFY2(fine > rough * 2, qPrintable(QStringLiteral("%1 %2").arg(fine).arg(rough)));
+
+    QVERIFY(photo1_->put(dispid::SaveWEBPQuality, Variant::i2(0)));
+    QCOMPARE(photo1_->imagError(), qint16(-11));  // an option out of range
+    QCOMPARE(photo1_->get(dispid::SaveWEBPQuality).whole(), 95);
+
+    QVERIFY(photo1_->put(dispid::SaveWEBPLossless, Variant::boolean(true)));
+    QVERIFY(photo1_->get(dispid::SaveWEBPLossless).whole());
+    QVERIFY(saveAs(QStringLiteral("exact.webp")) > 0);
+    photo2_->setFileName(out + QStringLiteral("/exact.webp"));
+    QCOMPARE(photo2_->imagError(), qint16(0));
+    QCOMPARE(photo2_->iFormat(), qint16(40));  // WebP
+    QCOMPARE(saved(photo2_, QStringLiteral("exact.png")),
+             saved(photo1_, QStringLiteral("original.png")));
+  }
+
   // The engine's posted progress arrives as events on this thread after the load.
   void progressEventsFollowALoad() {
     QSignalSpy async(photo1_, &glim::RastrelControl::AsyncProgress);

@@ -296,6 +296,12 @@ class TstPersist : public QObject {
     QTest::newRow("Save chrom factor") << "SavePpg"
                                        << "Chrom Factor"
                                        << "200" << int(dispid::SaveJPGChromFactor) << 200LL;
+    QTest::newRow("Save WebP quality") << "SavePpg"
+                                       << "Quality@WebP"
+                                       << "40" << int(dispid::SaveWEBPQuality) << 40LL;
+    QTest::newRow("Save WebP lossless") << "SavePpg"
+                                        << "Lossless@WebP"
+                                        << "1" << int(dispid::SaveWEBPLossless) << -1LL;
     QTest::newRow("Save PNG interlaced") << "SavePpg"
                                          << "Interlaced@PNG"
                                          << "1" << int(dispid::SavePNGInterlaced) << -1LL;

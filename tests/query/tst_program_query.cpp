@@ -40,8 +40,8 @@ class TestProgramQuery : public QObject {
     QVERIFY(process.waitForFinished(-1));
     QCOMPARE(process.exitCode(), 0);
     // The viewer opened on the set and showed its first picture, a.jpg, which it marks as
-    // viewed; a.jpg is not the table's first row (the viewer's own first load shows b.jpg
-    // before it opens the set), and the pictures after it are untouched.
+    // viewed; b.jpg, the table's first row, is outside the set and never shown, and the
+    // pictures after a.jpg are untouched.
     catalogue::Database db = catalogue::Database::open(env.catalogue());
     auto newFile = [&](const char* name) {
       return db
@@ -50,6 +50,7 @@ class TestProgramQuery : public QObject {
           .toInt();
     };
     QCOMPARE(newFile("a.jpg"), 0);
+    QCOMPARE(newFile("b.jpg"), 1);
     QCOMPARE(newFile("c.png"), 1);
     QCOMPARE(newFile("d.bmp"), 1);
   }

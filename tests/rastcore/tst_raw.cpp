@@ -206,6 +206,34 @@ TEST(RawFiles, TiffBasedRawIsTakenByItsExtensionAndTiffStaysTiff) {
   EXPECT_EQ(CV_GetIFormat(back), FT_TIF);
 }
 
+// A picture in memory has no extension: a TIFF-based raw file is known by its contents (here
+// its DNG version tag, as deep in the file as the buffer goes) and develops as the same file
+// loaded by name; a plain TIFF in memory is still TIFF.
+TEST(RawFiles, BufferLoadsKnowRawByContent) {
+  const std::vector<uint8_t> dng = makeDng(Dng{});
+  const std::string file = tempDir() + "/camera.dng";
+  writeFile(file, dng);
+  Instance byName;
+  CV_SetFileName(byName, file.c_str());
+  ASSERT_EQ(CV_GetImagError(byName), 0);
+  Instance inMemory;
+  CV_LoadBuffer(inMemory, dng.data(), int32_t(dng.size()));
+  ASSERT_EQ(CV_GetImagError(inMemory), 0);
+  EXPECT_EQ(CV_GetIFormat(inMemory), FT_RAW);
+  EXPECT_EQ(maxDifference(pixelsOf(inMemory), pixelsOf(byName), false), 0);
+
+  Instance src;
+  CV_SetHDib(src, makeDib(20, 10, 24));
+  const std::string tif = tempDir() + "/plain.tif";
+  CV_SetSaveFileName(src, tif.c_str());
+  CV_SaveFile(src);
+  const std::vector<uint8_t> plain = readFile(tif);
+  Instance back;
+  CV_LoadBuffer(back, plain.data(), int32_t(plain.size()));
+  EXPECT_EQ(CV_GetImagError(back), 0);
+  EXPECT_EQ(CV_GetIFormat(back), FT_TIF);
+}
+
 TEST(RawBadInput, CutShortHugeAndDamagedFilesLeaveNoPicture) {
   Dng huge;
   huge.width = huge.height = 65535;

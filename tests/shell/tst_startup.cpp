@@ -57,6 +57,7 @@ class tst_Startup : public QObject {
   void execLineQuoting();
   void splashSeedsOnlyAnEmptyCatalogue_data();
   void splashSeedsOnlyAnEmptyCatalogue();
+  void splashReadsOneRowOfALargeCatalogue();
   void secondInstanceRefused();
   void staleLockFileDoesNotBlock_data();
   void staleLockFileDoesNotBlock();
@@ -220,6 +221,25 @@ void tst_Startup::execLineQuoting() {
   QFETCH(QString, program);
   QFETCH(QString, exec);
   QCOMPARE(association::execLine(program), exec);
+}
+
+// The start-up check does not grow with the catalogue: the splash's view holds one row.
+void tst_Startup::splashReadsOneRowOfALargeCatalogue() {
+  test::TestEnv env;
+  {
+    catalogue::Database db = catalogue::Database::open(env.catalogue());
+    QVERIFY(db.execute(QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+        "INSERT INTO tbl1 (Pathname) SELECT '/pics/' || i || '.jpg' FROM n")));
+  }
+  auto* splash = new frmSplash();
+  splash->Form_Load();
+  QCOMPARE(splash->Data1().recordCount(), 1);
+  QCOMPARE(splash->Data1().recordset()->value(QStringLiteral("Pathname")).toString(),
+           QStringLiteral("/pics/1.jpg"));
+  QVERIFY(splash->close());
+  delete splash;
+  QCOMPARE(test::tbl1Count(env.catalogue()), 3000);
 }
 
 void tst_Startup::splashSeedsOnlyAnEmptyCatalogue_data() {

@@ -6,6 +6,7 @@
 
 #include <libraw/libraw.h>
 
+#include "fileformat/bytes.h"
 #include "fileformat/checked.h"
 #include "fileformat/codec.h"
 
@@ -104,16 +105,92 @@ bool isTiffHeader(const uint8_t* d, size_t n) {
                     (d[0] == 'M' && d[1] == 'M' && d[2] == 0 && d[3] == 42));
 }
 
+bool hasOwnSignature(const uint8_t* d, size_t n) {
+  if (n >= 15 && std::memcmp(d, "FUJIFILMCCD-RAW", 15) == 0) return true;
+  return n >= 4 && (std::memcmp(d, "IIRO", 4) == 0 || std::memcmp(d, "IIRS", 4) == 0 ||
+                    std::memcmp(d, "MMOR", 4) == 0 || std::memcmp(d, "IIU\0", 4) == 0);
+}
+
+// Tags and values that only camera raw files carry: the DNG version, a colour filter array or
+// linear raw photometric interpretation, and the camera makers' own raw compressions.
+constexpr uint16_t kTagCompression = 0x0103, kTagPhotometric = 0x0106, kTagSubIfds = 0x014A,
+                   kTagDngVersion = 0xC612;
+
+bool isRawCompression(uint32_t c) {
+  switch (c) {
+    case 32767:  // Sony
+    case 32769:  // packed
+    case 32770:  // Samsung
+    case 32772:
+    case 34713:  // Nikon
+    case 65000:  // Kodak
+    case 65535:  // Pentax
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Walks the directories the bytes hold (the chain from the header and the sub-directories
+// they name, a bounded number of each) looking for what marks raw sensor data.
+class RawMarkers {
+ public:
+  RawMarkers(const uint8_t* d, size_t n) : in_(d, n), big_(d[0] == 'M') {}
+
+  bool found() {
+    in_.seek(4);
+    std::vector<uint32_t> pending{u32()};
+    for (int visited = 0; !pending.empty() && visited < 32; ++visited) {
+      const uint32_t offset = pending.back();
+      pending.pop_back();
+      if (offset < 8 || !in_.seek(offset)) continue;
+      const uint16_t entries = u16();
+      for (int i = 0; i < entries && i < 512 && in_.ok(); ++i) {
+        const size_t at = in_.pos();
+        const uint16_t tag = u16(), type = u16();
+        const uint32_t count = u32();
+        const uint32_t value = type == 3 ? u16() : u32();
+        if (tag == kTagDngVersion) return true;
+        if (tag == kTagPhotometric && (value == 32803 || value == 34892)) return true;
+        if (tag == kTagCompression && isRawCompression(value)) return true;
+        if (tag == kTagSubIfds && (type == 4 || type == 13)) subDirectories(count, value, pending);
+        in_.seek(at + 12);
+      }
+      if (in_.ok() && pending.size() < 64) pending.push_back(u32());  // the next in the chain
+    }
+    return false;
+  }
+
+ private:
+  void subDirectories(uint32_t count, uint32_t value, std::vector<uint32_t>& pending) {
+    if (count == 1) return pending.push_back(value);
+    const size_t back = in_.pos();
+    if (in_.seek(value))
+      for (uint32_t i = 0; i < count && i < 8 && in_.ok(); ++i) pending.push_back(u32());
+    in_.seek(back);
+  }
+  uint16_t u16() { return big_ ? in_.u16be() : in_.u16le(); }
+  uint32_t u32() { return big_ ? in_.u32be() : in_.u32le(); }
+
+  ByteReader in_;
+  bool big_;
+};
+
 }  // namespace
 
 // Fujifilm, Olympus and Panasonic files carry signatures of their own; the TIFF-based ones
 // (CR2, NEF, ARW, DNG) look like TIFF and are taken as raw when their extension says so.
 bool sniffRaw(const uint8_t* d, size_t n) {
-  if (n >= 15 && std::memcmp(d, "FUJIFILMCCD-RAW", 15) == 0) return true;
-  if (n >= 4 && (std::memcmp(d, "IIRO", 4) == 0 || std::memcmp(d, "IIRS", 4) == 0 ||
-                 std::memcmp(d, "MMOR", 4) == 0 || std::memcmp(d, "IIU\0", 4) == 0))
-    return true;
-  return isTiffHeader(d, n);
+  return hasOwnSignature(d, n) || isTiffHeader(d, n);
+}
+
+// Without an extension (a picture in memory) a TIFF-based raw file is known by its contents:
+// Canon's signature after the header, or the marks of sensor data in its directories.
+bool sniffRawContent(const uint8_t* d, size_t n) {
+  if (hasOwnSignature(d, n)) return true;
+  if (!isTiffHeader(d, n) || n < 8) return false;
+  if (n >= 10 && d[8] == 'C' && d[9] == 'R') return true;
+  return RawMarkers(d, n).found();
 }
 
 int16_t decodeRaw(const LoadRequest& request, Decoded& out) {

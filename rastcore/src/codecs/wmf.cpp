@@ -145,26 +145,29 @@ struct Player : DcState {
     if (!pen.visible) return;
     const int thick = penPixels();
     const int lo = -(thick - 1) / 2, hi = thick / 2;
-    charge((std::max(std::abs(int64_t(x1) - x0), std::abs(int64_t(y1) - y0)) + 1) * thick);
+    charge((std::max(std::abs(int64_t(x1) - x0), std::abs(int64_t(y1) - y0)) + 1) * thick +
+           int64_t(thick) * thick);
     if (clip(x0 + lo, y0 + lo, x1 + hi, y1 + hi).empty() &&
         clip(x0 + lo, y1 + lo, x1 + hi, y0 + hi).empty())
       return;
     landed = true;
     if (counting) return;
-    // A wide pen draws a square of its width at every point of the line.
-    auto stamp = [&](int x, int y) {
-      if (thick == 1) return plot(x, y, pen.color);
-      for (int j = lo; j <= hi; ++j) span(y + j, x + lo, x + hi, pen.color);
-    };
+    // A wide pen covers a square of its width at every point of the line: the whole square at
+    // the start, then at each step only the column and the row the square moves into, so a
+    // line costs its length times the width, not times the width squared.
+    const uint32_t c = pen.color;
     const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
     const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
     int err = dx + dy;
-    for (;;) {
-      stamp(x0, y0);
-      if (x0 == x1 && y0 == y1) break;
+    for (int j = lo; j <= hi; ++j) span(y0 + j, x0 + lo, x0 + hi, c);
+    while (x0 != x1 || y0 != y1) {
       const int e2 = 2 * err;
-      if (e2 >= dy) err += dy, x0 += sx;
-      if (e2 <= dx) err += dx, y0 += sy;
+      const bool stepX = e2 >= dy, stepY = e2 <= dx;
+      if (stepX) err += dy, x0 += sx;
+      if (stepY) err += dx, y0 += sy;
+      if (stepX)
+        for (int j = lo; j <= hi; ++j) plot(x0 + (sx > 0 ? hi : lo), y0 + j, c);
+      if (stepY) span(y0 + (sy > 0 ? hi : lo), x0 + lo, x0 + hi, c);
     }
   }
   void span(int y, int x0, int x1, uint32_t c) {

@@ -111,6 +111,8 @@ RASTCORE_CODEC(Ico)
 RASTCORE_CODEC(Wpg2)
 #undef RASTCORE_CODEC
 bool sniffAvif(const uint8_t* data, size_t size);  // AVIF decodes through decodeHeif
+// TIFF-based camera raw known by its contents rather than its extension.
+bool sniffRawContent(const uint8_t* data, size_t size);
 
 class ByteReader;
 // WPG's file signature, either version, and its variable-length numbers (record lengths).

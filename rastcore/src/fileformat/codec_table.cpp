@@ -11,6 +11,8 @@ const std::vector<Codec>& codecs() {
       {FT_JPG, "JPEG", "jpg jpeg jpe jif jfif", sniffJpeg, decodeJpeg, encodeJpeg, true},
       {FT_PNG, "PNG", "png", sniffPng, decodePng, encodePng, true},
       {FT_BMP, "BMP", "bmp dib", sniffBmp, decodeBmp, encodeBmp, false},
+      // Camera raw in memory, where no extension tells it from TIFF; files go by extension.
+      {FT_RAW, "Camera raw", "", sniffRawContent, decodeRaw, nullptr, false},
       {FT_TIF, "TIFF", "tif tiff", sniffTiff, decodeTiff, encodeTiff, false},
       {FT_RAW, "Camera raw", "cr2 nef nrw arw srf sr2 dng raf orf rw2 pef srw", sniffRaw, decodeRaw,
        nullptr, false},
