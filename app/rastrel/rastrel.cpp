@@ -534,6 +534,15 @@ qint32 RastrelControl::uniqueColors() {
 qint32 RastrelControl::numPages(const QString& path) {
   return qint32(call(dispid::NumPages, {s(path)}).whole());
 }
+void RastrelControl::readAhead(const QStringList& paths) {
+  call(dispid::ReadAhead, {s(paths.join(QLatin1Char('\n')))});
+}
+qint32 RastrelControl::readAheadLimit() {
+  return getI4(dispid::ReadAheadLimit);
+}
+void RastrelControl::setReadAheadLimit(qint32 mebibytes) {
+  put(dispid::ReadAheadLimit, i4(mebibytes));
+}
 
 // Saving
 QString RastrelControl::saveFileName() {

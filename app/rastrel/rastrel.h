@@ -19,6 +19,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 #include <initializer_list>
 
@@ -76,6 +77,11 @@ class RastrelControl : public QWidget {
   qint16 iFormat();
   qint32 uniqueColors();
   qint32 numPages(const QString& path);
+  // The pictures to be shown next, most wanted first; the control decodes them in the
+  // background so that loading one of them is quick. An empty list stops it.
+  void readAhead(const QStringList& paths);
+  qint32 readAheadLimit();  // MiB the pictures read ahead may hold (0: off)
+  void setReadAheadLimit(qint32 mebibytes);
 
   // ---- saving ----
   QString saveFileName();

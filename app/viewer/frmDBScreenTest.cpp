@@ -202,6 +202,12 @@ void frmDBScreenTest::buildControls() {
   if (Photo1_) {
     Photo1_->widget()->setObjectName(QStringLiteral("Photo1"));
     Photo1_->setAutoSize(AutoSizeMode::ResizePreserveAspect);
+    // The memory the pictures read ahead may hold, in MiB; a value that is not a whole
+    // number of zero or more keeps the default.
+    const auto limit = textnum::toInt32(
+        settings::read(settings::kSettings, QStringLiteral("ReadAheadMiB"), QStringLiteral("512")));
+    if (limit && *limit >= 0) readAheadMiB_ = *limit;
+    Photo1_->setReadAheadLimit(readAheadMiB_);
   }
   if (Photo2_) {
     Photo2_->widget()->setObjectName(QStringLiteral("Photo2"));
@@ -742,6 +748,7 @@ void frmDBScreenTest::Form_Unload() {
   Timer1.stop();
   if (dtaTest_.recordset()) {
     UpdatePictureInfo(QStringLiteral("Unload"));
+    if (Photo1_) Photo1_->readAhead({});  // the pictures read ahead are let go at once
     catalogue::Database db = dtaTest_.database();
     if (db.isOpen()) db.execute(QStringLiteral("DELETE * FROM tbl1 WHERE Status = 'Missing';"));
   }

@@ -80,6 +80,9 @@ class frmDBScreenTest : public QMainWindow {
   bool namesAnotherRow(const QString& path);
   // True while Photo1 shows a stock picture in place of the row's missing or damaged file.
   bool showsStandIn() const;
+  // Counts the colours of a picture shown for the first time into the row, if that count is
+  // still to be made (it is made once the picture is on screen).
+  void finishPendingMeasures();
 
   // ---- Controls (named as the rest of the program knows them).
   catalogue::DataControl& dtaTest() { return dtaTest_; }
@@ -206,6 +209,10 @@ class frmDBScreenTest : public QMainWindow {
   void fallBackToWholeTable();
   void startSlideShowOnOpen();
   void showStockPicture(const QString& fileName, int width, int height);
+  // Tells Photo1 which pictures come next: the neighbours of the current row, the way of the
+  // last move first, and the first row from the last (a repeating slide show starts over).
+  void readAheadNeighbours();
+  QString pathAt(int position) const;
   void clearPicture();
   bool isUnreadableError(int error) const;
   void applyPalette();
@@ -297,6 +304,11 @@ class frmDBScreenTest : public QMainWindow {
   bool fullScreen_ = false;
   bool loading_ = true;
   bool suppressShow_ = false;
+  // The colour count of a first showing, made after the picture is painted, for this row.
+  bool coloursPending_ = false;
+  qint64 coloursRow_ = 0;
+  int readAheadMiB_ = 512;  // the setting ReadAheadMiB; 0 turns reading ahead off
+  int lastStep_ = 1;        // the direction of the last move, read ahead first
   bool closing_ = false;
   bool damageReported_ = false;
   bool barFromBox_ = false;

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTimer>
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
@@ -214,7 +215,12 @@ void frmDBScreenTest::UpdatePictureInfo(const QString& reason) {
     updateRecord();
     return;
   }
-  const CapturedTexts captured = capturedTexts(Photo1_->measures());
+  // A first showing counts the colours once the picture is on screen: the count is a pass
+  // over the whole picture, and the move should cost what a later showing costs.
+  const bool showing = reason == QStringLiteral("ShowPic");
+  coloursPending_ = false;
+  const CapturedTexts captured =
+      capturedTexts(showing ? Photo1_->sizeMeasures() : Photo1_->measures());
   chkNewFile_->setChecked(false);
   txtWidth_->setText(captured.width);
   txtHeight_->setText(captured.height);
@@ -225,11 +231,54 @@ void frmDBScreenTest::UpdatePictureInfo(const QString& reason) {
   const QString path = textnum::trim(txtImagePath_->text());
   txtFileSize_->setText(fileExists(path) ? QString::number(QFileInfo(path).size())
                                          : captured.fileSize);
-  txtColors_->setText(captured.colours);
+  if (showing) {
+    const catalogue::Recordset* set = dtaTest_.recordset();
+    coloursPending_ = true;
+    coloursRow_ = set ? set->bookmark() : 0;
+    QTimer::singleShot(0, this, [this] { finishPendingMeasures(); });
+  } else {
+    txtColors_->setText(captured.colours);
+  }
   if (isBannerRatio(txtRatio_->text())) chkBannerSize_->setChecked(true);
   if (unloading || dtaTest_.eof()) updateRecord();
   if (reason == QStringLiteral("Save")) updateRecord();
   if (appState().ShowImageInfo) refreshInfoLabels();
+}
+
+void frmDBScreenTest::finishPendingMeasures() {
+  if (!coloursPending_) return;
+  coloursPending_ = false;
+  const catalogue::Recordset* set = dtaTest_.recordset();
+  // Only for the row and the picture it was begun for.
+  if (!Photo1_ || !set || set->bof() || set->eof() || set->bookmark() != coloursRow_ ||
+      Photo1_->fileName() != textnum::trim(txtImagePath_->text()))
+    return;
+  txtColors_->setText(QString::number(Photo1_->uniqueColors()));
+}
+
+QString frmDBScreenTest::pathAt(int position) const {
+  const catalogue::Recordset* set = dtaTest_.recordset();
+  if (!set || position < 0 || position >= set->bookmarks().size()) return QString();
+  const qint64 row = set->bookmarks().at(position);
+  const QVariant path =
+      set->database().scalar(QStringLiteral("SELECT Pathname FROM tbl1 WHERE rowid = ?"), {row});
+  return path.isValid() ? textnum::trim(path.toString()) : QString();
+}
+
+void frmDBScreenTest::readAheadNeighbours() {
+  if (!Photo1_) return;
+  const catalogue::Recordset* set = dtaTest_.recordset();
+  QStringList paths;
+  if (set && !set->bof() && !set->eof() && readAheadMiB_ > 0) {
+    const int here = set->absolutePosition(), count = set->recordCount();
+    const QString shown = textnum::trim(txtImagePath_->text());
+    for (const int position : {here + lastStep_, here - lastStep_, here == count - 1 ? 0 : -1}) {
+      if (position < 0 || position >= count || position == here) continue;
+      const QString path = pathAt(position);
+      if (path != shown && fileExists(path) && !paths.contains(path)) paths << path;
+    }
+  }
+  Photo1_->readAhead(paths);
 }
 
 void frmDBScreenTest::refreshInfoLabels() {
@@ -283,6 +332,7 @@ void frmDBScreenTest::offerToSaveEdits() {
 }
 
 void frmDBScreenTest::dtaTest_Validate(catalogue::DataAction, bool* save) {
+  finishPendingMeasures();
   offerToSaveEdits();
   if (save) *save = *save || dtaTest_.dataChanged();
 }
@@ -307,6 +357,8 @@ void frmDBScreenTest::dtaTest_Reposition() {
   chkAltered_->setChecked(false);
   ShowPic();
   for (auto& extension : extensions_) extension->afterMove(*this);
+  // Decoding ahead starts once this picture is painted, so as not to slow the painting.
+  QTimer::singleShot(0, this, [this] { readAheadNeighbours(); });
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -347,6 +399,7 @@ void frmDBScreenTest::HScrollPictureMove_Change() {
   // move, so a failure of the move itself is kept for the next one.
   const bool failedBefore = LoadFailed;
   LoadFailed = false;
+  if (value != LastPosition) lastStep_ = value < LastPosition ? -1 : 1;
   moveRecordFor(recordMoveFor(value, LastPosition, bar->minimum(), bar->maximum(), failedBefore));
   LastPosition = value;
   focusFirstRating();

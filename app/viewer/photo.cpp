@@ -55,6 +55,18 @@ class RastrelPhoto : public PhotoDisplay {
     return {control_->iWidth(), control_->iHeight(), control_->ipBitsPixel(), control_->iFileSize(),
             control_->uniqueColors()};
   }
+  PictureMeasures sizeMeasures() const override {
+    if (!control_) return {};
+    return {control_->iWidth(), control_->iHeight(), control_->ipBitsPixel(), control_->iFileSize(),
+            0};
+  }
+  qint32 uniqueColors() const override { return control_ ? control_->uniqueColors() : 0; }
+  void readAhead(const QStringList& paths) override {
+    if (control_) control_->readAhead(paths);
+  }
+  void setReadAheadLimit(int mebibytes) override {
+    if (control_) control_->setReadAheadLimit(mebibytes);
+  }
   int iWidth() const override { return control_ ? control_->iWidth() : 0; }
   int iHeight() const override { return control_ ? control_->iHeight() : 0; }
   qint32 hDib() const override { return control_ ? control_->hDib() : 0; }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 
@@ -39,6 +40,14 @@ class PhotoDisplay : public QObject {
 
   // The loaded picture's measurements (IWidth, IHeight, IPBitsPixel, IFileSize, UniqueColors).
   virtual PictureMeasures measures() const = 0;
+  // The same without counting colours (colours 0), which costs a pass over the picture; the
+  // count on its own.
+  virtual PictureMeasures sizeMeasures() const {
+    PictureMeasures m = measures();
+    m.colours = 0;
+    return m;
+  }
+  virtual qint32 uniqueColors() const { return measures().colours; }
   virtual int iWidth() const = 0;
   virtual int iHeight() const = 0;
   // The displayed picture's handle, 0 when there is none.
@@ -57,6 +66,11 @@ class PhotoDisplay : public QObject {
   virtual void setAutoSize(AutoSizeMode mode) = 0;
   virtual void applyPalette(const PaletteValues& values) = 0;
   virtual void refresh() = 0;
+
+  // The pictures likely to be shown next, most likely first: the control decodes them in the
+  // background. An empty list stops it. The limit is in MiB (0: no reading ahead).
+  virtual void readAhead(const QStringList& paths) { Q_UNUSED(paths); }
+  virtual void setReadAheadLimit(int mebibytes) { Q_UNUSED(mebibytes); }
 
   // Rubber-band selection in window pixels.
   virtual void rubberBand(bool on, QPoint at = {}) = 0;

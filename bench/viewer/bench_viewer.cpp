@@ -1,26 +1,42 @@
-// Measures what a move in the viewer costs: validate and write back the row left, load the
-// picture into the imaging control, record its measurements on the first showing, and lay it
-// out. Reported beside the engine's plain decode of the same file, for a 6000 x 4000 and a
-// 1600 x 1200 JPEG, first showings (NewFile = 1) and later ones.
+// What paging costs in the viewer: the time from a move (the scroll bar set, as every key,
+// button and slide show does) until the picture is painted, paging at one picture per second
+// through 6000 x 4000 JPEGs and through 1600 x 1200 ones. Beside it, the engine's plain
+// decode of the same file and djpeg's, measured in the same run; the pass without reading
+// ahead (ReadAheadMiB = 0); the move that jumps to a picture nobody read ahead; and the memory
+// the pictures read ahead held against their cap.
 //
-// Run: bench_viewer [repeats]   (offscreen: QT_QPA_PLATFORM=offscreen)
+// Run: bench_viewer [pictures per size, default 10]   (offscreen: QT_QPA_PLATFORM=offscreen)
+// Scripts read the lines "paging WxH: median N ms, p95 N ms, decode N ms".
+#include <dlfcn.h>
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QScrollBar>
+#include <QStandardPaths>
+#include <QTimer>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
-#include "base/appstate.h"
 #include "base/dialogs.h"
 #include "base/forms.h"
+#include "base/settings.h"
 #include "catalogue/database.h"
-#include "rastcore3.h"
+#include "rastrel/rastrel.h"
+#include "rastrel3_dispids.h"
 #include "support/testenv.h"
 #include "viewer/frmDBScreenTest.h"
+// The interface first: the engine header defines macros of the same names as its enumerators.
+// clang-format off
+#include "rastcore3.h"
+// clang-format on
 
 using namespace glim;
 
@@ -41,10 +57,14 @@ bool writeJpeg(const QString& path, int width, int height) {
   return image.save(path, "JPG", 90);
 }
 
-double median(std::vector<double> values) {
+double percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
+  const size_t i = std::min(values.size() - 1, size_t(std::ceil(p * double(values.size())) - 1));
+  return values[i];
+}
+double median(const std::vector<double>& values) {
+  return percentile(values, 0.5);
 }
 
 double engineDecodeMs(const QString& path, int repeats) {
@@ -56,11 +76,25 @@ double engineDecodeMs(const QString& path, int repeats) {
     QElapsedTimer timer;
     timer.start();
     CV_SetFileName(handle, name.constData());
-    times.push_back(timer.nsecsElapsed() / 1e6);
+    times.push_back(double(timer.nsecsElapsed()) / 1e6);
     if (CV_GetImagError(handle) != 0) std::printf("engine error %d\n", CV_GetImagError(handle));
     CV_SetFileName(handle, "");
   }
   CV_DestroyInstance(handle);
+  return median(times);
+}
+
+// djpeg decoding the same file to nothing, start-up included; 0 when djpeg is not installed.
+double djpegMs(const QString& path, int repeats) {
+  const QString djpeg = QStandardPaths::findExecutable(QStringLiteral("djpeg"));
+  if (djpeg.isEmpty()) return 0;
+  std::vector<double> times;
+  for (int i = 0; i < repeats; ++i) {
+    QElapsedTimer timer;
+    timer.start();
+    QProcess::execute(djpeg, {QStringLiteral("-outfile"), QStringLiteral("/dev/null"), path});
+    times.push_back(double(timer.nsecsElapsed()) / 1e6);
+  }
   return median(times);
 }
 
@@ -76,69 +110,169 @@ bool writeRows(const QString& catalogue, const QStringList& paths) {
   return true;
 }
 
+// Lets the program run (timers, the read-ahead's thread) until `ms` after `since`.
+void idleUntil(const QElapsedTimer& since, int ms) {
+  const qint64 left = ms - since.elapsed();
+  if (left <= 0) return;
+  QEventLoop loop;
+  QTimer::singleShot(int(left), &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+int64_t peakRssMiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
+}
+
+struct Group {
+  const char* name;
+  int width, height;
+  int first = 0, count = 0;  // positions in the set
+  QString path;              // the first file, for the plain decodes
+};
+
+struct Pass {
+  std::vector<double> moves;  // paging one picture at a time, both ways
+  std::vector<double> firstShowings;
+  std::vector<double> paints;  // of each move, the painting
+  std::vector<double> cpu;     // of each move, the time the program's own thread ran
+  double jump = 0;             // the move into the group from elsewhere
+};
+
+double threadCpuMs() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+int engineHandle();
+
+// Pages through each group at one picture per second: a jump to its first picture from the
+// far end of the set, forward to its last (first showings), back to its first (later
+// showings).
+std::vector<Pass> pageThrough(const std::vector<Group>& groups, int32_t (*peakOf)(CV_HANDLE),
+                              int32_t* peak) {
+  auto* viewer = forms::get<frmDBScreenTest>();
+  viewer->resize(1024, 768);
+  viewer->show();
+  QCoreApplication::processEvents();
+  QScrollBar* bar = viewer->HScrollPictureMove();
+  Pass* pass = nullptr;
+  auto moveTo = [&](int position) {
+    QElapsedTimer clock;
+    clock.start();
+    const double cpu0 = threadCpuMs();
+    bar->setValue(position);
+    const qint64 moved = clock.nsecsElapsed();
+    // Painted: what the move asked to be drawn is drawn, before anything else runs.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    const double ms = double(clock.nsecsElapsed()) / 1e6;
+    pass->paints.push_back(double(clock.nsecsElapsed() - moved) / 1e6);
+    pass->cpu.push_back(threadCpuMs() - cpu0);
+    idleUntil(clock, 1000);
+    return ms;
+  };
+  std::vector<Pass> passes;
+  for (const Group& g : groups) {
+    passes.emplace_back();
+    pass = &passes.back();
+    // From the far end of the set, whose neighbours are not this group's first picture.
+    moveTo(bar->maximum());
+    pass->jump = moveTo(g.first);
+    pass->paints.clear();
+    pass->cpu.clear();
+    for (int i = 1; i < g.count; ++i) {
+      const double ms = moveTo(g.first + i);
+      pass->moves.push_back(ms);
+      pass->firstShowings.push_back(ms);
+    }
+    for (int i = g.count - 2; i >= 0; --i) pass->moves.push_back(moveTo(g.first + i));
+  }
+  if (peakOf && peak) *peak = peakOf(CV_HANDLE(engineHandle()));
+  viewer->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  return passes;
+}
+
+int engineHandle() {
+  auto* viewer = forms::get<frmDBScreenTest>();
+  auto* control =
+      viewer->Photo1() ? qobject_cast<RastrelControl*>(viewer->Photo1()->widget()) : nullptr;
+  return control ? int(control->get(rastrel::dispid::ImagID).whole()) : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  const int repeats = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+  const int perSize = argc > 1 ? std::max(3, atoi(argv[1])) : 10;
   test::TestEnv env;
   env.installProgram();
   ScriptedDialogs dialogs;
 
-  struct Case {
-    const char* name;
-    int width, height;
-    QString path;
-  };
-  std::vector<Case> cases = {{"6000x4000", 6000, 4000, {}}, {"1600x1200", 1600, 1200, {}}};
-  QStringList paths;
-  for (Case& c : cases) {
-    // Each case gets `repeats` copies, so every first showing is of a file never shown.
-    for (int i = 0; i < repeats; ++i) {
-      const QString path = env.folder(QStringLiteral("pics")) +
-                           QStringLiteral("/%1_%2.jpg").arg(QLatin1String(c.name)).arg(i);
-      if (i == 0 && !writeJpeg(path, c.width, c.height)) return 1;
-      if (i > 0) QFile::copy(c.path, path);
-      if (i == 0) c.path = path;
+  std::vector<Group> groups = {{"6000x4000", 6000, 4000, 0, 0, {}},
+                               {"1600x1200", 1600, 1200, 0, 0, {}}};
+  // A small picture first, so that every group is entered by a jump from elsewhere.
+  const QString folder = env.folder(QStringLiteral("pics"));
+  QStringList paths{folder + QStringLiteral("/start.jpg")};
+  writeJpeg(paths.front(), 64, 48);
+  for (Group& g : groups) {
+    g.first = int(paths.size());
+    g.count = perSize;
+    // Copies of one picture: every file is decoded in full, and generating stays quick.
+    for (int i = 0; i < perSize; ++i) {
+      const QString path = folder + QStringLiteral("/%1_%2.jpg").arg(QLatin1String(g.name)).arg(i);
+      if (i == 0 && !writeJpeg(path, g.width, g.height)) return 1;
+      if (i == 0) g.path = path;
+      if (i > 0) QFile::copy(g.path, path);
       paths << path;
     }
   }
-  // A small picture first, so that every measured move arrives from another picture.
-  const QString start = env.folder(QStringLiteral("pics")) + QStringLiteral("/start.jpg");
-  writeJpeg(start, 64, 48);
-  paths.prepend(start);
-  if (!writeRows(env.catalogue(), paths)) return 1;
 
-  auto* viewer = forms::get<frmDBScreenTest>();
-  if (!viewer->Photo1()) {
-    std::printf("the imaging control could not be loaded\n");
-    return 1;
+  using PeakFn = int32_t (*)(CV_HANDLE);
+  const auto peakOf = reinterpret_cast<PeakFn>(dlsym(RTLD_DEFAULT, "CV_GetReadAheadPeak"));
+  std::vector<Pass> off, on;
+  int32_t peak = 0;
+  int64_t rssOff = 0;
+  for (const bool readAhead : {false, true}) {
+    // Each pass starts from a catalogue whose rows were never shown.
+    if (!writeRows(env.catalogue(), paths)) return 1;
+    settings::write(settings::kSettings, QStringLiteral("ReadAheadMiB"),
+                    readAhead ? QStringLiteral("512") : QStringLiteral("0"));
+    auto* viewer = forms::get<frmDBScreenTest>();
+    if (!viewer->Photo1()) {
+      std::printf("the imaging control could not be loaded\n");
+      return 1;
+    }
+    (readAhead ? on : off) = pageThrough(groups, peakOf, readAhead ? &peak : nullptr);
+    if (!readAhead) rssOff = peakRssMiB();
   }
-  QScrollBar* bar = viewer->HScrollPictureMove();
-  auto timeMoveTo = [&](int position) {
-    bar->setValue(0);
-    QCoreApplication::processEvents();
-    QElapsedTimer timer;
-    timer.start();
-    bar->setValue(position);
-    QCoreApplication::processEvents();
-    return timer.nsecsElapsed() / 1e6;
-  };
 
-  std::printf("%-10s %12s %12s %12s %8s\n", "picture", "decode ms", "first ms", "later ms",
-              "later/decode");
-  int position = 1;
-  for (const Case& c : cases) {
-    std::vector<double> first, later;
-    for (int i = 0; i < repeats; ++i) first.push_back(timeMoveTo(position + i));
-    for (int i = 0; i < repeats; ++i) later.push_back(timeMoveTo(position + i));
-    const double decode = engineDecodeMs(c.path, repeats);
-    std::printf("%-10s %12.1f %12.1f %12.1f %8.2f\n", c.name, decode, median(first), median(later),
-                median(later) / decode);
-    position += repeats;
+  for (size_t i = 0; i < groups.size(); ++i) {
+    const Group& g = groups[i];
+    const double decode = engineDecodeMs(g.path, 5);
+    const double djpeg = djpegMs(g.path, 5);
+    std::printf("paging %s: median %.0f ms, p95 %.0f ms, decode %.0f ms\n", g.name,
+                median(on[i].moves), percentile(on[i].moves, 0.95), decode);
+    std::printf("  read-ahead on:  first showings median %.1f ms; jump %.1f ms (%.2f x decode)\n",
+                median(on[i].firstShowings), on[i].jump, on[i].jump / decode);
+    std::printf(
+        "  of a move (median), on / off: painting %.1f / %.1f ms; the program's thread "
+        "busy %.1f / %.1f ms\n",
+        median(on[i].paints), median(off[i].paints), median(on[i].cpu), median(off[i].cpu));
+    std::printf(
+        "  read-ahead off: median %.1f ms (%.2f x decode), p95 %.1f ms, first showings median "
+        "%.1f ms\n",
+        median(off[i].moves), median(off[i].moves) / decode, percentile(off[i].moves, 0.95),
+        median(off[i].firstShowings));
+    std::printf("  decode: engine %.1f ms, djpeg %.1f ms (process start included)\n", decode,
+                djpeg);
   }
-  viewer->close();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  std::printf(
+      "memory: read-ahead peak %d MiB (cap 512 MiB); process peak RSS %lld MiB without "
+      "read-ahead, %lld MiB after the pass with it\n",
+      int(peak), (long long)rssOff, (long long)peakRssMiB());
   return 0;
 }

@@ -340,6 +340,10 @@ enum : int32_t {
   // Saving: formats beyond the list above
   SaveWEBPQuality = 0x124,
   SaveWEBPLossless = 0x125,
+
+  // Read-ahead
+  ReadAhead = 0x126,
+  ReadAheadLimit = 0x127,
 };
 
 }  // namespace rastrel::dispid

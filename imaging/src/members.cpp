@@ -160,6 +160,13 @@ HRESULT putFileName(Control& c, const Member& m, const Variant* args, Variant*) 
   return S_OK;
 }
 
+// ReadAhead(names): the pictures the host will show next, separated by newlines, most
+// wanted first; the engine decodes them in the background. Nothing on screen changes.
+HRESULT callReadAhead(Control& c, const Member&, const Variant* args, Variant*) {
+  CV_ReadAhead(c.engine(), args[0].string().toUtf8().constData());
+  return S_OK;
+}
+
 HRESULT putHDib(Control& c, const Member& m, const Variant* args, Variant*) {
   CV_SetHDib(c.engine(), CV_HDIB(args[0].whole()));
   c.changed(m.id);
@@ -829,6 +836,10 @@ const Member kMembers[] = {
     STR(TwainManufacturer),
     STR(TwainProductName),
     STR(TwainVersionInfo),
+
+    // Read-ahead
+    method("ReadAhead", dispid::ReadAhead, &callReadAhead, {BSTR}),
+    PROP(ReadAheadLimit, I4),
 };
 
 #undef PROP

@@ -1,6 +1,9 @@
 #include "fileformat/read_ahead.h"
 
+#include <pthread.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <utility>
@@ -136,8 +139,8 @@ int ReadAhead::nextToDecode() const {
   if (full_) return -1;
   for (size_t i = 0; i < wanted_.size(); ++i) {
     const std::string& path = wanted_[i];
-    const bool held = std::any_of(held_.begin(), held_.end(),
-                                  [&path](const Held& h) { return h.path == path; });
+    const bool held =
+        std::any_of(held_.begin(), held_.end(), [&path](const Held& h) { return h.path == path; });
     if (held || std::find(tried_.begin(), tried_.end(), path) != tried_.end()) continue;
     // Nothing is decoded that could not be kept beside the more wanted pictures.
     if (bytesAbove(int(i)) >= limit_) return -1;
@@ -168,6 +171,10 @@ void ReadAhead::admit(Held held, int rank) {
 }
 
 void ReadAhead::run() {
+  pthread_setname_np(pthread_self(), "rastcore-ahead");  // for profilers and debuggers
+  // Decoding ahead yields to the thread that shows pictures (on Linux a thread has its own
+  // nice value).
+  setpriority(PRIO_PROCESS, id_t(gettid()), 5);
   std::unique_lock lock(mutex_);
   while (!stop_) {
     const int rank = nextToDecode();
@@ -211,16 +218,14 @@ void ReadAhead::run() {
   }
 }
 
-bool ReadAhead::take(const std::string& path, const DecodeOptions& options,
-                     ReadAheadPicture& out) {
+bool ReadAhead::take(const std::string& path, const DecodeOptions& options, ReadAheadPicture& out) {
   Held taken;
   {
     std::unique_lock lock(mutex_);
     if (!(options == options_)) return false;
-    changed_.wait(lock,
-                  [&] { return stop_ || busyPath_ != path || !(busyOptions_ == options); });
-    const auto it = std::find_if(held_.begin(), held_.end(),
-                                 [&path](const Held& h) { return h.path == path; });
+    changed_.wait(lock, [&] { return stop_ || busyPath_ != path || !(busyOptions_ == options); });
+    const auto it =
+        std::find_if(held_.begin(), held_.end(), [&path](const Held& h) { return h.path == path; });
     if (it == held_.end()) return false;
     taken = std::move(*it);
     heldBytes_ -= taken.bytes;

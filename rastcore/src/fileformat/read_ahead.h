@@ -97,7 +97,7 @@ class ReadAhead {
   std::vector<std::string> tried_;  // failed, changed while decoded, or beyond the limit
   // Decoded but without room beside the more wanted pictures; tried again when room is made.
   bool full_ = false;
-  std::string busyPath_;            // the picture being decoded now
+  std::string busyPath_;  // the picture being decoded now
   DecodeOptions busyOptions_;
   int64_t limit_ = kDefaultLimitBytes;
   int64_t heldBytes_ = 0, peakBytes_ = 0;

@@ -95,6 +95,78 @@ Rgbq sampleAt(const Image& img, double px, double py, double fx, double fy, int 
   return {uint8_t((sb + n / 2) / n), uint8_t((sg + n / 2) / n), uint8_t((sr + n / 2) / n), 255};
 }
 
+// The picture pixels one window column (or row) shows: up to 4 taps, as sampleAt takes them.
+struct Taps {
+  bool inside = false;  // the window position falls on the picture
+  int count = 0;
+  int at[4] = {};
+};
+
+// Taps along one axis: window positions `first` .. first + n - 1, picture extent `size`,
+// `origin` the crop, `viewSize` the client area; `toPicture` maps a window to a picture
+// coordinate and `f` is the picture pixels per window pixel.
+template <typename ToPicture>
+std::vector<Taps> tapsAlong(int first, int n, int viewSize, int origin, int size, double f,
+                            bool single, ToPicture toPicture) {
+  std::vector<Taps> taps(size_t(std::max(n, 0)));
+  const int count = single ? 1 : std::clamp(int(std::ceil(f)), 1, 4);
+  for (int i = 0; i < n; ++i) {
+    const int w = first + i;
+    const double p = toPicture(w + 0.5);
+    Taps& t = taps[size_t(i)];
+    t.inside = w < viewSize && p >= origin && p < size;
+    t.count = count;
+    for (int k = 0; k < count; ++k)
+      t.at[k] = single ? std::clamp(int(std::floor(p)), 0, size - 1)
+                       : std::clamp(int(p - f / 2 + f * (k + 0.5) / count), 0, size - 1);
+  }
+  return taps;
+}
+
+// Draws a true-colour picture that is shown reduced, or without antialiasing, with the
+// samples sampleAt would take: where a window pixel samples depends on its column alone
+// horizontally and its row alone vertically, so the taps are worked out once per column and
+// once per row rather than for every pixel.
+void drawTrueColour(const Image& img, const Layout& l, bool single, double fx, double fy,
+                    const CV_RECT& area, uint32_t bg, uint32_t* buffer, int words) {
+  const int w = area.right - area.left, h = area.bottom - area.top;
+  const std::vector<Taps> columns =
+      tapsAlong(area.left, w, l.viewW, l.originX, img.width, fx, single, [&](double wx) {
+        double px, py;
+        l.toPicture(wx, 0.5, px, py);
+        return px;
+      });
+  const std::vector<Taps> rows =
+      tapsAlong(area.top, h, l.viewH, l.originY, img.height, fy, single, [&](double wy) {
+        double px, py;
+        l.toPicture(0.5, wy, px, py);
+        return py;
+      });
+  const int step = img.bpp / 8;
+  for (int y = 0; y < h; ++y) {
+    uint32_t* out = buffer + size_t(y) * words;
+    const Taps& ty = rows[size_t(y)];
+    const uint8_t* lines[4];
+    for (int k = 0; k < ty.count; ++k) lines[k] = img.row(ty.at[k]);
+    for (int x = 0; x < w; ++x) {
+      const Taps& tx = columns[size_t(x)];
+      if (!tx.inside || !ty.inside) {
+        out[x] = bg;
+        continue;
+      }
+      int sb = 0, sg = 0, sr = 0;
+      for (int j = 0; j < ty.count; ++j)
+        for (int i = 0; i < tx.count; ++i) {
+          const uint8_t* p = lines[j] + size_t(tx.at[i]) * size_t(step);
+          sb += p[0], sg += p[1], sr += p[2];
+        }
+      const int n = tx.count * ty.count;
+      out[x] = rgb32(
+          {uint8_t((sb + n / 2) / n), uint8_t((sg + n / 2) / n), uint8_t((sr + n / 2) / n), 255});
+    }
+  }
+}
+
 // Reduces the drawn area to the colours of a palette display, as that display would show it.
 void toDisplayPalette(const Image& img, ViewState& v, uint64_t key, uint32_t* buf, int w, int h,
                       int strideWords) {
@@ -265,7 +337,11 @@ void CV_Draw(CV_HANDLE h, uint32_t* buffer, int32_t strideBytes, const CV_RECT* 
     const region::RegionState* rs = region::stateFor(h);
     const region::Sprite* sprite = rs && rs->sprite.active ? &rs->sprite : nullptr;
     const double fx = 1 / l.sx, fy = 1 / l.sy;
-    for (int y = 0; y < hgt; ++y) {
+    const bool favouring = antialias == AA_FavorBlack || antialias == AA_FavorWhite;
+    const bool quick = shown && !l.tiled && !sprite && (img.bpp == 24 || img.bpp == 32) &&
+                       (antialias == AA_None || ((fx > 1 || fy > 1) && !favouring));
+    if (quick) drawTrueColour(img, l, antialias == AA_None, fx, fy, *area, bg, buffer, words);
+    for (int y = 0; y < hgt && !quick; ++y) {
       uint32_t* row = buffer + size_t(y) * words;
       const int wy = area->top + y;
       for (int x = 0; x < w; ++x) {
