@@ -6,6 +6,7 @@
 
 #include "acquire/polled.h"
 #include "acquire/sane_scanner.h"
+#include "fileformat/bytes.h"
 #include "fileformat/dib.h"
 #include "instance.h"
 #include "ops/ops_state.h"
@@ -14,15 +15,6 @@
 using namespace rastcore;
 
 namespace {
-
-int32_t copyString(const std::string& value, char* buf, int32_t size) {
-  if (buf && size > 0) {
-    const size_t n = std::min(value.size(), size_t(size - 1));
-    std::memcpy(buf, value.data(), n);
-    buf[n] = '\0';
-  }
-  return int32_t(value.size());
-}
 
 // A scanned or captured picture replaces the current one as a loaded file does.
 void adoptAcquired(CV_HANDLE handle, Instance& inst, Image&& image) {
@@ -114,7 +106,7 @@ int32_t CV_TwainSources(CV_HANDLE handle, char* buf, int32_t size) {
   std::string lines;
   for (const ScanSource& s : sources)
     lines += s.name + '\t' + s.vendor + '\t' + s.model + '\t' + s.type + '\n';
-  return copyString(lines, buf, size);
+  return copyText(lines, buf, size);
 }
 
 void CV_SetTwainSource(CV_HANDLE handle, const char* name) {
@@ -135,7 +127,7 @@ void CV_SetTwainSource(CV_HANDLE handle, const char* name) {
 
 int32_t CV_GetTwainSource(CV_HANDLE handle, char* buf, int32_t size) {
   WITH_INSTANCE(-1)
-  return copyString(inst->scanSource, buf, size);
+  return copyText(inst->scanSource, buf, size);
 }
 
 void CV_TwainSelect(CV_HANDLE handle) {

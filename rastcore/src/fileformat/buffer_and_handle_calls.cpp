@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "fileformat/bytes.h"
 #include "fileformat/checked.h"
 #include "fileformat/colors.h"
 #include "fileformat/dib.h"
@@ -16,15 +17,6 @@
 using namespace rastcore;
 
 namespace {
-
-int32_t copyText(const std::string& value, char* buf, int32_t size) {
-  if (buf && size > 0) {
-    const size_t n = std::min(value.size(), size_t(size - 1));
-    std::memcpy(buf, value.data(), n);
-    buf[n] = '\0';
-  }
-  return int32_t(value.size());
-}
 
 bool inside(const Image& image, int32_t x, int32_t y) {
   return !image.empty() && x >= 0 && y >= 0 && x < image.width && y < image.height;

@@ -2,12 +2,25 @@
 // own codecs. A read past the end yields zeros and clears ok(), so a decoder checks once.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace rastcore {
+
+// Copies a text into a caller's buffer of `size` bytes, cut short and always terminated, and
+// returns its full length so the caller can ask again with room for all of it.
+inline int32_t copyText(const std::string& value, char* buf, int32_t size) {
+  if (buf && size > 0) {
+    const size_t n = std::min(value.size(), size_t(size - 1));
+    std::memcpy(buf, value.data(), n);
+    buf[n] = '\0';
+  }
+  return int32_t(value.size());
+}
 
 class ByteReader {
  public:

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "acquire/polled.h"
+#include "fileformat/bytes.h"
 #include "fileformat/checked.h"
 #include "fileformat/colors.h"
 #include "fileformat/dib.h"
@@ -17,15 +18,6 @@
 using namespace rastcore;
 
 namespace {
-
-int32_t copyString(const std::string& value, char* buf, int32_t size) {
-  if (buf && size > 0) {
-    const size_t n = std::min(value.size(), size_t(size - 1));
-    std::memcpy(buf, value.data(), n);
-    buf[n] = '\0';
-  }
-  return int32_t(value.size());
-}
 
 int16_t boolOut(bool v) {
   return v ? -1 : 0;
@@ -145,7 +137,7 @@ int32_t resolution(const Instance& inst, double dpi) {
 #define STRING_PROPERTY(Name, field)                                \
   int32_t CV_Get##Name(CV_HANDLE handle, char* buf, int32_t size) { \
     WITH_INSTANCE(-1)                                               \
-    return copyString(inst->field, buf, size);                      \
+    return copyText(inst->field, buf, size);                        \
   }
 
 extern "C" {
