@@ -1,5 +1,7 @@
 #include "propertypages.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
@@ -14,8 +16,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
 #include <QSpinBox>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -640,10 +645,16 @@ PropertyDialog::PropertyDialog(IRastrel* control, QWidget* parent)
     : QDialog(parent), control_(control), tabs_(new QTabWidget(this)) {
   control_->AddRef();
   setWindowTitle(QStringLiteral("Rastrel Properties"));
-  // Every tab caption visible: the dialog is as wide as its tabs.
-  tabs_->setUsesScrollButtons(false);
-  for (const PageSpec& page : pageSpecs())
-    tabs_->addTab(new PropertyPage(page.className, page.title, control_, tabs_), page.title);
+  // Every tab caption visible where the screen allows; a narrower screen scrolls the tabs.
+  tabs_->setUsesScrollButtons(true);
+  for (const PageSpec& page : pageSpecs()) {
+    // A page taller than a small (or scaled) screen scrolls instead of pushing the buttons off it.
+    auto* scroller = new QScrollArea(tabs_);
+    scroller->setWidgetResizable(true);
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidget(new PropertyPage(page.className, page.title, control_, scroller));
+    tabs_->addTab(scroller, page.title);
+  }
   auto* buttons = new QDialogButtonBox(
       QDialogButtonBox::Ok | QDialogButtonBox::Cancel | QDialogButtonBox::Apply, this);
   connect(buttons, &QDialogButtonBox::accepted, this, [this] {
@@ -656,10 +667,26 @@ PropertyDialog::PropertyDialog(IRastrel* control, QWidget* parent)
   lblError_->setObjectName(QStringLiteral("lblError"));
   lblError_->setWordWrap(true);
   lblError_->setStyleSheet(QStringLiteral("color: #a00000"));
+  lblError_->hide();  // shown with a refusal only, so it takes no room otherwise
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(tabs_);
   layout->addWidget(lblError_);
   layout->addWidget(buttons);
+  fitToScreen();
+}
+
+// As large as the pages and tabs want, but never larger than the screen's free area.
+void PropertyDialog::fitToScreen() {
+  const QScreen* screen = parentWidget() ? parentWidget()->screen() : this->screen();
+  if (!screen) return;
+  const QSize room = screen->availableGeometry().size() - QSize(40, 60);  // frame and title
+  QSize wanted = sizeHint();
+  for (int i = 0; i < tabs_->count(); ++i) {
+    const QSize page = this->page(i)->sizeHint();
+    wanted = wanted.expandedTo(QSize(page.width() + 60, page.height() + 160));
+  }
+  wanted.setWidth(std::max(wanted.width(), tabs_->tabBar()->sizeHint().width() + 40));
+  resize(wanted.boundedTo(room));
 }
 
 PropertyDialog::~PropertyDialog() {
@@ -667,16 +694,19 @@ PropertyDialog::~PropertyDialog() {
 }
 
 PropertyPage* PropertyDialog::page(int index) const {
-  return qobject_cast<PropertyPage*>(tabs_->widget(index));
+  const auto* scroller = qobject_cast<QScrollArea*>(tabs_->widget(index));
+  return scroller ? qobject_cast<PropertyPage*>(scroller->widget()) : nullptr;
 }
 
 HRESULT PropertyDialog::applyAll() {
   lblError_->clear();
+  lblError_->hide();
   for (int i = 0; i < tabs_->count(); ++i) {
     const HRESULT hr = page(i)->apply();
     if (failed(hr)) {
       tabs_->setCurrentIndex(i);
       lblError_->setText(page(i)->refusal());
+      lblError_->show();
       return hr;
     }
   }

@@ -69,6 +69,8 @@ class PropertyDialog : public QDialog {
   HRESULT applyAll();
 
  private:
+  void fitToScreen();
+
   IRastrel* control_;
   QTabWidget* tabs_;
   QLabel* lblError_;

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QtEndian>
@@ -269,6 +270,20 @@ class TstPersist : public QObject {
     QCOMPARE(a.stream->GetSizeMax(&size), E_NOTIMPL);
   }
 
+  // The dialog stays within the screen, and it can shrink to a 1024 x 768 screen shown at
+  // twice the scale (512 x 384 points) with OK reachable: its tall pages scroll instead.
+  void dialogFitsTheScreen() {
+    Control a;
+    auto dialog = impl::createPropertyDialog(a.dispatch, nullptr);
+    const QSize room = dialog->screen()->availableGeometry().size();
+    QVERIFY(dialog->width() <= room.width());
+    QVERIFY(dialog->height() <= room.height());
+    const QSize smallest = dialog->minimumSizeHint();
+    QVERIFY2(smallest.width() <= 512 && smallest.height() <= 384,
+             qPrintable(QStringLiteral("%1 x %2").arg(smallest.width()).arg(smallest.height())));
+    for (int i = 0; i < dialog->tabs()->count(); ++i) QVERIFY(dialog->page(i));
+    QVERIFY(dialog->findChild<QLabel*>(QStringLiteral("lblError"))->isHidden());
+  }
   void pageChangesReachTheControl_data() {
     QTest::addColumn<QString>("page");
     QTest::addColumn<QString>("caption");
