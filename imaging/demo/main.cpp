@@ -14,6 +14,7 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QScreen>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -145,7 +146,8 @@ int run(int argc, char** argv) {
     window.statusBar()->showMessage(QStringLiteral("Reloaded from %1").arg(propertyFile()));
   });
 
-  window.resize(640, 480);
+  // Never larger than the screen (a small one, or one shown at twice the scale).
+  window.resize(QSize(640, 480).boundedTo(window.screen()->availableGeometry().size()));
   window.show();
   QStringList args = app.arguments().mid(1);
   if (args.size() >= 2 && args.first() == QLatin1String("--page")) {
