@@ -279,44 +279,49 @@ TEST(View, AntialiasModesWhenReducing) {
 
 // A true-colour picture shown reduced, against a plain per-pixel reading of the rule: each
 // window pixel averages up to 4 x 4 picture pixels spread over the area it covers (one pixel,
-// the one under its centre, without antialiasing).
+// the one under its centre, without antialiasing). The larger window is drawn in bands on
+// several threads.
 TEST(View, ReducedTrueColourPicturesSampleAsTheRuleSays) {
-  for (const int16_t bpp : {24, 32})
-    for (const int16_t mode : {AA_Smooth, AA_None}) {
-      const Image pic = randomImage(997, 613, bpp, 11);
-      Inst inst(pic);
-      rastcore::instanceFor(inst.h)->backColor = kBack;
-      CV_SetAutoSize(inst.h, ISIZE_ResizePreserveAspect);
-      CV_SetAntialias(inst.h, mode);
-      const Window win = render(inst.h, 161, 133);
-      const rastcore::view::Layout l =
-          rastcore::view::computeLayout(pic, rastcore::ops::opsStateFor(inst.h)->view);
-      const double fx = 1 / l.sx, fy = 1 / l.sy;
-      for (int wy = 0; wy < win.h; ++wy)
-        for (int wx = 0; wx < win.w; ++wx) {
-          double px, py;
-          l.toPicture(wx + 0.5, wy + 0.5, px, py);
-          uint32_t expected = kBack32;
-          if (px >= 0 && py >= 0 && px < pic.width && py < pic.height) {
-            const int nx = mode == AA_None ? 1 : std::clamp(int(std::ceil(fx)), 1, 4);
-            const int ny = mode == AA_None ? 1 : std::clamp(int(std::ceil(fy)), 1, 4);
-            int sum[3] = {};
-            for (int j = 0; j < ny; ++j)
-              for (int i = 0; i < nx; ++i) {
-                const double x = mode == AA_None ? px : px - fx / 2 + fx * (i + 0.5) / nx;
-                const double y = mode == AA_None ? py : py - fy / 2 + fy * (j + 0.5) / ny;
-                const Rgbq c = colourAt(pic, std::clamp(int(std::floor(x)), 0, pic.width - 1),
-                                        std::clamp(int(std::floor(y)), 0, pic.height - 1));
-                sum[0] += c.b, sum[1] += c.g, sum[2] += c.r;
-              }
-            const int n = nx * ny;
-            expected = rgb32({uint8_t((sum[0] + n / 2) / n), uint8_t((sum[1] + n / 2) / n),
-                              uint8_t((sum[2] + n / 2) / n), 255});
+  struct Case {
+    int picW, picH, winW, winH;
+  };
+  for (const Case c : {Case{997, 613, 161, 133}, Case{2893, 1711, 640, 397}})
+    for (const int16_t bpp : {24, 32})
+      for (const int16_t mode : {AA_Smooth, AA_None}) {
+        const Image pic = randomImage(c.picW, c.picH, bpp, 11);
+        Inst inst(pic);
+        rastcore::instanceFor(inst.h)->backColor = kBack;
+        CV_SetAutoSize(inst.h, ISIZE_ResizePreserveAspect);
+        CV_SetAntialias(inst.h, mode);
+        const Window win = render(inst.h, c.winW, c.winH);
+        const rastcore::view::Layout l =
+            rastcore::view::computeLayout(pic, rastcore::ops::opsStateFor(inst.h)->view);
+        const double fx = 1 / l.sx, fy = 1 / l.sy;
+        for (int wy = 0; wy < win.h; ++wy)
+          for (int wx = 0; wx < win.w; ++wx) {
+            double px, py;
+            l.toPicture(wx + 0.5, wy + 0.5, px, py);
+            uint32_t expected = kBack32;
+            if (px >= 0 && py >= 0 && px < pic.width && py < pic.height) {
+              const int nx = mode == AA_None ? 1 : std::clamp(int(std::ceil(fx)), 1, 4);
+              const int ny = mode == AA_None ? 1 : std::clamp(int(std::ceil(fy)), 1, 4);
+              int sum[3] = {};
+              for (int j = 0; j < ny; ++j)
+                for (int i = 0; i < nx; ++i) {
+                  const double x = mode == AA_None ? px : px - fx / 2 + fx * (i + 0.5) / nx;
+                  const double y = mode == AA_None ? py : py - fy / 2 + fy * (j + 0.5) / ny;
+                  const Rgbq c = colourAt(pic, std::clamp(int(std::floor(x)), 0, pic.width - 1),
+                                          std::clamp(int(std::floor(y)), 0, pic.height - 1));
+                  sum[0] += c.b, sum[1] += c.g, sum[2] += c.r;
+                }
+              const int n = nx * ny;
+              expected = rgb32({uint8_t((sum[0] + n / 2) / n), uint8_t((sum[1] + n / 2) / n),
+                                uint8_t((sum[2] + n / 2) / n), 255});
+            }
+            ASSERT_EQ(win.at(wx, wy), expected)
+                << bpp << " bits, mode " << mode << " at " << wx << "," << wy;
           }
-          ASSERT_EQ(win.at(wx, wy), expected)
-              << bpp << " bits, mode " << mode << " at " << wx << "," << wy;
-        }
-    }
+      }
 }
 
 TEST(View, PartialRepaintMatchesTheSameRectangleOfAFullOne) {

@@ -123,6 +123,46 @@ std::vector<Taps> tapsAlong(int first, int n, int viewSize, int origin, int size
   return taps;
 }
 
+// Averages the n x m taps of each window pixel of one row. The 4 x 4 box of a picture
+// reduced four times or more is the common case and has its own loop the compiler unrolls.
+template <int kTaps>
+void averageRow(const uint8_t* const* lines, int rowTaps, const std::vector<Taps>& columns,
+                const int* columnBytes, uint32_t bg, uint32_t* out) {
+  for (size_t x = 0; x < columns.size(); ++x) {
+    const Taps& tx = columns[x];
+    if (!tx.inside) {
+      out[x] = bg;
+      continue;
+    }
+    const int colTaps = kTaps ? kTaps : tx.count;
+    const int* at = columnBytes + x * 4;
+    int sb = 0, sg = 0, sr = 0;
+    for (int j = 0; j < (kTaps ? kTaps : rowTaps); ++j)
+      for (int i = 0; i < colTaps; ++i) {
+        const uint8_t* p = lines[j] + at[i];
+        sb += p[0], sg += p[1], sr += p[2];
+      }
+    const int n = colTaps * (kTaps ? kTaps : rowTaps);
+    out[x] = rgb32(
+        {uint8_t((sb + n / 2) / n), uint8_t((sg + n / 2) / n), uint8_t((sr + n / 2) / n), 255});
+  }
+}
+
+void drawTrueColourRow(const Image& img, const Taps& ty, const std::vector<Taps>& columns,
+                       const int* columnBytes, uint32_t bg, uint32_t* out) {
+  if (!ty.inside) {
+    std::fill(out, out + columns.size(), bg);
+    return;
+  }
+  const uint8_t* lines[4];
+  for (int k = 0; k < ty.count; ++k) lines[k] = img.row(ty.at[k]);
+  // Every column has the same tap count (tapsAlong gives one count per axis).
+  if (ty.count == 4 && !columns.empty() && columns[0].count == 4)
+    averageRow<4>(lines, 4, columns, columnBytes, bg, out);
+  else
+    averageRow<0>(lines, ty.count, columns, columnBytes, bg, out);
+}
+
 // Draws a true-colour picture that is shown reduced, or without antialiasing, with the
 // samples sampleAt would take: where a window pixel samples depends on its column alone
 // horizontally and its row alone vertically, so the taps are worked out once per column and
@@ -143,28 +183,17 @@ void drawTrueColour(const Image& img, const Layout& l, bool single, double fx, d
         return py;
       });
   const int step = img.bpp / 8;
-  for (int y = 0; y < h; ++y) {
-    uint32_t* out = buffer + size_t(y) * words;
-    const Taps& ty = rows[size_t(y)];
-    const uint8_t* lines[4];
-    for (int k = 0; k < ty.count; ++k) lines[k] = img.row(ty.at[k]);
-    for (int x = 0; x < w; ++x) {
-      const Taps& tx = columns[size_t(x)];
-      if (!tx.inside || !ty.inside) {
-        out[x] = bg;
-        continue;
-      }
-      int sb = 0, sg = 0, sr = 0;
-      for (int j = 0; j < ty.count; ++j)
-        for (int i = 0; i < tx.count; ++i) {
-          const uint8_t* p = lines[j] + size_t(tx.at[i]) * size_t(step);
-          sb += p[0], sg += p[1], sr += p[2];
-        }
-      const int n = tx.count * ty.count;
-      out[x] = rgb32(
-          {uint8_t((sb + n / 2) / n), uint8_t((sg + n / 2) / n), uint8_t((sr + n / 2) / n), 255});
-    }
-  }
+  std::vector<int> columnBytes(columns.size() * 4);
+  for (size_t x = 0; x < columns.size(); ++x)
+    for (int i = 0; i < columns[x].count; ++i)
+      columnBytes[x * 4 + size_t(i)] = columns[x].at[i] * step;
+  // Rows are independent: large areas are drawn in bands on the machine's cores.
+  const int64_t work = int64_t(w) * h * (rows.empty() ? 1 : rows[0].count * columns[0].count);
+  parallelRows(h, work, [&](int y0, int y1) {
+    for (int y = y0; y < y1; ++y)
+      drawTrueColourRow(img, rows[size_t(y)], columns, columnBytes.data(), bg,
+                        buffer + size_t(y) * words);
+  });
 }
 
 // Reduces the drawn area to the colours of a palette display, as that display would show it.
