@@ -537,6 +537,9 @@ qint32 RastrelControl::numPages(const QString& path) {
 void RastrelControl::readAhead(const QStringList& paths) {
   call(dispid::ReadAhead, {s(paths.join(QLatin1Char('\n')))});
 }
+bool RastrelControl::showPreview(const QString& path) {
+  return call(dispid::ShowPreview, {s(path)}).toBool();
+}
 qint32 RastrelControl::readAheadLimit() {
   return getI4(dispid::ReadAheadLimit);
 }

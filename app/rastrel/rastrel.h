@@ -82,6 +82,10 @@ class RastrelControl : public QWidget {
   void readAhead(const QStringList& paths);
   qint32 readAheadLimit();  // MiB the pictures read ahead may hold (0: off)
   void setReadAheadLimit(qint32 mebibytes);
+  // Before loading `path`: shows a reduced decode of it at once when the picture is large and
+  // shown reduced, while the full picture decodes in the background for the load that
+  // follows. True when a preview is on screen.
+  bool showPreview(const QString& path);
 
   // ---- saving ----
   QString saveFileName();

@@ -212,6 +212,7 @@ class frmDBScreenTest : public QMainWindow {
   // Tells Photo1 which pictures come next: the neighbours of the current row, the way of the
   // last move first, and the first row from the last (a repeating slide show starts over).
   void readAheadNeighbours();
+  void previewBeforeLoad(const QString& path, bool sizeFromHeader);
   QString pathAt(int position) const;
   void clearPicture();
   bool isUnreadableError(int error) const;

@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QImageReader>
 #include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
@@ -112,6 +113,7 @@ void frmDBScreenTest::ShowPic() {
   // 3. The first showing loads the picture and records its measurements; a picture that
   //    failed before is not loaded again. A blank error number means none was recorded.
   if (chkNewFile_->isChecked()) {
+    previewBeforeLoad(path, true);
     if (!SetPic(path)) {
       chkNewFile_->setChecked(false);
       return;
@@ -149,6 +151,7 @@ void frmDBScreenTest::ShowPic() {
   }
   // 6. A protected picture first met without its password has no size on record: once it
   //    opens, its measurements are taken and the control sized to it.
+  if (!FreshLoad) previewBeforeLoad(path, false);
   if (!FreshLoad && SetPic(path) && (storedSize(txtWidth_) <= 0 || storedSize(txtHeight_) <= 0)) {
     UpdatePictureInfo(QStringLiteral("ShowPic"));
     PhotoSize();
@@ -158,6 +161,26 @@ void frmDBScreenTest::ShowPic() {
   txtFileLastViewedDate_->setText(textnum::dateText(QDate::currentDate()));
   if (appState().ShowImageInfo) refreshInfoLabels();
   HScrollPictureMove_->update();
+}
+
+// A large picture not read ahead is shown first from a reduced decode while its full decode
+// runs on the control's background thread. On a first showing the row has no size yet, so the
+// control is sized from the file's header beforehand, and the preview appears where the
+// picture will.
+void frmDBScreenTest::previewBeforeLoad(const QString& path, bool sizeFromHeader) {
+  if (!Photo1_ || readAheadMiB_ <= 0) return;
+  if (sizeFromHeader) {
+    QImageReader reader(path);
+    QSize size = reader.size();
+    if (reader.transformation() & QImageIOHandler::TransformationRotate90) size.transpose();
+    if (!size.isValid() || size.width() > 32767 || size.height() > 32767 ||
+        fitsArea(area(), qint16(size.width()), qint16(size.height())))
+      return;
+    setGeometryOf(Photo1_->widget(),
+                  pictureGeometry(area(), qint16(size.width()), qint16(size.height())));
+    Photo1_->widget()->show();
+  }
+  Photo1_->showPreview(path);
 }
 
 bool frmDBScreenTest::SetPic(const QString& path) {

@@ -67,6 +67,7 @@ class RastrelPhoto : public PhotoDisplay {
   void setReadAheadLimit(int mebibytes) override {
     if (control_) control_->setReadAheadLimit(mebibytes);
   }
+  bool showPreview(const QString& path) override { return control_ && control_->showPreview(path); }
   int iWidth() const override { return control_ ? control_->iWidth() : 0; }
   int iHeight() const override { return control_ ? control_->iHeight() : 0; }
   qint32 hDib() const override { return control_ ? control_->hDib() : 0; }

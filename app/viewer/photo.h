@@ -71,6 +71,12 @@ class PhotoDisplay : public QObject {
   // background. An empty list stops it. The limit is in MiB (0: no reading ahead).
   virtual void readAhead(const QStringList& paths) { Q_UNUSED(paths); }
   virtual void setReadAheadLimit(int mebibytes) { Q_UNUSED(mebibytes); }
+  // Just before loading `path`: a display that can shows a reduced copy of it at once while
+  // the full picture decodes. True when it did.
+  virtual bool showPreview(const QString& path) {
+    Q_UNUSED(path);
+    return false;
+  }
 
   // Rubber-band selection in window pixels.
   virtual void rubberBand(bool on, QPoint at = {}) = 0;

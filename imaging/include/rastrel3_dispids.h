@@ -344,6 +344,7 @@ enum : int32_t {
   // Read-ahead
   ReadAhead = 0x126,
   ReadAheadLimit = 0x127,
+  ShowPreview = 0x128,
 };
 
 }  // namespace rastrel::dispid

@@ -167,6 +167,19 @@ HRESULT callReadAhead(Control& c, const Member&, const Variant* args, Variant*) 
   return S_OK;
 }
 
+// ShowPreview(name): before a load of `name`, shows a reduced decode of it at once while the
+// engine decodes the full picture on its read-ahead thread; the load that follows takes it
+// from there and replaces the preview. Only for a window on screen, and not while loads may
+// be cancelled (the wait for the full decode does not poll). True when a preview was shown.
+HRESULT callShowPreview(Control& c, const Member&, const Variant* args, Variant* r) {
+  ControlWindow* w = c.window();
+  const bool shown = w && w->isVisible() && !c.inLongCall() && CV_GetCancelLoad(c.engine()) == 0 &&
+                     CV_ShowPreview(c.engine(), args[0].string().toUtf8().constData()) != 0;
+  if (shown) w->repaint();
+  if (r) *r = Variant::boolean(shown);
+  return S_OK;
+}
+
 HRESULT putHDib(Control& c, const Member& m, const Variant* args, Variant*) {
   CV_SetHDib(c.engine(), CV_HDIB(args[0].whole()));
   c.changed(m.id);
@@ -840,6 +853,7 @@ const Member kMembers[] = {
     // Read-ahead
     method("ReadAhead", dispid::ReadAhead, &callReadAhead, {BSTR}),
     PROP(ReadAheadLimit, I4),
+    method("ShowPreview", dispid::ShowPreview, &callShowPreview, {BSTR}, BOOL),
 };
 
 #undef PROP

@@ -129,6 +129,17 @@ CV_API void CV_GetScrollInfo(CV_HANDLE h, int16_t vertical, CV_SCROLLINFO* info)
 // colour. Honours AutoSize, Zoom, ScrollX/Y, CropX/Y, DisplayMode, Palette, ShowDithered, Antialias
 // and PictureEnabled, and draws the sprite and the rubber band.
 CV_API void CV_Draw(CV_HANDLE h, uint32_t* buffer, int32_t strideBytes, const CV_RECT* area);
+// Before loading a large JPEG that will be shown reduced to fit the window (AutoSize
+// ISIZE_ResizeImage or ISIZE_ResizePreserveAspect, Zoom 1, no crop, no PICThumbnail or
+// PICCrop, the first page): starts its full decode on the read-ahead thread and decodes a
+// copy reduced by libjpeg's DCT scaling, no smaller than the window shows it, which CV_Draw
+// then shows in the picture's place until the next CV_SetFileName ends. That load takes the
+// full decode from the read-ahead thread, so the window shows the picture about twice as
+// soon and the load costs no more. Returns 1 when a preview is shown; 0 when it would not
+// pay (already read ahead, shown less than halved, another format, reading ahead off or the
+// picture larger than its limit) or the file cannot be read, which the load then reports.
+// ImagError is left as it was; fileName "" drops a preview.
+CV_API int16_t CV_ShowPreview(CV_HANDLE h, const char* fileName);
 // The client size the control window should have: with ISIZE_ResizeControl the zoomed picture
 // size, otherwise the current client size. The control asks its container for it when it differs.
 CV_API void CV_GetControlRect(CV_HANDLE h, CV_RECT* rect);

@@ -17,7 +17,10 @@ struct Instance {
   int16_t error = 0;  // the value of ImagError after the last call
   bool undoEnabled = false;
   bool hasUndo = false;
-  Image undo;                       // the picture before the last operation, when undo is enabled
+  Image undo;  // the picture before the last operation, when undo is enabled
+  // A reduced decode of the picture being loaded, drawn in its place until the load ends
+  // (CV_ShowPreview); empty otherwise.
+  Image preview;
   uint32_t backColor = 0x00FFFFFF;  // 0x00BBGGRR
 
   // ---- file and format state (formats side) ----

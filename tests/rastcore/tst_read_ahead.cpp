@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -240,6 +242,100 @@ TEST(ReadAhead, OptionsOfTheLoadMustMatchAndOneShownPictureNeedsNothing) {
     Instance brief;
     CV_ReadAhead(brief, names({jpg, jpg, "http://example.invalid/x.jpg", ""}).c_str());
   }
+}
+
+// What the window shows, as 0xFFRRGGBB pixels.
+std::vector<uint32_t> drawn(CV_HANDLE h, int width, int height) {
+  std::vector<uint32_t> out(size_t(width) * height);
+  const CV_RECT all{0, 0, width, height};
+  CV_Draw(h, out.data(), width * 4, &all);
+  return out;
+}
+
+int meanChannelDifference(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+  int64_t sum = 0;
+  for (size_t i = 0; i < a.size(); ++i)
+    for (const int shift : {0, 8, 16})
+      sum += std::abs(int(a[i] >> shift & 0xFF) - int(b[i] >> shift & 0xFF));
+  return int(sum / int64_t(a.size() * 3));
+}
+
+// A window fitted to a 200 x 150 client, as the viewer shows pictures.
+void fitToWindow(CV_HANDLE h) {
+  CV_SetAutoSize(h, ISIZE_ResizePreserveAspect);
+  CV_SetClientSize(h, 200, 150, 16);
+}
+
+TEST(ReadAhead, PreviewStandsInUntilTheLoadTakesTheFullDecode) {
+  const std::string dir = tempDir();
+  const std::string big = writePicture(dir + "/big.jpg", 1600, 1200, 9);
+  const std::string other = writePicture(dir + "/other.bmp", 200, 150, 4);
+  Instance viewer, fresh;
+  fitToWindow(viewer);
+  fitToWindow(fresh);
+  loadInto(viewer, dir + "/missing.jpg");
+  const int16_t before = CV_GetImagError(viewer);
+  ASSERT_NE(before, 0);
+  ASSERT_EQ(CV_ShowPreview(viewer, big.c_str()), 1);
+  EXPECT_EQ(CV_GetImagError(viewer), before);  // the preview is no load
+  const std::vector<uint32_t> preview = drawn(viewer, 200, 150);
+  const Loaded loaded = loadInto(viewer, big);
+  expectSame(loaded, loadInto(fresh, big));
+  // The full picture came from the background decode, and it replaced the preview.
+  EXPECT_GE(CV_GetReadAheadPeak(viewer), 1);
+  const std::vector<uint32_t> full = drawn(viewer, 200, 150);
+  EXPECT_LE(meanChannelDifference(preview, full), 2);
+  EXPECT_EQ(drawn(fresh, 200, 150), full);
+  // A preview goes with the next load, whatever it loads, or when dropped.
+  ASSERT_EQ(CV_ShowPreview(viewer, big.c_str()), 1);
+  expectSame(loadInto(viewer, other), loadInto(fresh, other));
+  EXPECT_EQ(drawn(viewer, 200, 150), drawn(fresh, 200, 150));
+  ASSERT_EQ(CV_ShowPreview(viewer, big.c_str()), 1);
+  EXPECT_EQ(CV_ShowPreview(viewer, ""), 0);
+  EXPECT_EQ(drawn(viewer, 200, 150), drawn(fresh, 200, 150));
+}
+
+TEST(ReadAhead, PreviewOnlyWherePaysAndNeverStale) {
+  const std::string dir = tempDir();
+  const std::string big = writePicture(dir + "/big.jpg", 1600, 1200, 2);
+  const std::string png = writePicture(dir + "/big.png", 1600, 1200, 2);
+  Instance viewer, fresh;
+  fitToWindow(viewer);
+  fitToWindow(fresh);
+  // Not a JPEG, no file, shown more than half its size, shown at its own size, or reading
+  // ahead off: no preview, and loads are as usual.
+  EXPECT_EQ(CV_ShowPreview(viewer, png.c_str()), 0);
+  EXPECT_EQ(CV_ShowPreview(viewer, (dir + "/none.jpg").c_str()), 0);
+  CV_SetClientSize(viewer, 1000, 800, 16);
+  EXPECT_EQ(CV_ShowPreview(viewer, big.c_str()), 0);
+  fitToWindow(viewer);
+  CV_SetAutoSize(viewer, ISIZE_CropImage);
+  EXPECT_EQ(CV_ShowPreview(viewer, big.c_str()), 0);
+  fitToWindow(viewer);
+  CV_SetReadAheadLimit(viewer, 0);
+  EXPECT_EQ(CV_ShowPreview(viewer, big.c_str()), 0);
+  CV_SetReadAheadLimit(viewer, 512);
+  // A file replaced after its preview was shown loads as it is now.
+  ASSERT_EQ(CV_ShowPreview(viewer, big.c_str()), 1);
+  writePicture(dir + "/big.new.jpg", 1600, 1200, 7);
+  ASSERT_EQ(std::rename((dir + "/big.new.jpg").c_str(), big.c_str()), 0);
+  expectSame(loadInto(viewer, big), loadInto(fresh, big));
+  // A damaged JPEG: no preview, or one that goes; the load reports what a plain load does.
+  const std::string cut = dir + "/cut.jpg";
+  {
+    std::vector<char> bytes(4096);
+    FILE* in = std::fopen(big.c_str(), "rb");
+    ASSERT_TRUE(in);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), in));
+    std::fclose(in);
+    FILE* out = std::fopen(cut.c_str(), "wb");
+    ASSERT_TRUE(out);
+    std::fwrite(bytes.data(), 1, bytes.size(), out);
+    std::fclose(out);
+  }
+  CV_ShowPreview(viewer, cut.c_str());
+  expectSame(loadInto(viewer, cut), loadInto(fresh, cut));
+  EXPECT_EQ(drawn(viewer, 200, 150), drawn(fresh, 200, 150));
 }
 
 }  // namespace

@@ -278,6 +278,37 @@ bool sniffJpeg(const uint8_t* d, size_t n) {
   return n >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF;
 }
 
+namespace {
+
+bool readJpegSize(jpeg_decompress_struct* cinfo, JpegError* err, FILE* file, int32_t* width,
+                  int32_t* height) {
+  if (setjmp(err->jump)) return false;
+  jpeg_stdio_src(cinfo, file);
+  jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
+  if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK) return false;
+  int orientation = 1;
+  for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next)
+    if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && !std::memcmp(m->data, "Exif\0\0", 6))
+      orientation = exifOrientation(m->data, m->data_length);
+  const bool turned = orientation >= 5 && orientation <= 8;  // a quarter turn swaps the sides
+  *width = int32_t(turned ? cinfo->image_height : cinfo->image_width);
+  *height = int32_t(turned ? cinfo->image_width : cinfo->image_height);
+  return true;
+}
+
+}  // namespace
+
+bool jpegPictureSize(FILE* file, int32_t& width, int32_t& height) {
+  jpeg_decompress_struct cinfo;
+  JpegError err;
+  initError(err);
+  cinfo.err = &err.mgr;
+  jpeg_create_decompress(&cinfo);
+  const bool ok = readJpegSize(&cinfo, &err, file, &width, &height);
+  jpeg_destroy_decompress(&cinfo);
+  return ok && width > 0 && height > 0;
+}
+
 int16_t decodeJpeg(const LoadRequest& request, Decoded& out) {
   out.format = FT_JPG;
   if (!request.file && request.size == 0) return CV_ERR_TRUNCATED;

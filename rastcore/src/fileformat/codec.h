@@ -146,6 +146,9 @@ int16_t encodePnmTo(const EncodeRequest& request, const ByteSink& sink);
 int jpegQualityFromFactor(int factor);
 int16_t encodeJpegImage(const Image& image, const SaveOptions& options, Progress* progress,
                         std::vector<uint8_t>& out);
+// The size of a JPEG file's picture as a load gives it (turned as its Exif orientation asks),
+// read from its header alone. False when the file is not a readable JPEG.
+bool jpegPictureSize(FILE* file, int32_t& width, int32_t& height);
 
 // An 8-bit indexed copy of a picture: its own palette for indexed pictures, an exact palette
 // for pictures of at most 256 colours, median-cut quantisation otherwise.

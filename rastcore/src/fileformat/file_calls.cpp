@@ -151,6 +151,11 @@ void CV_SetFileName(CV_HANDLE handle, const char* fileName) {
   const std::string name = fileName ? fileName : "";
   const std::string previousName = inst->file.fileName;
   inst->file.fileName = name;
+  // A preview shown for this load is drawn while it runs and goes when it ends.
+  struct DropPreview {
+    Instance* inst;
+    ~DropPreview() { inst->preview = Image{}; }
+  } dropPreview{inst};
   if (name.empty()) {  // unload: the picture goes and no file stays open
     clearPicture(*inst);
     inst->error = CV_OK;

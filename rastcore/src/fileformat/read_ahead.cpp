@@ -149,6 +149,17 @@ int ReadAhead::nextToDecode() const {
   return -1;
 }
 
+bool ReadAhead::decodesNext(const std::string& path) const {
+  const int rank = thread_.joinable() ? nextToDecode() : -1;
+  return rank >= 0 && wanted_[size_t(rank)] == path;
+}
+
+bool ReadAhead::holdsOrDecodes(const std::string& path) const {
+  const std::lock_guard lock(mutex_);
+  return busyPath_ == path ||
+         std::any_of(held_.begin(), held_.end(), [&path](const Held& h) { return h.path == path; });
+}
+
 void ReadAhead::admit(Held held, int rank) {
   // Less wanted pictures make room; a picture that still does not fit is not kept.
   std::sort(held_.begin(), held_.end(),
@@ -223,7 +234,10 @@ bool ReadAhead::take(const std::string& path, const DecodeOptions& options, Read
   {
     std::unique_lock lock(mutex_);
     if (!(options == options_)) return false;
-    changed_.wait(lock, [&] { return stop_ || busyPath_ != path || !(busyOptions_ == options); });
+    changed_.wait(lock, [&] {
+      const bool decoding = busyPath_ == path && busyOptions_ == options;
+      return stop_ || (!decoding && !(busyPath_.empty() && decodesNext(path)));
+    });
     const auto it =
         std::find_if(held_.begin(), held_.end(), [&path](const Held& h) { return h.path == path; });
     if (it == held_.end()) return false;

@@ -66,8 +66,12 @@ class ReadAhead {
   int64_t heldBytes() const;
   int64_t peakBytes() const;
 
+  // True when `path` is held or being decoded now.
+  bool holdsOrDecodes(const std::string& path) const;
+
   // Takes the picture of `path` when it was decoded with `options` from the file as it is
-  // now; waits for a decode of that picture already under way. False: load it as usual.
+  // now; waits for a decode of that picture already under way, or about to start (the thread
+  // is free and it is the next one wanted). False: load it as usual.
   bool take(const std::string& path, const DecodeOptions& options, ReadAheadPicture& out);
 
  private:
@@ -82,6 +86,7 @@ class ReadAhead {
   void startThread();
   // The first wanted path neither held nor tried, or -1; its rank in the wanted list.
   int nextToDecode() const;
+  bool decodesNext(const std::string& path) const;
   int rankOf(const std::string& path) const;
   int64_t bytesAbove(int rank) const;  // held by pictures ranked before `rank`
   void admit(Held held, int rank);

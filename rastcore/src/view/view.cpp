@@ -2,9 +2,13 @@
 // and the rubber band. Nothing here changes the picture.
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
+#include "fileformat/codec.h"
+#include "fileformat/io.h"
 #include "ops/kernels.h"
 #include "ops/ops_state.h"
 #include "ops/palfile.h"
@@ -309,6 +313,38 @@ void scrollBy(ViewState& v, bool vertical, int code, int thumb, const Layout& l)
   pos = std::clamp(pos, 0, vertical ? l.maxScrollY : l.maxScrollX);
 }
 
+// Whether a preview of `name` can stand in for its picture: the window shows the picture
+// fitted to it, and the file is a JPEG whose picture size is `width` x `height`.
+bool previewable(const Instance& inst, const ViewState& v, const std::string& name, int32_t& width,
+                 int32_t& height) {
+  const FileState& f = inst.file;
+  const bool fitted = v.autoSize == ISIZE_ResizeImage || v.autoSize == ISIZE_ResizePreserveAspect;
+  if (!fitted || std::fabs(v.zoom - 1.0f) > 1e-6f || v.cropX != 0 || v.cropY != 0 ||
+      v.clientW <= 0 || v.clientH <= 0 || f.thumbnail != 0 || f.cropEnabled || f.pageNbr > 1 ||
+      inst.readAheadLimit <= 0 || (inst.readAhead && inst.readAhead->holdsOrDecodes(name)))
+    return false;
+  const std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(name.c_str(), "rb"), &std::fclose);
+  uint8_t head[3] = {};
+  if (!file || std::fread(head, 1, 3, file.get()) != 3 || !sniffJpeg(head, 3)) return false;
+  std::rewind(file.get());
+  return jpegPictureSize(file.get(), width, height);
+}
+
+// The largest DCT scaling denominator (8, 4 or 2) whose decode still has at least the pixels
+// the window shows; 1 when the picture is not shown at half its size or less.
+int previewDenominator(const ViewState& v, int32_t width, int32_t height) {
+  double shownW = v.clientW, shownH = v.clientH;
+  if (v.autoSize == ISIZE_ResizePreserveAspect) {
+    const double s = std::min(double(v.clientW) / width, double(v.clientH) / height);
+    shownW = width * s;
+    shownH = height * s;
+  }
+  for (const int d : {8, 4, 2})
+    if ((width + d - 1) / d >= std::ceil(shownW) && (height + d - 1) / d >= std::ceil(shownH))
+      return d;
+  return 1;
+}
+
 }  // namespace
 
 extern "C" {
@@ -356,7 +392,8 @@ void CV_Draw(CV_HANDLE h, uint32_t* buffer, int32_t strideBytes, const CV_RECT* 
     const int w = area->right - area->left, hgt = area->bottom - area->top;
     const int words = strideBytes / 4;
     const uint32_t bg = rgb32(backgroundOf(inst));
-    const Image& img = inst.image;
+    // A picture being loaded shows as its preview, laid out as the picture will be.
+    const Image& img = inst.preview.empty() ? inst.image : inst.preview;
     ViewState& v = st.view;
     const Layout l = view::computeLayout(img, v);
     const int antialias = l.sx != 1.0 || l.sy != 1.0 ? v.antialias : AA_None;
@@ -413,6 +450,28 @@ void CV_Draw(CV_HANDLE h, uint32_t* buffer, int32_t strideBytes, const CV_RECT* 
     }
     if (st.band.active && shown) drawBand(l, st.band, buffer, words, *area, img);
     return 0;
+  });
+}
+
+int16_t CV_ShowPreview(CV_HANDLE h, const char* fileName) {
+  return withView(h, [&](Instance& inst, OpsState& st) -> int16_t {
+    inst.preview = Image{};
+    const std::string name = fileName ? fileName : "";
+    int32_t width = 0, height = 0;
+    if (name.empty() || !previewable(inst, st.view, name, width, height)) return 0;
+    const int denominator = previewDenominator(st.view, width, height);
+    // The full picture must fit the read-ahead's limit, or the load would decode it again.
+    if (denominator < 2 || int64_t(width) * height * 4 > inst.readAheadLimit) return 0;
+    const int16_t error = inst.error;
+    CV_ReadAhead(h, name.c_str());
+    inst.error = error;
+    LoadOptions options;
+    options.scaleDenominator = denominator;
+    Decoded decoded;
+    int64_t fileSize = 0;
+    if (loadPictureFile(name, options, decoded, fileSize) != CV_OK) return 0;
+    inst.preview = std::move(decoded.image);
+    return 1;
   });
 }
 
