@@ -48,16 +48,69 @@ QImage shown(frmDBScreenTest* viewer) {
   return viewer->Photo1()->widget()->grab().toImage();
 }
 
-// A picture of exactly three colours.
-bool writeThreeColours(const QString& path, int width, int height) {
+// A picture of exactly three colours (before any lossy compression).
+bool writeThreeColours(const QString& path, int width, int height, const char* format = "PNG") {
   QImage image(width, height, QImage::Format_RGB32);
   image.fill(QColor(10, 20, 30));
   QPainter painter(&image);
   painter.fillRect(0, 0, width / 2, height, QColor(200, 0, 0));
   painter.fillRect(0, 0, width, height / 3, QColor(0, 0, 250));
   painter.end();
-  return image.save(path, "PNG");
+  return image.save(path, format);
 }
+
+int meanChannelDifference(const QImage& a, const QImage& b) {
+  if (a.size() != b.size()) return 255;
+  int64_t sum = 0;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x) {
+      const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+      sum += std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) +
+             std::abs(qBlue(p) - qBlue(q));
+    }
+  return int(sum / (3 * int64_t(a.width()) * a.height()));
+}
+
+// What the engine draws for the picture control's window now.
+QImage engineDrawing(frmDBScreenTest* viewer) {
+  void* engine = dlopen("librastcore3.so", RTLD_LAZY | RTLD_NOLOAD);
+  auto* control = qobject_cast<RastrelControl*>(viewer->Photo1()->widget());
+  using Fn = void (*)(uint32_t, uint32_t*, int32_t, const int32_t*);
+  auto draw = engine ? reinterpret_cast<Fn>(dlsym(engine, "CV_Draw")) : nullptr;
+  QImage image(control ? control->size() : QSize(), QImage::Format_RGB32);
+  const int32_t area[4] = {0, 0, image.width(), image.height()};
+  if (draw && !image.isNull())
+    draw(uint32_t(control->get(rastrel::dispid::ImagID).whole()),
+         reinterpret_cast<uint32_t*>(image.bits()), int32_t(image.bytesPerLine()), area);
+  if (engine) dlclose(engine);
+  return image;
+}
+
+// Keeps what the engine drew for the picture control's window at its first paint while armed,
+// and which file the control held then.
+class FirstPaint final : public QObject {
+ public:
+  explicit FirstPaint(frmDBScreenTest* viewer) : viewer_(viewer) { qApp->installEventFilter(this); }
+  ~FirstPaint() override { qApp->removeEventFilter(this); }
+  bool armed = false;
+  QImage picture;
+  QString heldFile;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (!armed || event->type() != QEvent::Paint) return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    QWidget* control = viewer_->Photo1()->widget();
+    if (!widget || (widget != control && !control->isAncestorOf(widget))) return false;
+    armed = false;
+    picture = engineDrawing(viewer_);
+    heldFile = viewer_->Photo1()->fileName();
+    return false;
+  }
+
+ private:
+  frmDBScreenTest* viewer_;
+};
 
 struct Seen {
   QList<QImage> pictures;
@@ -76,6 +129,7 @@ class tst_ViewerControlReadAhead : public QObject {
   void changedOrDeletedFilesAreShownAsTheyAreNow();
   void memorySettingHoldsForThirtyLargePictures();
   void setOfOnePicture();
+  void largePictureIsPaintedFromItsPreviewBeforeItsLoadEnds();
 };
 
 void tst_ViewerControlReadAhead::pagingShowsAndRecordsWhatALoadDoes() {
@@ -242,6 +296,62 @@ void tst_ViewerControlReadAhead::setOfOnePicture() {
   // Closed before anything painted: the row still gets its colour count.
   QCOMPARE(storedValue(env.catalogue(), only, QStringLiteral("Colors")).toInt(), 3);
   QCOMPARE(storedValue(env.catalogue(), only, QStringLiteral("Width")).toInt(), 50);
+}
+
+// A jump to a large JPEG nobody read ahead: the window shows a reduced decode of it at once,
+// while the control still holds the previous picture, and then exactly what a plain load shows
+// and records.
+void tst_ViewerControlReadAhead::largePictureIsPaintedFromItsPreviewBeforeItsLoadEnds() {
+  QList<QImage> finals;
+  QList<QStringList> rows;
+  for (const QString& setting : {QStringLiteral("0"), QStringLiteral("512")}) {
+    TestEnv env;
+    env.installProgram();
+    ScriptedDialogs dialogs;
+    settings::write(settings::kSettings, QStringLiteral("ReadAheadMiB"), setting);
+    const QString folder = env.folder(QStringLiteral("pics")) + u'/';
+    const QString big = folder + QStringLiteral("big.jpg");
+    QVERIFY(writePicture(folder + QStringLiteral("a.jpg"), 64, 48, "JPG", QColor(0, 90, 0)));
+    QVERIFY(writePicture(folder + QStringLiteral("b.jpg"), 64, 48, "JPG"));
+    QVERIFY(writePicture(folder + QStringLiteral("c.jpg"), 64, 48, "JPG"));
+    QVERIFY(writeThreeColours(big, 3000, 2000, "JPG"));
+    QVERIFY(writeCatalogue(env.catalogue(), {{folder + QStringLiteral("a.jpg")},
+                                             {folder + QStringLiteral("b.jpg")},
+                                             {folder + QStringLiteral("c.jpg")},
+                                             {big}}));
+    auto* viewer = forms::get<frmDBScreenTest>();
+    QVERIFY(viewer->Photo1());
+    viewer->resize(800, 600);
+    viewer->show();
+    QVERIFY(QTest::qWaitForWindowExposed(viewer));
+    const QString first = viewer->Photo1()->fileName();
+    const QImage firstDrawing = engineDrawing(viewer);
+    FirstPaint paint(viewer);
+    paint.armed = true;
+    viewer->navigate(viewer::NavCommand::Last);  // read ahead: only the picture after the first
+    QCOMPARE(viewer->Photo1()->fileName(), big);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateRequest);
+    const QImage shownNow = shown(viewer);
+    if (setting != QStringLiteral("0")) {
+      QCOMPARE(paint.heldFile, first);  // painted before the load ended
+      QVERIFY(meanChannelDifference(paint.picture, engineDrawing(viewer)) <= 3);
+      QVERIFY(meanChannelDifference(paint.picture, engineDrawing(viewer)) <
+              meanChannelDifference(paint.picture, firstDrawing));
+    } else {
+      QCOMPARE(paint.heldFile, big);  // without reading ahead, nothing shows before the load
+    }
+    finals.append(shownNow);
+    QVERIFY(dialogs.messages().isEmpty());
+    viewer->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QStringList values;
+    for (const QString& field : kMeasured)
+      values << storedValue(env.catalogue(), big, field).toString();
+    rows.append(values);
+  }
+  QCOMPARE(finals[1], finals[0]);
+  QCOMPARE(rows[1], rows[0]);
+  QCOMPARE(rows[0][0], QStringLiteral("3000"));
 }
 
 QTEST_MAIN(tst_ViewerControlReadAhead)
