@@ -170,10 +170,12 @@ HRESULT callReadAhead(Control& c, const Member&, const Variant* args, Variant*) 
 // ShowPreview(name): before a load of `name`, shows a reduced decode of it at once while the
 // engine decodes the full picture on its read-ahead thread; the load that follows takes it
 // from there and replaces the preview. Only for a window on screen, and not while loads may
-// be cancelled (the wait for the full decode does not poll). True when a preview was shown.
+// be cancelled or are to keep the window responsive (the wait for the full decode does not
+// poll). True when a preview was shown.
 HRESULT callShowPreview(Control& c, const Member&, const Variant* args, Variant* r) {
   ControlWindow* w = c.window();
-  const bool shown = w && w->isVisible() && !c.inLongCall() && CV_GetCancelLoad(c.engine()) == 0 &&
+  const bool polled = CV_GetCancelLoad(c.engine()) != 0 || CV_GetMultitask(c.engine()) != 0;
+  const bool shown = w && w->isVisible() && !c.inLongCall() && !polled &&
                      CV_ShowPreview(c.engine(), args[0].string().toUtf8().constData()) != 0;
   if (shown) w->repaint();
   if (r) *r = Variant::boolean(shown);

@@ -111,7 +111,7 @@ std::array<uint8_t, 256> scaleTable(int64_t maxval) {
 // Built for the baseline processor and for AVX2 (whose byte shuffles reorder 3-byte pixels
 // many at a time), the loader picking the one the machine runs.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
-    !defined(__SANITIZE_ADDRESS__)
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define PNM_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define PNM_VECTOR_CLONES

@@ -11,7 +11,7 @@
 // Marks a hot kernel to be compiled for the baseline processor and for AVX2 as well, the
 // better one chosen when the library loads (GCC on x86-64 with ifunc support).
 #if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__) && \
-    !defined(__SANITIZE_ADDRESS__)
+    !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 #define RC3_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define RC3_VECTOR_CLONES
