@@ -112,6 +112,18 @@ class FirstPaint final : public QObject {
   frmDBScreenTest* viewer_;
 };
 
+// A program folder, catalogue and settings of its own, with the ReadAheadMiB setting given.
+struct Run {
+  explicit Run(const QString& readAheadMiB) {
+    env.installProgram();
+    settings::write(settings::kSettings, QStringLiteral("ReadAheadMiB"), readAheadMiB);
+    folder = env.folder(QStringLiteral("pics")) + u'/';
+  }
+  TestEnv env;
+  ScriptedDialogs dialogs;
+  QString folder;
+};
+
 struct Seen {
   QList<QImage> pictures;
   QList<QStringList> rows;
@@ -135,11 +147,10 @@ class tst_ViewerControlReadAhead : public QObject {
 void tst_ViewerControlReadAhead::pagingShowsAndRecordsWhatALoadDoes() {
   QList<Seen> runs;
   for (const QString& setting : {QStringLiteral("0"), QStringLiteral("512")}) {
-    TestEnv env;
-    env.installProgram();
-    ScriptedDialogs dialogs;
-    settings::write(settings::kSettings, QStringLiteral("ReadAheadMiB"), setting);
-    const QString folder = env.folder(QStringLiteral("pics")) + u'/';
+    Run run(setting);
+    TestEnv& env = run.env;
+    const ScriptedDialogs& dialogs = run.dialogs;
+    const QString& folder = run.folder;
     QVERIFY(writePicture(folder + QStringLiteral("a.jpg"), 640, 480, "JPG"));
     QVERIFY(writeThreeColours(folder + QStringLiteral("b.png"), 300, 200));
     QVERIFY(writeBytes(folder + QStringLiteral("bad.jpg"), QByteArray("\xFF\xD8\xFF\xE0 cut")));
@@ -305,11 +316,10 @@ void tst_ViewerControlReadAhead::largePictureIsPaintedFromItsPreviewBeforeItsLoa
   QList<QImage> finals;
   QList<QStringList> rows;
   for (const QString& setting : {QStringLiteral("0"), QStringLiteral("512")}) {
-    TestEnv env;
-    env.installProgram();
-    ScriptedDialogs dialogs;
-    settings::write(settings::kSettings, QStringLiteral("ReadAheadMiB"), setting);
-    const QString folder = env.folder(QStringLiteral("pics")) + u'/';
+    Run run(setting);
+    TestEnv& env = run.env;
+    const ScriptedDialogs& dialogs = run.dialogs;
+    const QString& folder = run.folder;
     const QString big = folder + QStringLiteral("big.jpg");
     QVERIFY(writePicture(folder + QStringLiteral("a.jpg"), 64, 48, "JPG", QColor(0, 90, 0)));
     QVERIFY(writePicture(folder + QStringLiteral("b.jpg"), 64, 48, "JPG"));
