@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/fittingarea.h"
 #include "cataloguing/treewalk.h"
 #include "editing/folderpicker.h"
 
@@ -55,7 +56,7 @@ frmDirDialog::frmDirDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(Label1_);
   layout->addLayout(lists, 1);
   layout->addLayout(buttons);
-  resize(560, 400);
+  resizeWithinScreen(this, QSize(560, 400));
 
   connect(picker_, &editing::FolderPicker::Dir1_Change, this, &frmDirDialog::showFolder);
   connect(cmdOK_, &QPushButton::clicked, this, &frmDirDialog::cmdOK_Click);

@@ -10,9 +10,11 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
+#include "base/fittingarea.h"
 #include "base/forms.h"
 #include "base/help.h"
 #include "base/keys.h"
@@ -74,7 +76,10 @@ frmSetupNew::frmSetupNew() {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(SSTab1_, 1);
   layout->addLayout(buttons);
-  resize(640, 460);
+  // On a small screen the pages scroll inside their tabs; Done stays in view.
+  scrollTabPages(SSTab1_, outsideScrollingPart(layout, buttons->sizeHint().height() +
+                                                           std::max(0, layout->spacing())));
+  resizeWithinScreen(this, QSize(640, 460));
 
   connect(lstMainDirs_, &QListWidget::itemClicked, this, &frmSetupNew::lstMainDirs_Click);
   connect(lstMainDirs_, &QListWidget::itemDoubleClicked, this,
