@@ -39,6 +39,8 @@ frmDirDialog::frmDirDialog(QWidget* parent) : QDialog(parent) {
   Label1_ = new QLabel(this);
   Label1_->setObjectName(QStringLiteral("Label1"));
   Label1_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A deep folder's path breaks after its slashes instead of widening the dialog off the screen.
+  Label1_->setWordWrap(true);
   cmdOK_ = new QPushButton(QStringLiteral("OK"), this);
   cmdOK_->setObjectName(QStringLiteral("cmdOK"));
   cmdOK_->setDefault(true);

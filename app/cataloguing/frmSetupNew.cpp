@@ -14,6 +14,7 @@
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
+#include "base/elidedlabel.h"
 #include "base/fittingarea.h"
 #include "base/forms.h"
 #include "base/help.h"
@@ -106,7 +107,8 @@ void frmSetupNew::buildFolderTab(QWidget* tab) {
   lstMainDirs_->setObjectName(QStringLiteral("lstMainDirs"));
   lstSubDirs_ = new QListWidget(tab);
   lstSubDirs_->setObjectName(QStringLiteral("lstSubDirs"));
-  lblPath_ = new QLabel(tab);
+  // A deep folder's path gives way in its middle instead of widening the page.
+  lblPath_ = new ElidedLabel(tab);
   lblPath_->setObjectName(QStringLiteral("lblPath"));
   lblPath_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   cmdChangeMainCaption_ = new QPushButton(QStringLiteral("Change Main Folder Caption"), tab);

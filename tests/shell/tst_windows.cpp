@@ -131,7 +131,8 @@ QString describe(const QWidget* widget, const QString& text, int needed, int roo
 }
 
 QStringList labelProblems(const QLabel* label) {
-  if (label->text().isEmpty() || label->wordWrap()) return {};
+  // Wrapping labels grow down; eliding ones show their whole text as a tip.
+  if (label->text().isEmpty() || label->wordWrap() || label->property("elides").toBool()) return {};
   QString text = label->text();
   int needed = 0;
   if (Qt::mightBeRichText(text)) {
@@ -300,6 +301,7 @@ class tst_Windows : public QObject {
   void everyCaptionFitsAndTheWindowFitsTheScreen_data();
   void everyCaptionFitsAndTheWindowFitsTheScreen();
   void viewerPanelShowsPictureInformationUnscrolled();
+  void deepFolderPathsKeepTheirWindowsOnTheScreen();
   void everyMenuHasItsOwnAccelerators();
   void contextMenuEndsWithFullScreenAndExit();
   void viewerOpensFullScreenWhenTheOptionsSaySo();
@@ -433,6 +435,40 @@ void tst_Windows::viewerPanelShowsPictureInformationUnscrolled() {
                           .arg(inView.bottom())
                           .arg(panel->viewport()->height())));
   viewer->close();
+}
+
+// A deep folder's path neither pushes the folder dialog's buttons off the screen nor widens
+// the captions set-up's folder page past its tab.
+void tst_Windows::deepFolderPathsKeepTheirWindowsOnTheScreen() {
+  ScriptedDialogs dialogs;
+  QString deep = QStringLiteral("pics");
+  for (int level = 1; level <= 8; ++level)
+    deep += QStringLiteral("/holidays_by_the_sea_with_the_family_%1").arg(level);
+  deep = env_->folder(deep);
+
+  frmDirDialog dialog;
+  dialog.startAt(deep);
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+  QCoreApplication::processEvents();
+  QVERIFY(dialog.Label1()->text().startsWith(deep));
+  QStringList problems = windowProblems(&dialog);
+  QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n  "))));
+  dialog.close();
+
+  auto* setup = forms::get<frmSetupNew>();
+  setup->show();
+  QVERIFY(QTest::qWaitForWindowExposed(setup));
+  setup->SSTab1()->setCurrentIndex(0);
+  setup->lblPath()->setText(deep);
+  QCoreApplication::processEvents();
+  const auto* page = qobject_cast<QScrollArea*>(setup->SSTab1()->currentWidget());
+  QVERIFY(page);
+  QVERIFY(page->widget()->width() <= page->viewport()->width());
+  QCOMPARE(setup->lblPath()->text(), deep);
+  problems = windowProblems(setup);
+  QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n  "))));
+  setup->close();
 }
 
 namespace {
