@@ -132,10 +132,23 @@ frmAddDirsToDB::frmAddDirsToDB() {
   buttons->addWidget(cmdAddFiles_);
   buttons->addWidget(cmdOK_);
   auto* layout = new QVBoxLayout(this);
+  QScrollArea* sideArea = scrollingDown(sidePanel, layout, buttons);
   auto* lists = new QHBoxLayout;
-  lists->addWidget(picker_, 3);
-  lists->addWidget(File1_, 2);
-  lists->addWidget(scrollingDown(sidePanel, layout, buttons), 2);
+  // Where the screen is too narrow for folders, files and the side column abreast, the files
+  // go below the folders so that both keep a readable width.
+  const int listWidth = fontMetrics().averageCharWidth() * 20;
+  const int abreast =
+      2 * listWidth + sideArea->minimumSizeHint().width() + outsideScrollingPart(layout, 0).width();
+  if (abreast > roomOnScreen(this, kWindowFrame).width()) {
+    auto* stacked = new QVBoxLayout;
+    stacked->addWidget(picker_, 3);
+    stacked->addWidget(File1_, 2);
+    lists->addLayout(stacked, 5);
+  } else {
+    lists->addWidget(picker_, 3);
+    lists->addWidget(File1_, 2);
+  }
+  lists->addWidget(sideArea, 2);
   layout->addWidget(txtCurrentPathname_);
   layout->addLayout(lists, 1);
   layout->addLayout(buttons);
