@@ -15,6 +15,7 @@
 #include <QStorageInfo>
 #include <QTextBrowser>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
@@ -117,15 +118,13 @@ frmAddDirsToDB::frmAddDirsToDB() {
   auto* themeRow = new QHBoxLayout;
   themeRow->addWidget(cmdAddTheme_);
   themeRow->addWidget(lblTheme_, 1);
-  auto* side = new QVBoxLayout;
+  auto* sidePanel = new QWidget(this);
+  auto* side = new QVBoxLayout(sidePanel);
+  side->setContentsMargins(QMargins());
   side->addWidget(types);
   side->addLayout(themeRow);
   side->addWidget(record);
   side->addStretch();
-  auto* lists = new QHBoxLayout;
-  lists->addWidget(picker_, 3);
-  lists->addWidget(File1_, 2);
-  lists->addLayout(side, 2);
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(lblStatus_, 1);
   buttons->addWidget(cmdHelp_);
@@ -133,11 +132,28 @@ frmAddDirsToDB::frmAddDirsToDB() {
   buttons->addWidget(cmdAddFiles_);
   buttons->addWidget(cmdOK_);
   auto* layout = new QVBoxLayout(this);
+  QScrollArea* sideArea = scrollingDown(sidePanel, layout, buttons);
+  auto* lists = new QHBoxLayout;
+  // Where the screen is too narrow for folders, files and the side column abreast, the files
+  // go below the folders so that both keep a readable width.
+  const int listWidth = fontMetrics().averageCharWidth() * 20;
+  const int abreast =
+      2 * listWidth + sideArea->minimumSizeHint().width() + outsideScrollingPart(layout, 0).width();
+  if (abreast > roomOnScreen(this, kWindowFrame).width()) {
+    auto* stacked = new QVBoxLayout;
+    stacked->addWidget(picker_, 3);
+    stacked->addWidget(File1_, 2);
+    lists->addLayout(stacked, 5);
+  } else {
+    lists->addWidget(picker_, 3);
+    lists->addWidget(File1_, 2);
+  }
+  lists->addWidget(sideArea, 2);
   layout->addWidget(txtCurrentPathname_);
   layout->addLayout(lists, 1);
   layout->addLayout(buttons);
   // Roomy where the screen allows; the lists share what a small screen leaves.
-  resize(QSize(900, 520).boundedTo(roomOnScreen(this, QSize(16, 48))));
+  resizeWithinScreen(this, QSize(900, 520));
 
   connect(picker_, &editing::FolderPicker::Dir1_Change, this, &frmAddDirsToDB::Dir1_Change);
   connect(cmdAddTheme_, &QPushButton::clicked, this, &frmAddDirsToDB::cmdAddTheme_Click);
@@ -149,6 +165,18 @@ frmAddDirsToDB::frmAddDirsToDB() {
 }
 
 frmAddDirsToDB::~frmAddDirsToDB() = default;
+
+// On a screen too short for the type boxes and the last record they scroll, never sideways;
+// the path above and the buttons below stay in view.
+QScrollArea* frmAddDirsToDB::scrollingDown(QWidget* panel, const QBoxLayout* layout,
+                                           const QLayout* buttons) const {
+  const int spacing = std::max(0, layout->spacing());
+  const int others =
+      txtCurrentPathname_->sizeHint().height() + buttons->sizeHint().height() + 2 * spacing;
+  auto* area = new FittingScrollArea(panel, outsideScrollingPart(layout, others));
+  area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  return area;
+}
 
 void frmAddDirsToDB::buildTypeBoxes(QWidget* parent) {
   auto* grid = new QGridLayout(parent);

@@ -2,7 +2,9 @@
 // optionally with a theme, or removes their rows again.
 #pragma once
 
+#include <QBoxLayout>
 #include <QMap>
+#include <QScrollArea>
 #include <QWidget>
 
 #include "catalogue/datacontrol.h"
@@ -61,6 +63,8 @@ class frmAddDirsToDB : public QWidget {
 
  private:
   void buildTypeBoxes(QWidget* parent);
+  QScrollArea* scrollingDown(QWidget* panel, const QBoxLayout* layout,
+                             const QLayout* buttons) const;
   void Form_Load();
   void Dir1_Change(const QString& folder);
   void fillFileList();

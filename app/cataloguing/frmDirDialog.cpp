@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "base/fittingarea.h"
 #include "cataloguing/treewalk.h"
 #include "editing/folderpicker.h"
 
@@ -38,6 +39,8 @@ frmDirDialog::frmDirDialog(QWidget* parent) : QDialog(parent) {
   Label1_ = new QLabel(this);
   Label1_->setObjectName(QStringLiteral("Label1"));
   Label1_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // A deep folder's path breaks after its slashes instead of widening the dialog off the screen.
+  Label1_->setWordWrap(true);
   cmdOK_ = new QPushButton(QStringLiteral("OK"), this);
   cmdOK_->setObjectName(QStringLiteral("cmdOK"));
   cmdOK_->setDefault(true);
@@ -55,7 +58,7 @@ frmDirDialog::frmDirDialog(QWidget* parent) : QDialog(parent) {
   layout->addWidget(Label1_);
   layout->addLayout(lists, 1);
   layout->addLayout(buttons);
-  resize(560, 400);
+  resizeWithinScreen(this, QSize(560, 400));
 
   connect(picker_, &editing::FolderPicker::Dir1_Change, this, &frmDirDialog::showFolder);
   connect(cmdOK_, &QPushButton::clicked, this, &frmDirDialog::cmdOK_Click);

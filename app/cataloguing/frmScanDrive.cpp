@@ -120,7 +120,7 @@ frmScanDrive::frmScanDrive() {
   layout->addWidget(record);
   layout->addLayout(buttons);
   setCentralWidget(central);
-  resize(QSize(720, 560).boundedTo(roomOnScreen(this, QSize(16, 48))));
+  resizeWithinScreen(this, QSize(720, 560));
 
   connect(cmdAddToDBandExit_, &QPushButton::clicked, this, &frmScanDrive::cmdAddToDBandExit_Click);
   connect(cmdCancel_, &QPushButton::clicked, this, &frmScanDrive::cmdCancel_Click);

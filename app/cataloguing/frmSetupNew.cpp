@@ -10,9 +10,12 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
+#include "base/elidedlabel.h"
+#include "base/fittingarea.h"
 #include "base/forms.h"
 #include "base/help.h"
 #include "base/keys.h"
@@ -74,7 +77,10 @@ frmSetupNew::frmSetupNew() {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(SSTab1_, 1);
   layout->addLayout(buttons);
-  resize(640, 460);
+  // On a small screen the pages scroll inside their tabs; Done stays in view.
+  scrollTabPages(SSTab1_, outsideScrollingPart(layout, buttons->sizeHint().height() +
+                                                           std::max(0, layout->spacing())));
+  resizeWithinScreen(this, QSize(640, 460));
 
   connect(lstMainDirs_, &QListWidget::itemClicked, this, &frmSetupNew::lstMainDirs_Click);
   connect(lstMainDirs_, &QListWidget::itemDoubleClicked, this,
@@ -101,7 +107,8 @@ void frmSetupNew::buildFolderTab(QWidget* tab) {
   lstMainDirs_->setObjectName(QStringLiteral("lstMainDirs"));
   lstSubDirs_ = new QListWidget(tab);
   lstSubDirs_->setObjectName(QStringLiteral("lstSubDirs"));
-  lblPath_ = new QLabel(tab);
+  // A deep folder's path gives way in its middle instead of widening the page.
+  lblPath_ = new ElidedLabel(tab);
   lblPath_->setObjectName(QStringLiteral("lblPath"));
   lblPath_->setTextInteractionFlags(Qt::TextSelectableByMouse);
   cmdChangeMainCaption_ = new QPushButton(QStringLiteral("Change Main Folder Caption"), tab);

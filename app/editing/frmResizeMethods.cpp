@@ -12,6 +12,7 @@
 #include "base/appstate.h"
 #include "base/buttonrow.h"
 #include "base/dialogs.h"
+#include "base/fittingarea.h"
 #include "base/help.h"
 #include "base/textnum.h"
 #include "base/typedkey.h"
@@ -67,10 +68,15 @@ class TitleButton : public QObject {
 frmResizeMethods::frmResizeMethods(EditHost& host, QWidget* parent) : QDialog(parent), host_(host) {
   buildControls();
   Form_Load();
+  // Its whole height where the screen allows (a window's own first size stops at two thirds of
+  // the screen).
+  resizeWithinScreen(this, sizeHint());
 }
 
 void frmResizeMethods::buildControls() {
-  auto* layout = new QVBoxLayout(this);
+  auto* page = new QWidget(this);
+  auto* layout = new QVBoxLayout(page);
+  layout->setContentsMargins(QMargins());
 
   fraPixels = new QGroupBox(QStringLiteral("    Pixels"), this);
   optPixels = new QRadioButton(fraPixels);
@@ -139,7 +145,12 @@ void frmResizeMethods::buildControls() {
   layout->addWidget(fraPercentage);
   layout->addLayout(aspect);
   layout->addWidget(fraResizeType);
-  layout->addLayout(rightAlignedButtons({cmdOK, cmdCancel, cmdHelp}));
+  // On a screen too short for the choices they scroll; OK, Cancel and Help stay in view.
+  auto* buttons = rightAlignedButtons({cmdOK, cmdCancel, cmdHelp});
+  auto* window = new QVBoxLayout(this);
+  const int belowPage = buttons->sizeHint().height() + std::max(0, window->spacing());
+  window->addWidget(new FittingScrollArea(page, outsideScrollingPart(window, belowPage)));
+  window->addLayout(buttons);
 
   // Pasted text obeys the same digits-only rule as typed text.
   auto* digits =

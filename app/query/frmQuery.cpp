@@ -20,13 +20,16 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <vector>
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
+#include "base/fittingarea.h"
 #include "base/forms.h"
 #include "base/help.h"
 #include "base/textnum.h"
@@ -156,11 +159,15 @@ frmQuery::frmQuery() {
   cmdCancel = new QPushButton(QStringLiteral("&Cancel"), this);
   cmdHelp = new QPushButton(QStringLiteral("Query Tutorial and Help"), this);
 
-  auto* buttons = new QHBoxLayout;
-  for (QPushButton* b : {cmdOK, cmdViewNewFiles, cmdCancel, cmdHelp}) buttons->addWidget(b);
   auto* layout = new QVBoxLayout(this);
+  auto* buttons = commandButtons(layout);
   layout->addWidget(SSTab1);
   layout->addLayout(buttons);
+  // On a small screen the pages scroll inside their tabs; the command buttons stay in view.
+  const QSize outsidePages = scrollTabPages(
+      SSTab1,
+      outsideScrollingPart(layout, buttons->sizeHint().height() + std::max(0, layout->spacing())));
+  stackDatesWhereNarrow(roomOnScreen(this, outsidePages).width());
 
   connect(cmdOK, &QPushButton::clicked, this, &frmQuery::cmdOK_Click);
   connect(cmdViewNewFiles, &QPushButton::clicked, this, &frmQuery::cmdViewNewFiles_Click);
@@ -186,6 +193,9 @@ frmQuery::frmQuery() {
   showRatio(ratioRule(txtAspectRatio->text()));
   updateEnabling();
   SSTab1->setCurrentIndex(0);
+  // Every page whole where the screen allows (a window's own first size stops at two thirds
+  // of the screen).
+  resizeWithinScreen(this, sizeHint());
 
   // The command-line query runs once the form is complete, then the timer keeps trying while
   // it is pending.
@@ -193,6 +203,31 @@ frmQuery::frmQuery() {
 }
 
 frmQuery::~frmQuery() = default;
+
+// The command buttons side by side, or two to a row where the screen is narrower than that.
+QGridLayout* frmQuery::commandButtons(const QLayout* layout) {
+  const std::initializer_list<QPushButton*> all = {cmdOK, cmdViewNewFiles, cmdCancel, cmdHelp};
+  auto* grid = new QGridLayout;
+  const int spacing = std::max(0, style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing));
+  int oneRow = spacing * int(all.size() - 1);
+  for (QPushButton* b : all) oneRow += b->sizeHint().width();
+  const int room = roomOnScreen(this, outsideScrollingPart(layout, 0)).width();
+  const int perRow = oneRow <= room ? int(all.size()) : 2;
+  int i = 0;
+  for (QPushButton* b : all) {
+    grid->addWidget(b, i / perRow, i % perRow);
+    ++i;
+  }
+  return grid;
+}
+
+// Where the screen is too narrow for the two calendars side by side, one sits below the other
+// and their page scrolls only down.
+void frmQuery::stackDatesWhereNarrow(int room) {
+  const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+  if (fraCreationDate->parentWidget()->minimumSizeHint().width() + bar > room)
+    datesRow_->setDirection(QBoxLayout::TopToBottom);
+}
 
 QWidget* frmQuery::buildSizeAndDatesTab() {
   auto* page = new QWidget;
@@ -227,6 +262,7 @@ QWidget* frmQuery::buildSizeAndDatesTab() {
   layout->addWidget(fraFileSize);
   // The two date criteria side by side, each headed by its own switch.
   auto* dates = new QHBoxLayout;
+  datesRow_ = dates;
   layout->addLayout(dates);
 
   auto dateFrame = [&](const QString& title, QCheckBox*& include, QGroupBox*& frame,

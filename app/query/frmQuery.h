@@ -11,12 +11,15 @@
 #include "query/queryfile.h"
 #include "query/queryrules.h"
 
+class QBoxLayout;
 class QButtonGroup;
 class QCalendarWidget;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
+class QLayout;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
@@ -183,6 +186,8 @@ class frmQuery : public QWidget {
   void showEvent(QShowEvent* event) override;
 
  private:
+  QGridLayout* commandButtons(const QLayout* layout);
+  void stackDatesWhereNarrow(int room);
   QWidget* buildSizeAndDatesTab();
   QWidget* buildRatingsTab();
   QWidget* buildThemesTab();
@@ -205,6 +210,7 @@ class frmQuery : public QWidget {
   bool unloaded_ = false;  // closed and not shown again since  // LoadAndRunQuery is under way (its
                            // dialogs turn the loop)
   QStringList themeNames_;
+  QBoxLayout* datesRow_ = nullptr;
 };
 
 }  // namespace glim

@@ -55,7 +55,7 @@ frmOptions::frmOptions() {
   layout->addWidget(buildButtons());
   // Tall enough for the longest page where the screen allows (a window's own first size
   // would stop at two thirds of the screen and scroll).
-  resize(sizeHint().boundedTo(roomOnScreen(this, QSize(16, 48))));
+  resizeWithinScreen(this, sizeHint());
   Form_Load();
   watchChanges();
   loading_ = false;

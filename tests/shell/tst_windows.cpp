@@ -29,6 +29,7 @@
 
 #include "base/appstate.h"
 #include "base/dialogs.h"
+#include "base/fittingarea.h"
 #include "base/forms.h"
 #include "base/settings.h"
 #include "cataloguing/frmAddDirsToDB.h"
@@ -131,7 +132,8 @@ QString describe(const QWidget* widget, const QString& text, int needed, int roo
 }
 
 QStringList labelProblems(const QLabel* label) {
-  if (label->text().isEmpty() || label->wordWrap()) return {};
+  // Wrapping labels grow down; eliding ones show their whole text as a tip.
+  if (label->text().isEmpty() || label->wordWrap() || label->property("elides").toBool()) return {};
   QString text = label->text();
   int needed = 0;
   if (Qt::mightBeRichText(text)) {
@@ -263,6 +265,46 @@ QStringList windowProblems(QWidget* window) {
   return problems;
 }
 
+// A scrolling part by its tab's caption, or by the first named control in it.
+QString partName(QScrollArea* area) {
+  const QWidget* stack = area->parentWidget();
+  if (auto* tabs = qobject_cast<QTabWidget*>(stack ? stack->parentWidget() : nullptr))
+    return QStringLiteral("page \"%1\"").arg(tabs->tabText(tabs->indexOf(area)));
+  for (const QWidget* w : area->widget()->findChildren<QWidget*>())
+    if (!w->objectName().isEmpty() && !w->objectName().startsWith(u'q'))
+      return QStringLiteral("the part holding %1").arg(w->objectName());
+  return QStringLiteral("a scrolling part");
+}
+
+// On a screen of 1024 x 768 points or more no window scrolls a part that could fit: scrolling is
+// for small screens only.
+QStringList needlessScrollBars(QWidget* window) {
+  const QSize screen = window->screen()->availableGeometry().size();
+  if (screen.width() < 1024 || screen.height() < 768) return {};
+  QStringList problems;
+  const auto check = [&] {
+    for (QScrollArea* area : window->findChildren<QScrollArea*>()) {
+      if (!dynamic_cast<FittingScrollArea*>(area) || !area->isVisibleTo(window)) continue;
+      if (area->verticalScrollBar()->isVisibleTo(window) ||
+          area->horizontalScrollBar()->isVisibleTo(window))
+        problems << partName(area) + QStringLiteral(" scrolls");
+    }
+  };
+  const QList<QTabWidget*> tabs = window->findChildren<QTabWidget*>();
+  check();
+  for (QTabWidget* tab : tabs) {
+    const int shown = tab->currentIndex();
+    for (int i = 0; i < tab->count(); ++i) {
+      tab->setCurrentIndex(i);
+      QCoreApplication::processEvents();
+      check();
+    }
+    tab->setCurrentIndex(shown);
+  }
+  problems.removeDuplicates();
+  return problems;
+}
+
 using Opener = std::function<QWidget*(Host&)>;
 
 template <class T>
@@ -300,6 +342,7 @@ class tst_Windows : public QObject {
   void everyCaptionFitsAndTheWindowFitsTheScreen_data();
   void everyCaptionFitsAndTheWindowFitsTheScreen();
   void viewerPanelShowsPictureInformationUnscrolled();
+  void deepFolderPathsKeepTheirWindowsOnTheScreen();
   void everyMenuHasItsOwnAccelerators();
   void contextMenuEndsWithFullScreenAndExit();
   void viewerOpensFullScreenWhenTheOptionsSaySo();
@@ -401,7 +444,7 @@ void tst_Windows::everyCaptionFitsAndTheWindowFitsTheScreen() {
   window->show();
   QVERIFY(QTest::qWaitForWindowExposed(window));
   QCoreApplication::processEvents();
-  const QStringList problems = windowProblems(window);
+  const QStringList problems = windowProblems(window) + needlessScrollBars(window);
   // For looking at the windows by eye: GLIMMORA_SCREENS_DIR keeps a picture of each.
   const QString keep = qEnvironmentVariable("GLIMMORA_SCREENS_DIR");
   if (!keep.isEmpty())
@@ -433,6 +476,40 @@ void tst_Windows::viewerPanelShowsPictureInformationUnscrolled() {
                           .arg(inView.bottom())
                           .arg(panel->viewport()->height())));
   viewer->close();
+}
+
+// A deep folder's path neither pushes the folder dialog's buttons off the screen nor widens
+// the captions set-up's folder page past its tab.
+void tst_Windows::deepFolderPathsKeepTheirWindowsOnTheScreen() {
+  ScriptedDialogs dialogs;
+  QString deep = QStringLiteral("pics");
+  for (int level = 1; level <= 8; ++level)
+    deep += QStringLiteral("/holidays_by_the_sea_with_the_family_%1").arg(level);
+  deep = env_->folder(deep);
+
+  frmDirDialog dialog;
+  dialog.startAt(deep);
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+  QCoreApplication::processEvents();
+  QVERIFY(dialog.Label1()->text().startsWith(deep));
+  QStringList problems = windowProblems(&dialog);
+  QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n  "))));
+  dialog.close();
+
+  auto* setup = forms::get<frmSetupNew>();
+  setup->show();
+  QVERIFY(QTest::qWaitForWindowExposed(setup));
+  setup->SSTab1()->setCurrentIndex(0);
+  setup->lblPath()->setText(deep);
+  QCoreApplication::processEvents();
+  const auto* page = qobject_cast<QScrollArea*>(setup->SSTab1()->currentWidget());
+  QVERIFY(page);
+  QVERIFY(page->widget()->width() <= page->viewport()->width());
+  QCOMPARE(setup->lblPath()->text(), deep);
+  problems = windowProblems(setup);
+  QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("\n  "))));
+  setup->close();
 }
 
 namespace {
