@@ -7,10 +7,14 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <new>
 #include <thread>
 #include <vector>
 
+#include "ops/op_poll.h"
+#include "rastcore3_errors.h"
 #include "rastcore3_ops.h"
 
 namespace rastcore::ops {
@@ -193,10 +197,61 @@ int nearestIndex(const std::vector<Rgbq>& pal, Rgbq c) {
   return best;
 }
 
+namespace {
+
+// parallelRows while the host polls: the threads take bands of rows in turn, and the calling
+// thread gives the host its poll between its bands. A cancel stops every thread at its next
+// band; the rows already written belong to a picture that is then thrown away.
+void polledRows(OpPoll& poll, int threads, int count, int64_t work,
+                const std::function<void(int, int)>& fn) {
+  const int band = OpPoll::bandRows(count, work);
+  std::atomic<int> next{0};
+  std::atomic<bool> stop{false};
+  const auto take = [&] {
+    for (;;) {
+      if (stop.load(std::memory_order_relaxed)) return;
+      const int y0 = next.fetch_add(band, std::memory_order_relaxed);
+      if (y0 >= count) return;
+      fn(y0, std::min(count, y0 + band));
+    }
+  };
+  std::vector<std::thread> pool;
+  pool.reserve(size_t(std::max(0, threads - 1)));
+  for (int t = 1; t < threads; ++t) pool.emplace_back(take);
+  std::exception_ptr error;
+  bool cancelled = false;
+  try {
+    // Only this loop polls: the kernel's own row loops inside fn do not, whichever thread
+    // runs them.
+    const SuspendPoll quiet;
+    for (;;) {
+      const int y0 = next.fetch_add(band, std::memory_order_relaxed);
+      if (y0 >= count) break;
+      fn(y0, std::min(count, y0 + band));
+      if (poll.due() && poll.askNow()) {
+        cancelled = true;
+        break;
+      }
+    }
+  } catch (...) {
+    error = std::current_exception();
+  }
+  stop = true;
+  for (auto& th : pool) th.join();
+  if (error) std::rethrow_exception(error);
+  if (cancelled) fail(CV_ERR_CANCELLED);
+}
+
+}  // namespace
+
 void parallelRows(int count, int64_t work, const std::function<void(int, int)>& fn) {
   constexpr int64_t kWorkPerThread = int64_t(1) << 20;
   const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
   int threads = int(std::min<int64_t>({int64_t(hw), work / kWorkPerThread, int64_t(count)}));
+  if (OpPoll* poll = OpPoll::current(); poll && count > 1) {
+    polledRows(*poll, std::max(threads, 1), count, work, fn);
+    return;
+  }
   if (threads <= 1) {
     fn(0, count);
     return;
