@@ -492,7 +492,10 @@ Image crop(const Image& img, int64_t x, int64_t y, int64_t w, int64_t h) {
     out.xdpi = src.xdpi;
     out.ydpi = src.ydpi;
     const size_t n = size_t(w) * (src.bpp / 8), off = size_t(x) * (src.bpp / 8);
-    for (int j = 0; j < h; ++j) std::memcpy(out.row(j), src.row(int(y) + j) + off, n);
+    for (int j = 0; j < h; ++j) {
+      pollRow();
+      std::memcpy(out.row(j), src.row(int(y) + j) + off, n);
+    }
     return out;
   });
 }
@@ -603,11 +606,13 @@ double findSkew(const Image& img) {
                                 : img;
   std::vector<std::pair<float, float>> dark;
   int64_t sum = 0;
-  for (int y = 0; y < small.height; ++y)
+  for (int y = 0; y < small.height; ++y) {
+    pollRow();
     for (int x = 0; x < small.width; ++x) {
       const Rgbq c = pixelAt(small, x, y);
       sum += (c.r * 3 + c.g * 6 + c.b) / 10;
     }
+  }
   const int64_t mean = sum / (int64_t(small.width) * small.height);
   for (int y = 0; y < small.height; ++y)
     for (int x = 0; x < small.width; ++x) {
