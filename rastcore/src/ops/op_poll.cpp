@@ -58,10 +58,13 @@ void OpPoll::ask() {
   if (askNow()) fail(CV_ERR_CANCELLED);
 }
 
-int OpPoll::bandRows(int count, int64_t work) {
+int OpPoll::bandRows(int count, int64_t work, int threads) {
   if (g_fine.load(std::memory_order_relaxed) || count <= 1) return 1;
   const int64_t perRow = std::max<int64_t>(1, work / count);
-  return int(std::min<int64_t>(count, std::max(kMinBandRows, kBandWork / perRow)));
+  const int64_t byWork = std::max(kMinBandRows, kBandWork / perRow);
+  // A few bands a thread at least, so that the threads end together.
+  const int64_t forBalance = (count + 4 * int64_t(threads) - 1) / (4 * int64_t(threads));
+  return int(std::max<int64_t>(1, std::min({int64_t(count), byWork, forBalance})));
 }
 
 void setFinePollingForTests(bool on) {

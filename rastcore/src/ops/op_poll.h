@@ -32,10 +32,11 @@ class OpPoll {
     if (due()) ask();
   }
   bool due() const { return Clock::now() >= next_; }
+  std::chrono::steady_clock::time_point nextDue() const { return next_; }
   // Whether the host asked to stop; after a true answer every later tick throws.
   bool askNow();
-  // Rows a band of parallelRows holds for `work` bytes over `count` rows.
-  static int bandRows(int count, int64_t work);
+  // Rows a band of parallelRows holds for `work` bytes over `count` rows and `threads`.
+  static int bandRows(int count, int64_t work, int threads);
 
  private:
   using Clock = std::chrono::steady_clock;

@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
@@ -200,38 +202,59 @@ int nearestIndex(const std::vector<Rgbq>& pal, Rgbq c) {
 namespace {
 
 // parallelRows while the host polls: the threads take bands of rows in turn, and the calling
-// thread gives the host its poll between its bands. A cancel stops every thread at its next
-// band; the rows already written belong to a picture that is then thrown away.
+// thread gives the host its poll between its bands and while it waits for the others. A
+// cancel stops every thread at its next band; the rows already written belong to a picture
+// that is then thrown away.
 void polledRows(OpPoll& poll, int threads, int count, int64_t work,
                 const std::function<void(int, int)>& fn) {
-  const int band = OpPoll::bandRows(count, work);
+  const int band = OpPoll::bandRows(count, work, threads);
   std::atomic<int> next{0};
   std::atomic<bool> stop{false};
+  std::mutex mutex;
+  std::condition_variable finished;
+  int running = threads - 1;
   const auto take = [&] {
-    for (;;) {
-      if (stop.load(std::memory_order_relaxed)) return;
+    while (!stop.load(std::memory_order_relaxed)) {
       const int y0 = next.fetch_add(band, std::memory_order_relaxed);
-      if (y0 >= count) return;
+      if (y0 >= count) break;
       fn(y0, std::min(count, y0 + band));
     }
   };
   std::vector<std::thread> pool;
   pool.reserve(size_t(std::max(0, threads - 1)));
-  for (int t = 1; t < threads; ++t) pool.emplace_back(take);
+  for (int t = 1; t < threads; ++t)
+    pool.emplace_back([&] {
+      take();
+      const std::lock_guard lock(mutex);
+      --running;
+      finished.notify_all();
+    });
   std::exception_ptr error;
   bool cancelled = false;
   try {
-    // Only this loop polls: the kernel's own row loops inside fn do not, whichever thread
-    // runs them.
-    const SuspendPoll quiet;
-    for (;;) {
-      const int y0 = next.fetch_add(band, std::memory_order_relaxed);
-      if (y0 >= count) break;
-      fn(y0, std::min(count, y0 + band));
-      if (poll.due() && poll.askNow()) {
-        cancelled = true;
-        break;
+    {
+      // Only this thread polls, between bands: the kernel's own row loops inside fn do not.
+      const SuspendPoll quiet;
+      for (;;) {
+        const int y0 = next.fetch_add(band, std::memory_order_relaxed);
+        if (y0 >= count) break;
+        fn(y0, std::min(count, y0 + band));
+        if (poll.due() && poll.askNow()) {
+          cancelled = true;
+          break;
+        }
       }
+    }
+    // While the others end their last bands the host keeps its poll; and it has one in each
+    // call that is due for one, whichever thread ran the bands.
+    std::unique_lock lock(mutex);
+    while (!cancelled) {
+      const bool done = running == 0;
+      lock.unlock();
+      cancelled = poll.due() && poll.askNow();
+      lock.lock();
+      if (done) break;
+      finished.wait_until(lock, poll.nextDue());
     }
   } catch (...) {
     error = std::current_exception();
