@@ -38,6 +38,22 @@ std::vector<Rgbq> greyPalette(int n) {
   return pal;
 }
 
+namespace {
+
+// Large pictures ask for huge pages before the first touch: far fewer page faults while the
+// buffer is filled, and kernels that walk down columns (quarter turns, rotation) stay within
+// the address cache.
+void reserveRows(PixelBuffer& pixels, size_t bytes) {
+  pixels.reserve(bytes);
+  constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+  if (bytes < 4 * kHuge) return;
+  const uintptr_t at = reinterpret_cast<uintptr_t>(pixels.data());
+  const uintptr_t begin = (at + kHuge - 1) & ~(kHuge - 1), end = (at + bytes) & ~(kHuge - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
 Image makeImage(int64_t width, int64_t height, int16_t bpp) {
   if (width <= 0 || height <= 0 || !validDepth(bpp)) fail(CV_ERR_BAD_ARGUMENT);
   if (width > kMaxPixels || height > kMaxPixels || width * height > kMaxPixels)
@@ -49,23 +65,31 @@ Image makeImage(int64_t width, int64_t height, int16_t bpp) {
   img.height = int32_t(height);
   img.bpp = bpp;
   try {
-    // Large pictures ask for huge pages before the first touch: far fewer page faults while
-    // the buffer is zeroed, and kernels that walk down columns (quarter turns, rotation)
-    // stay within the address cache.
     const size_t bytes = size_t(stride * height);
-    img.pixels.reserve(bytes);
-    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
-    if (bytes >= 4 * kHuge) {
-      const uintptr_t at = reinterpret_cast<uintptr_t>(img.pixels.data());
-      const uintptr_t begin = (at + kHuge - 1) & ~(kHuge - 1), end = (at + bytes) & ~(kHuge - 1);
-      if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    }
+    reserveRows(img.pixels, bytes);
     img.pixels.resize(bytes, 0);
   } catch (const std::bad_alloc&) {
     fail(CV_ERR_OUT_OF_MEMORY);
   }
   if (bpp <= 8) img.palette = greyPalette(1 << bpp);
   return img;
+}
+
+Image copyImage(const Image& img) {
+  Image out;
+  out.width = img.width;
+  out.height = img.height;
+  out.bpp = img.bpp;
+  out.palette = img.palette;
+  out.xdpi = img.xdpi;
+  out.ydpi = img.ydpi;
+  try {
+    reserveRows(out.pixels, img.pixels.size());
+    out.pixels.assign(img.pixels.begin(), img.pixels.end());
+  } catch (const std::bad_alloc&) {
+    fail(CV_ERR_OUT_OF_MEMORY);
+  }
+  return out;
 }
 
 Image makeLike(const Image& src) {

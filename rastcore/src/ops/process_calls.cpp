@@ -71,7 +71,7 @@ EffectContext contextFor(CV_HANDLE h, Instance& inst, OpsState& st, const Image*
 void runEffect(CV_HANDLE h, int effect, const Image* other = nullptr) {
   if (effectIsInPlace(effect) && OpPoll::wanted(h)) {
     runTransform(h, [&](const Image& img, OpsState& st) {
-      Image copy = img;
+      Image copy = copyImage(img);
       applyEffectInPlace(effect, copy, contextFor(h, *instanceFor(h), st, other));
       return copy;
     });
