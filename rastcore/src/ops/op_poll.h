@@ -22,7 +22,6 @@ class OpPoll {
   OpPoll& operator=(const OpPoll&) = delete;
 
   static bool wanted(CV_HANDLE h);
-  bool active() const { return active_; }
 
   // The poll of this thread's processing call, or null (none running, or inside the host's
   // poll, where a repaint may run kernels of its own).
