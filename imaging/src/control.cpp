@@ -383,8 +383,12 @@ int16_t Control::pollFromEngine(void* context, CV_HANDLE, int16_t progressId) {
 bool Control::poll(int16_t progressId) {
   if (!inLongCall() || polling_ || !qobject_cast<QApplication*>(QCoreApplication::instance()))
     return cancelRequested_;
-  const bool loading = progressId == CV_PROGRESS_LOAD || progressId == CV_PROGRESS_SCAN;
-  const int16_t mode = loading && CV_GetCancelLoad(engine_) != 0 ? CV_GetCancelMode(engine_) : 0;
+  // CancelLoad with CancelMode stops loads, scans and processing methods; never a save, which
+  // would leave a half-written file.
+  const bool cancellable = progressId == CV_PROGRESS_LOAD || progressId == CV_PROGRESS_SCAN ||
+                           progressId == CV_PROGRESS_PROCESS;
+  const int16_t mode =
+      cancellable && CV_GetCancelLoad(engine_) != 0 ? CV_GetCancelMode(engine_) : 0;
   const bool multitask = CV_GetMultitask(engine_) != 0;
   if (mode == kCancelNone && !multitask && progressId != CV_PROGRESS_SCAN) return false;
   if (lastPoll_.isValid() && lastPoll_.elapsed() < kPollIntervalMs) return cancelRequested_;

@@ -76,10 +76,10 @@ class Control final : public IRastrel,
     bool shown_ = false;
   };
 
-  // A call that may run long (a load, a save, a scan). While it lives the control stays alive,
-  // the engine's polls run the event loop as Multitask, CancelLoad and CancelMode ask (scans
-  // always, so the window stays responsive), and calls that would re-enter the engine are
-  // refused with E_PENDING.
+  // A call that may run long (a load, a save, a scan, a processing method). While it lives the
+  // control stays alive, the engine's polls run the event loop as Multitask, CancelLoad and
+  // CancelMode ask (scans always, so the window stays responsive), and calls that would re-enter
+  // the engine are refused with E_PENDING.
   class LongCall {
    public:
     explicit LongCall(Control& control);

@@ -145,6 +145,18 @@ HRESULT callLong(Control& c, const Member& m, const Variant* args, Variant* r) {
   return callQuick<Fn>(c, m, args, r);
 }
 
+// A processing method: the engine polls while it works (as Multitask and CancelLoad ask), and
+// the view follows once the call has ended, when the container may be called again.
+template <auto Fn>
+HRESULT callOperation(Control& c, const Member&, const Variant* args, Variant*) {
+  {
+    const Control::LongCall call(c);
+    callWith(Fn, c.engine(), args, std::make_index_sequence<EngineCall<decltype(Fn)>::argCount>());
+  }
+  c.viewChanged();
+  return S_OK;
+}
+
 // ---- special cases ----
 
 HRESULT putFileName(Control& c, const Member& m, const Variant* args, Variant*) {
@@ -371,8 +383,11 @@ HRESULT callLoadBuffer(Control& c, const Member&, const Variant* args, Variant*)
 HRESULT callMatrix(Control& c, const Member&, const Variant* args, Variant*) {
   int16_t kernel[9];
   for (int i = 0; i < 9; ++i) kernel[i] = int16_t(args[3 + i].whole());
-  CV_Matrix(c.engine(), kernel, int16_t(args[0].whole()), int16_t(args[1].whole()),
-            int16_t(args[2].whole()));
+  {
+    const Control::LongCall call(c);
+    CV_Matrix(c.engine(), kernel, int16_t(args[0].whole()), int16_t(args[1].whole()),
+              int16_t(args[2].whole()));
+  }
   c.viewChanged();
   return S_OK;
 }
@@ -515,6 +530,7 @@ constexpr uint8_t RUN = RunModeGet;
 #define STR(N) prop(#N, dispid::N, BSTR, 0, &getString<&CV_Get##N>, &putString<&CV_Set##N>)
 #define METHOD(N, ...) method(#N, dispid::N, &callMethod<&CV_##N>, {__VA_ARGS__})
 #define QUICK(N, ...) method(#N, dispid::N, &callQuick<&CV_##N>, {__VA_ARGS__})
+#define OPERATION(N, ...) method(#N, dispid::N, &callOperation<&CV_##N>, {__VA_ARGS__})
 
 const Member kMembers[] = {
     // Stock and window
@@ -652,55 +668,55 @@ const Member kMembers[] = {
     // Processing methods
     METHOD(Undo),
     PROP(UndoEnabled, BOOL),
-    METHOD(Mosaic, I2),
-    METHOD(Noise, I2, I2),
-    METHOD(MBlur, I2, I2, I2),
-    METHOD(Brightness, I2),
-    METHOD(Contrast, I2),
-    METHOD(Flip),
-    METHOD(Mirror),
-    METHOD(Negate),
-    METHOD(Emboss),
-    METHOD(ReplaceColors, COLOR, COLOR, COLOR),
-    METHOD(Crop, I4, I4, I4, I4),
-    METHOD(Sharpen, I2),
-    METHOD(Soften, I2),
-    METHOD(Outline),
-    METHOD(Equalize),
-    METHOD(Rotate, R8),
-    METHOD(Resize, I2, I2),
-    METHOD(PICResize, I2, I2),
-    METHOD(ColorDepth, I2, I2, I2),
-    METHOD(Twist, I2, I2),
-    METHOD(Tile, I2, I2),
-    METHOD(Area, I2, I4, I4, I4, I4),
+    OPERATION(Mosaic, I2),
+    OPERATION(Noise, I2, I2),
+    OPERATION(MBlur, I2, I2, I2),
+    OPERATION(Brightness, I2),
+    OPERATION(Contrast, I2),
+    OPERATION(Flip),
+    OPERATION(Mirror),
+    OPERATION(Negate),
+    OPERATION(Emboss),
+    OPERATION(ReplaceColors, COLOR, COLOR, COLOR),
+    OPERATION(Crop, I4, I4, I4, I4),
+    OPERATION(Sharpen, I2),
+    OPERATION(Soften, I2),
+    OPERATION(Outline),
+    OPERATION(Equalize),
+    OPERATION(Rotate, R8),
+    OPERATION(Resize, I2, I2),
+    OPERATION(PICResize, I2, I2),
+    OPERATION(ColorDepth, I2, I2, I2),
+    OPERATION(Twist, I2, I2),
+    OPERATION(Tile, I2, I2),
+    OPERATION(Area, I2, I4, I4, I4, I4),
     method("Matrix", dispid::Matrix, &callMatrix, {I2, I2, I2, I2, I2, I2, I2, I2, I2, I2, I2, I2}),
-    METHOD(Merge, I4, I2, I2, I2, I2, BOOL, COLOR),
-    METHOD(Perspective, I2, I2),
-    METHOD(Ripple, I2, I2, I2),
-    METHOD(AdjustRGB, I2, I2, I2, I2),
-    METHOD(AdjustHSL, I2, I2, I2, I2),
-    METHOD(Gamma, R4),
-    METHOD(AutoContrast),
-    METHOD(Solarize, I2),
-    METHOD(Posterize, I2),
-    METHOD(Parabolic, I2),
-    METHOD(Blur),
-    METHOD(Diffuse),
-    METHOD(Blend, I4, I2),
-    METHOD(PWarp, I4, I4, I4, I4, I4, I4, I4, I4),
-    METHOD(Swirl, R8),
-    METHOD(Buttonize, I2, I2, I2),
-    METHOD(Pinch, I2),
-    METHOD(Resample, I2, I2),
-    METHOD(Dilate),
-    METHOD(Erode),
-    METHOD(ColorSeparation, I2),
-    METHOD(Median),
-    METHOD(Despeckle),
-    METHOD(Deskew),
-    METHOD(AutoCrop, I2),
-    METHOD(CropBorder, I4, I4),
+    OPERATION(Merge, I4, I2, I2, I2, I2, BOOL, COLOR),
+    OPERATION(Perspective, I2, I2),
+    OPERATION(Ripple, I2, I2, I2),
+    OPERATION(AdjustRGB, I2, I2, I2, I2),
+    OPERATION(AdjustHSL, I2, I2, I2, I2),
+    OPERATION(Gamma, R4),
+    OPERATION(AutoContrast),
+    OPERATION(Solarize, I2),
+    OPERATION(Posterize, I2),
+    OPERATION(Parabolic, I2),
+    OPERATION(Blur),
+    OPERATION(Diffuse),
+    OPERATION(Blend, I4, I2),
+    OPERATION(PWarp, I4, I4, I4, I4, I4, I4, I4, I4),
+    OPERATION(Swirl, R8),
+    OPERATION(Buttonize, I2, I2, I2),
+    OPERATION(Pinch, I2),
+    OPERATION(Resample, I2, I2),
+    OPERATION(Dilate),
+    OPERATION(Erode),
+    OPERATION(ColorSeparation, I2),
+    OPERATION(Median),
+    OPERATION(Despeckle),
+    OPERATION(Deskew),
+    OPERATION(AutoCrop, I2),
+    OPERATION(CropBorder, I4, I4),
 
     // Last-argument properties
     RO_RUN(IPSharpenI, I2),

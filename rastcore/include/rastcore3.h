@@ -331,6 +331,7 @@ CV_API int16_t CV_GetProgressEnabled(CV_HANDLE handle);
 #define CV_PROGRESS_LOAD 1
 #define CV_PROGRESS_SAVE 2
 #define CV_PROGRESS_SCAN 3
+#define CV_PROGRESS_PROCESS 4 /* a processing method; polled only, no Progress is posted */
 CV_API int16_t CV_GetProgressId(CV_HANDLE handle);  /* CV_PROGRESS_* */
 CV_API int16_t CV_GetProgressPct(CV_HANDLE handle); /* 0-100 */
 CV_API int32_t CV_GetAsyncBytesProcessed(CV_HANDLE handle);
@@ -341,9 +342,14 @@ CV_API int16_t CV_GetAsyncError(CV_HANDLE handle);
 /* ---- cancel and multitask ----
    The host's poll function is called on the calling thread between the rows or scans of a
    long load, between rows of a save and between the waits of a scan, with the step's
-   CV_PROGRESS_* number. A nonzero answer cancels the step: it ends with CV_ERR_CANCELLED,
-   which leaves the picture as it was (a load with CancelRemove on leaves no picture). The
-   host may run its event loop inside, but must not call this instance from there. */
+   CV_PROGRESS_* number. Processing methods (rotate, resize, filters, colour depth, ...) call
+   it every few milliseconds with CV_PROGRESS_PROCESS, but only while Multitask is on or
+   CancelLoad is on with a CancelMode; they then build their result beside the picture, so
+   the picture drawn meanwhile is the one before the method. A nonzero answer cancels the
+   step: it ends with CV_ERR_CANCELLED, which leaves the picture as it was (a load with
+   CancelRemove on leaves no picture; a processing method never removes it, and keeps the
+   undo copy as it was). The host may run its event loop inside and draw from there, but must
+   not call this instance otherwise. */
 typedef int16_t (*CV_PollFn)(void* context, CV_HANDLE handle, int16_t progressId);
 CV_API void CV_SetPollFunction(CV_HANDLE handle, CV_PollFn poll, void* context);
 

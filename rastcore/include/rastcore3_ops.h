@@ -537,8 +537,9 @@ CV_API void CV_SetBorderType(CV_HANDLE h, int16_t type);
 // repaint after each change (Refresh and Paint still do). ShowHourglass true (the default): the
 // control shows the wait cursor while a call runs. Notify true: after a picture is loaded the
 // control fires Notify once NotifyDelay milliseconds (0..600000) have passed. Persistence true
-// (the default): the control's properties are stored with its form. Multitask is kept for the
-// property pages: every call runs to its end before returning.
+// (the default): the control's properties are stored with its form. Multitask is the host's
+// (it lets its window work inside the poll function, CV_SetPollFunction); processing methods
+// call that function only while Multitask is on or a cancel is possible.
 CV_API int16_t CV_GetPictureEnabled(CV_HANDLE h);
 CV_API void CV_SetPictureEnabled(CV_HANDLE h, int16_t on);
 CV_API int16_t CV_GetUpdate(CV_HANDLE h);

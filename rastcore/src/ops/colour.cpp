@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "ops/kernels.h"
+#include "ops/op_poll.h"
 #include "ops/pixel.h"
 #include "rastcore3_ops.h"
 
@@ -33,6 +34,7 @@ std::array<std::array<uint64_t, 256>, 3> histograms(const Image& img) {
     const Image& s = img.bpp < 8 ? idx : img;
     std::array<uint64_t, 256> count{};
     for (int y = 0; y < s.height; ++y) {
+      pollRow();
       const uint8_t* r = s.row(y);
       for (int x = 0; x < s.width; ++x) ++count[r[x]];
     }
@@ -215,6 +217,7 @@ void equalizeInPlace(Image& img) {
   const TrueColour probeHolder(img, false);
   const Image& probe = *probeHolder;
   for (int y = 0; y < probe.height; ++y) {
+    pollRow();
     const uint8_t* p = probe.row(y);
     for (int x = 0; x < probe.width; ++x, p += 3) ++hist[std::max({p[0], p[1], p[2]})];
   }

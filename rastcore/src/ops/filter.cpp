@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ops/kernels.h"
+#include "ops/op_poll.h"
 #include "ops/pixel.h"
 #include "rastcore3_ops.h"
 
@@ -179,6 +180,7 @@ Image outline(const Image& img) {
     r[size_t(src.width) + 1] = r[size_t(src.width)];
   };
   for (int y = 0; y < src.height; ++y) {
+    pollRow();
     lumRow(y - 1, rows[0]);
     lumRow(y, rows[1]);
     lumRow(y + 1, rows[2]);
@@ -262,6 +264,7 @@ Image mosaic(const Image& img, int block) {
   Image out = toTrueColor(img);
   const int n = out.bpp / 8;
   for (int by = 0; by < out.height; by += block) {
+    pollRow();
     const int bh = std::min(block, out.height - by);
     for (int bx = 0; bx < out.width; bx += block) {
       const int bw = std::min(block, out.width - bx);
@@ -289,6 +292,7 @@ Image noise(const Image& img, int intensity, bool coloured, uint32_t seed) {
   std::mt19937 rng(seed);
   std::uniform_int_distribution<int> dist(-intensity, intensity);
   for (int y = 0; y < out.height; ++y) {
+    pollRow();
     uint8_t* p = out.row(y);
     for (int x = 0; x < out.width; ++x, p += n) {
       const int d = dist(rng);
@@ -307,6 +311,7 @@ Image diffuse(const Image& img, uint32_t seed) {
   const int n = src.bpp / 8;
   std::mt19937 rng(seed);
   for (int y = 0; y < src.height; ++y) {
+    pollRow();
     uint8_t* d = out.row(y);
     for (int x = 0; x < src.width; ++x, d += n) {
       const uint32_t r = rng();
@@ -369,6 +374,7 @@ Image buttonize(const Image& img, int style, int width, int intensity) {
   const int n = out.bpp / 8;
   const int bw = std::min({width, out.width / 2, out.height / 2});
   for (int y = 0; y < out.height; ++y) {
+    pollRow();
     uint8_t* p = out.row(y);
     for (int x = 0; x < out.width; ++x, p += n) {
       const int l = x, t = y, r = out.width - 1 - x, b = out.height - 1 - y;
@@ -397,6 +403,7 @@ Image merge(const Image& img, const Image& other, int style, int size, int pctHi
   const int n = out.bpp / 8;
   const double ramp = std::max(0.01, (100 - size) / 100.0);  // size narrows the ramp
   for (int y = 0; y < out.height; ++y) {
+    pollRow();
     uint8_t* p = out.row(y);
     const uint8_t* q = top.row(y);
     for (int x = 0; x < out.width; ++x, p += n, q += 3) {

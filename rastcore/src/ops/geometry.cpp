@@ -13,6 +13,7 @@
 #endif
 
 #include "ops/kernels.h"
+#include "ops/op_poll.h"
 #include "ops/pixel.h"
 #include "rastcore3_ops.h"
 
@@ -370,6 +371,7 @@ void flipInPlace(Image& img) {
   const size_t stride = img.stride();
   std::vector<uint8_t> tmp(stride);
   for (int y = 0, z = img.height - 1; y < z; ++y, --z) {
+    pollRow();
     std::memcpy(tmp.data(), img.row(y), stride);
     std::memcpy(img.row(y), img.row(z), stride);
     std::memcpy(img.row(z), tmp.data(), stride);
@@ -490,7 +492,10 @@ Image crop(const Image& img, int64_t x, int64_t y, int64_t w, int64_t h) {
     out.xdpi = src.xdpi;
     out.ydpi = src.ydpi;
     const size_t n = size_t(w) * (src.bpp / 8), off = size_t(x) * (src.bpp / 8);
-    for (int j = 0; j < h; ++j) std::memcpy(out.row(j), src.row(int(y) + j) + off, n);
+    for (int j = 0; j < h; ++j) {
+      pollRow();
+      std::memcpy(out.row(j), src.row(int(y) + j) + off, n);
+    }
     return out;
   });
 }
@@ -534,6 +539,7 @@ Image tile(const Image& img, int64_t w, int64_t h) {
     out.palette = src.palette;
     const int n = src.bpp / 8;
     for (int y = 0; y < h; ++y) {
+      pollRow();
       const uint8_t* s = src.row(y % src.height);
       uint8_t* d = out.row(y);
       for (int64_t x = 0; x < w; x += src.width) {
@@ -553,6 +559,7 @@ Image twist(const Image& img, int blocks, int rotation, uint32_t seed) {
   return withWholeBytes(img, [&](const Image& src) {
     Image out = src;
     for (int ty = 0; ty + side <= src.height; ty += side) {
+      pollRow();
       for (int tx = 0; tx + side <= src.width; tx += side) {
         const int turns = rotation == TWIST_Random ? int(rng() % 4) : rotation + 1;
         Image part = crop(src, tx, ty, side, side);
@@ -576,7 +583,8 @@ Image autoCrop(const Image& img, int pct) {
            std::abs(c.b - corner.b) > tol;
   };
   int left = img.width, right = -1, top = img.height, bottom = -1;
-  for (int y = 0; y < img.height; ++y)
+  for (int y = 0; y < img.height; ++y) {
+    pollRow();
     for (int x = 0; x < img.width; ++x)
       if (differs(x, y)) {
         left = std::min(left, x);
@@ -584,6 +592,7 @@ Image autoCrop(const Image& img, int pct) {
         top = std::min(top, y);
         bottom = std::max(bottom, y);
       }
+  }
   if (right < 0) return img;  // one colour throughout: nothing to cut
   return crop(img, left, top, right - left + 1, bottom - top + 1);
 }
@@ -597,11 +606,13 @@ double findSkew(const Image& img) {
                                 : img;
   std::vector<std::pair<float, float>> dark;
   int64_t sum = 0;
-  for (int y = 0; y < small.height; ++y)
+  for (int y = 0; y < small.height; ++y) {
+    pollRow();
     for (int x = 0; x < small.width; ++x) {
       const Rgbq c = pixelAt(small, x, y);
       sum += (c.r * 3 + c.g * 6 + c.b) / 10;
     }
+  }
   const int64_t mean = sum / (int64_t(small.width) * small.height);
   for (int y = 0; y < small.height; ++y)
     for (int x = 0; x < small.width; ++x) {
@@ -613,6 +624,7 @@ double findSkew(const Image& img) {
   const int rows = small.width + small.height + 2;
   std::vector<int> profile(size_t(rows) * 2);
   for (double a = -10; a <= 10.0001; a += 0.25) {
+    pollRow();
     const double t = std::tan(a * M_PI / 180);
     std::fill(profile.begin(), profile.end(), 0);
     for (auto [x, y] : dark) {

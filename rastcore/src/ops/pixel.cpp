@@ -7,10 +7,16 @@
 #endif
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
 
+#include "ops/op_poll.h"
+#include "rastcore3_errors.h"
 #include "rastcore3_ops.h"
 
 namespace rastcore::ops {
@@ -32,6 +38,22 @@ std::vector<Rgbq> greyPalette(int n) {
   return pal;
 }
 
+namespace {
+
+// Large pictures ask for huge pages before the first touch: far fewer page faults while the
+// buffer is filled, and kernels that walk down columns (quarter turns, rotation) stay within
+// the address cache.
+void reserveRows(PixelBuffer& pixels, size_t bytes) {
+  pixels.reserve(bytes);
+  constexpr uintptr_t kHuge = uintptr_t(2) << 20;
+  if (bytes < 4 * kHuge) return;
+  const uintptr_t at = reinterpret_cast<uintptr_t>(pixels.data());
+  const uintptr_t begin = (at + kHuge - 1) & ~(kHuge - 1), end = (at + bytes) & ~(kHuge - 1);
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
 Image makeImage(int64_t width, int64_t height, int16_t bpp) {
   if (width <= 0 || height <= 0 || !validDepth(bpp)) fail(CV_ERR_BAD_ARGUMENT);
   if (width > kMaxPixels || height > kMaxPixels || width * height > kMaxPixels)
@@ -43,23 +65,31 @@ Image makeImage(int64_t width, int64_t height, int16_t bpp) {
   img.height = int32_t(height);
   img.bpp = bpp;
   try {
-    // Large pictures ask for huge pages before the first touch: far fewer page faults while
-    // the buffer is zeroed, and kernels that walk down columns (quarter turns, rotation)
-    // stay within the address cache.
     const size_t bytes = size_t(stride * height);
-    img.pixels.reserve(bytes);
-    constexpr uintptr_t kHuge = uintptr_t(2) << 20;
-    if (bytes >= 4 * kHuge) {
-      const uintptr_t at = reinterpret_cast<uintptr_t>(img.pixels.data());
-      const uintptr_t begin = (at + kHuge - 1) & ~(kHuge - 1), end = (at + bytes) & ~(kHuge - 1);
-      if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-    }
+    reserveRows(img.pixels, bytes);
     img.pixels.resize(bytes, 0);
   } catch (const std::bad_alloc&) {
     fail(CV_ERR_OUT_OF_MEMORY);
   }
   if (bpp <= 8) img.palette = greyPalette(1 << bpp);
   return img;
+}
+
+Image copyImage(const Image& img) {
+  Image out;
+  out.width = img.width;
+  out.height = img.height;
+  out.bpp = img.bpp;
+  out.palette = img.palette;
+  out.xdpi = img.xdpi;
+  out.ydpi = img.ydpi;
+  try {
+    reserveRows(out.pixels, img.pixels.size());
+    out.pixels.assign(img.pixels.begin(), img.pixels.end());
+  } catch (const std::bad_alloc&) {
+    fail(CV_ERR_OUT_OF_MEMORY);
+  }
+  return out;
 }
 
 Image makeLike(const Image& src) {
@@ -193,10 +223,82 @@ int nearestIndex(const std::vector<Rgbq>& pal, Rgbq c) {
   return best;
 }
 
+namespace {
+
+// parallelRows while the host polls: the threads take bands of rows in turn, and the calling
+// thread gives the host its poll between its bands and while it waits for the others. A
+// cancel stops every thread at its next band; the rows already written belong to a picture
+// that is then thrown away.
+void polledRows(OpPoll& poll, int threads, int count, int64_t work,
+                const std::function<void(int, int)>& fn) {
+  const int band = OpPoll::bandRows(count, work, threads);
+  std::atomic<int> next{0};
+  std::atomic<bool> stop{false};
+  std::mutex mutex;
+  std::condition_variable finished;
+  int running = threads - 1;
+  const auto take = [&] {
+    while (!stop.load(std::memory_order_relaxed)) {
+      const int y0 = next.fetch_add(band, std::memory_order_relaxed);
+      if (y0 >= count) break;
+      fn(y0, std::min(count, y0 + band));
+    }
+  };
+  std::vector<std::thread> pool;
+  pool.reserve(size_t(std::max(0, threads - 1)));
+  for (int t = 1; t < threads; ++t)
+    pool.emplace_back([&] {
+      take();
+      const std::lock_guard lock(mutex);
+      --running;
+      finished.notify_all();
+    });
+  std::exception_ptr error;
+  bool cancelled = false;
+  try {
+    {
+      // Only this thread polls, between bands: the kernel's own row loops inside fn do not.
+      const SuspendPoll quiet;
+      for (;;) {
+        const int y0 = next.fetch_add(band, std::memory_order_relaxed);
+        if (y0 >= count) break;
+        fn(y0, std::min(count, y0 + band));
+        if (poll.due() && poll.askNow()) {
+          cancelled = true;
+          break;
+        }
+      }
+    }
+    // While the others end their last bands the host keeps its poll; and it has one in each
+    // call that is due for one, whichever thread ran the bands.
+    std::unique_lock lock(mutex);
+    while (!cancelled) {
+      const bool done = running == 0;
+      lock.unlock();
+      cancelled = poll.due() && poll.askNow();
+      lock.lock();
+      if (done) break;
+      finished.wait_until(lock, poll.nextDue());
+    }
+  } catch (...) {
+    error = std::current_exception();
+  }
+  stop = true;
+  for (auto& th : pool) th.join();
+  if (error) std::rethrow_exception(error);
+  if (cancelled) fail(CV_ERR_CANCELLED);
+}
+
+}  // namespace
+
 void parallelRows(int count, int64_t work, const std::function<void(int, int)>& fn) {
   constexpr int64_t kWorkPerThread = int64_t(1) << 20;
   const unsigned hw = std::max(1u, std::thread::hardware_concurrency());
   int threads = int(std::min<int64_t>({int64_t(hw), work / kWorkPerThread, int64_t(count)}));
+  if (OpPoll* poll = OpPoll::current(); poll && count > 1) {
+    polledRows(*poll, std::max(threads, 1), count, work, fn);
+    return;
+  }
   if (threads <= 1) {
     fn(0, count);
     return;

@@ -35,6 +35,8 @@ constexpr int64_t kMaxBytes = int64_t(1) << 30;
 Image makeImage(int64_t width, int64_t height, int16_t bpp);
 // Same size and depth as src, palette copied, pixels zeroed.
 Image makeLike(const Image& src);
+// A copy laid out as makeImage lays out pictures (huge pages for large ones).
+Image copyImage(const Image& img);
 bool validDepth(int16_t bpp);
 
 // Grey palette of n entries (n = 2, 16 or 256).

@@ -8,6 +8,7 @@
 
 #include "ops/effects.h"
 #include "ops/kernels.h"
+#include "ops/op_poll.h"
 #include "ops/ops_state.h"
 #include "ops/pixel.h"
 #include "rastcore3_ops.h"
@@ -65,9 +66,16 @@ EffectContext contextFor(CV_HANDLE h, Instance& inst, OpsState& st, const Image*
   return ctx;
 }
 
-// Runs effect `effect` with the recorded arguments.
+// Runs effect `effect` with the recorded arguments. While the host polls, an in-place effect
+// works on a copy: the host may draw the picture meanwhile, and a cancel must find it whole.
 void runEffect(CV_HANDLE h, int effect, const Image* other = nullptr) {
-  if (effectIsInPlace(effect)) {
+  if (effectIsInPlace(effect) && OpPoll::wanted(h)) {
+    runTransform(h, [&](const Image& img, OpsState& st) {
+      Image copy = copyImage(img);
+      applyEffectInPlace(effect, copy, contextFor(h, *instanceFor(h), st, other));
+      return copy;
+    });
+  } else if (effectIsInPlace(effect)) {
     runInPlace(h, [&](Image& img, OpsState& st) {
       Instance* inst = instanceFor(h);
       applyEffectInPlace(effect, img, contextFor(h, *inst, st, other));
@@ -125,7 +133,11 @@ void runTransform(CV_HANDLE h, const std::function<Image(const Image&, OpsState&
     return;
   }
   guarded(h, [&] {
-    Image out = transform(inst->image, *st);
+    Image out;
+    {
+      const OpPoll poll(h);
+      out = transform(inst->image, *st);
+    }
     if (st->undoProperty && !inst->hasUndo) {
       inst->undo = std::move(inst->image);
       inst->hasUndo = true;

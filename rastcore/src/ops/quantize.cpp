@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ops/kernels.h"
+#include "ops/op_poll.h"
 #include "ops/pixel.h"
 #include "rastcore3_ops.h"
 
@@ -53,6 +54,7 @@ std::vector<Rgbq> exactColours(const Image& src, int colours) {
   std::unordered_map<uint32_t, int> seen;
   const int n = src.bpp / 8;
   for (int y = 0; y < src.height; ++y) {
+    pollRow();
     const uint8_t* p = src.row(y);
     for (int x = 0; x < src.width; ++x, p += n) {
       seen.emplace(uint32_t(p[0] | p[1] << 8 | p[2] << 16), 0);
@@ -72,6 +74,7 @@ std::vector<Rgbq> medianCut(const Image& src, int colours) {
   std::vector<uint64_t> sums(32768 * 3);
   const int n = src.bpp / 8;
   for (int y = 0; y < src.height; ++y) {
+    pollRow();
     const uint8_t* p = src.row(y);
     for (int x = 0; x < src.width; ++x, p += n) {
       const int c = cell(p[0], p[1], p[2]);
@@ -268,6 +271,7 @@ void mapPixels(const std::vector<uint8_t>& src, int width, int height, Image& ou
   std::vector<int> err[3];
   for (auto& e : err) e.assign((size_t(width) + 4) * C, 0);
   for (int y = 0; y < height; ++y) {
+    pollRow();
     const bool reverse = sierra && (y & 1);
     const uint8_t* s = src.data() + rowLen * size_t(y);
     uint8_t* d = out.row(y);
@@ -381,6 +385,7 @@ Image colorDepth(const Image& img, int bits, int palette, int dither,
     out.xdpi = t.xdpi;
     out.ydpi = t.ydpi;
     for (int y = 0; y < t.height; ++y) {
+      pollRow();
       const uint8_t* s = t.row(y);
       uint8_t* d = out.row(y);
       for (int x = 0; x < t.width; ++x) {
