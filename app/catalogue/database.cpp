@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -152,6 +153,9 @@ DamageCheck::~DamageCheck() {
 }
 
 void DamageCheck::run() {
+  // Below the window's thread, so that on a busy machine the first picture is not slowed
+  // by a check it does not wait for; not so far below that a write waits long for it.
+  setpriority(PRIO_PROCESS, id_t(gettid()), 10);
   std::function<void()> hook;
   {
     const std::lock_guard lock(hookMutex);
