@@ -275,12 +275,15 @@ bool Database::Shared::checkHere() {
   return true;
 }
 
-bool Database::Shared::readyToWrite() {
-  if (!writesNeedVerdict) return true;
+bool Database::Shared::reachVerdict() {
   takeVerdict(true);
   if (integrity == Integrity::Intact || integrity == Integrity::Damaged) return true;
-  // The background check could not run (the file was busy): check here before writing.
-  if (checkHere()) return true;
+  // No check started yet, or it could not run (the file was busy): check here.
+  return checkHere();
+}
+
+bool Database::Shared::readyToWrite() {
+  if (!writesNeedVerdict || reachVerdict()) return true;
   qCInfo(lcCatalogue) << path << ": write refused, no verdict on the file's integrity";
   return false;
 }
@@ -573,6 +576,10 @@ bool Database::checkIntact() {
   return false;
 }
 
+void Database::requireDamageVerdict() {
+  if (isOpen()) d_->writesNeedVerdict = true;
+}
+
 void Database::startDamageCheck(std::function<void()> whenDone) {
   if (!isOpen()) return;
   d_->writesNeedVerdict = true;
@@ -584,7 +591,11 @@ void Database::startDamageCheck(std::function<void()> whenDone) {
 }
 
 void Database::settleDamageCheck() {
-  if (isOpen()) d_->takeVerdict(true);
+  if (!isOpen()) return;
+  if (d_->writesNeedVerdict)
+    d_->reachVerdict();
+  else
+    d_->takeVerdict(true);
 }
 
 Database::Integrity Database::integrity() {

@@ -73,7 +73,12 @@ class Database {
   // delete) first waits for the verdict. Nothing is started when the connection has a verdict
   // or a check running. `whenDone` runs on the check's thread when the verdict is in.
   void startDamageCheck(std::function<void()> whenDone = {});
-  // Waits for a check started in the background and takes its verdict.
+  // From now on no write goes through this connection before it has a verdict: a write
+  // without one waits for the background check, or checks here when none was started (or it
+  // could not run). startDamageCheck() implies it.
+  void requireDamageVerdict();
+  // Waits for a check started in the background and takes its verdict; a connection that
+  // requires one and has none is checked here, now.
   void settleDamageCheck();
   // Takes the verdict of a finished background check without waiting.
   Integrity integrity();

@@ -66,7 +66,8 @@ struct Database::Shared {
   // a refused write is reported as the damage it is.
   bool damaged = false;
   Integrity integrity = Integrity::Unchecked;
-  // Set by startDamageCheck: from then on no write goes through before a verdict is in.
+  // Set by requireDamageVerdict and startDamageCheck: from then on no write goes through
+  // before a verdict is in.
   bool writesNeedVerdict = false;
   // The check running for this connection, if any, and the data version (PRAGMA data_version)
   // the latest verdict was reached at: another connection's commit changes it.
@@ -94,9 +95,11 @@ struct Database::Shared {
   // "PRAGMA quick_check(1)" here, on this connection; false when it could not run.
   bool checkHere();
   qint64 dataVersion();
-  // Called before every write: waits for the verdict this connection's writes need, and
-  // checks here when the check could not reach one. False (with the error) when no verdict
-  // can be had; a damaged connection passes, and its query_only refuses the write itself.
+  // Waits for a running check's verdict, or checks here when there is none; false (with
+  // the error) when no verdict can be had.
+  bool reachVerdict();
+  // Called before every write: a connection whose writes need a verdict gets one first.
+  // A damaged connection passes, and its query_only refuses the write itself.
   bool readyToWrite();
 };
 

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QLineEdit>
 #include <QPointer>
+#include <QTimer>
 
 #include "base/textnum.h"
 
@@ -215,10 +216,19 @@ bool DataControl::writeBack() {
 
 void DataControl::checkForDamage(Database db) {
   if (!checkForDamage_) return;
+  db.requireDamageVerdict();
+  // The check starts once the event loop runs again, after the window has shown the first
+  // row: it then takes no time from it. A write before that checks first.
+  QTimer::singleShot(0, this, [this, handle = db.handle()] {
+    if (recordset_ && recordset_->database().handle() == handle) startDamageCheck();
+  });
+}
+
+void DataControl::startDamageCheck() {
   // The verdict arrives on the check's thread; this control hears of it on its own thread,
   // when the event loop next runs, and only if it still exists.
   const std::weak_ptr<DataControl*> self = self_;
-  db.startDamageCheck([self] {
+  recordset_->database().startDamageCheck([self] {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return;
     QMetaObject::invokeMethod(
@@ -231,6 +241,8 @@ void DataControl::checkForDamage(Database db) {
         },
         Qt::QueuedConnection);
   });
+  takeVerdict();  // a verdict reached before the check was due (a write needed it)
+  announceDamage();
 }
 
 void DataControl::takeVerdict() {

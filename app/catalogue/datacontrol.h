@@ -89,14 +89,16 @@ class DataControl : public QObject {
   bool findFirst(const QString& criterion);
 
   // Windows that write rows have every opening of the file run the damage check
-  // (Database::startDamageCheck). It runs in the background, so the first row is shown
-  // without waiting for it, and every write waits for its verdict: a damaged file is read
-  // but never written (its connection refuses writes). When the verdict is damage,
-  // damaged() says so and DamageFound is raised, once per opening. A set on a connection
-  // that has its verdict already (a filtered copy) is not checked again.
+  // (Database::startDamageCheck). It starts when the event loop next runs and goes on in the
+  // background, so the first row is shown without waiting for it, and every write waits for
+  // its verdict: a damaged file is read but never written (its connection refuses writes).
+  // When the verdict is damage, damaged() says so and DamageFound is raised, once per
+  // opening. A set on a connection that has its verdict already (a filtered copy) is not
+  // checked again.
   void setCheckForDamage(bool on) { checkForDamage_ = on; }
   bool damaged() const { return damaged_; }
-  // Waits for the verdict of the current opening (raising DamageFound for damage).
+  // Waits for the verdict of the current opening, checking now if the check has not started
+  // (raising DamageFound for damage).
   void settleDamageCheck();
 
   QString lastError() const { return error_; }
@@ -127,6 +129,7 @@ class DataControl : public QObject {
   bool writeBack();
   void noteRecordsetError();
   void checkForDamage(Database db);
+  void startDamageCheck();
   void takeVerdict();
   void announceDamage();
 

@@ -142,8 +142,12 @@ class TestDamageCheck : public QObject {
       QVERIFY(dta.refresh());
       QCOMPARE(dta.recordCount(), 2);
       QCOMPARE(dta.recordset()->value("Pathname").toString(), QStringLiteral("/pics/a.jpg"));
+      // The check starts when the event loop next runs, and its verdict reaches the control
+      // through it.
+      QCOMPARE(dta.database().integrity(), Database::Integrity::Unchecked);
+      QCoreApplication::processEvents();
+      QCOMPARE(dta.database().integrity(), Database::Integrity::Pending);
       QVERIFY(!dta.damaged());
-      // The verdict reaches the control through the event loop.
       hold.release();
       dta.database().settleDamageCheck();
       QCOMPARE(found.count(), 0);
@@ -185,6 +189,7 @@ class TestDamageCheck : public QObject {
     dta.setDatabaseName(env.catalogue());
     dta.setCheckForDamage(true);
     QVERIFY(dta.refresh());
+    // A write before the check was due checks first.
     QVERIFY(dta.recordset()->setValue("Status", "Seen"));
     QVERIFY(dta.recordset()->update());
     QCOMPARE(dta.database().integrity(), Database::Integrity::Intact);

@@ -383,6 +383,8 @@ void tst_ViewerSafety::damagedCatalogueIsShownButNeverWritten() {
   auto* viewer = forms::get<frmDBScreenTest>();
   QVERIFY2(viewer->Photo1(), "the imaging control could not be loaded");
   QCOMPARE(viewer->Photo1()->fileName(), a);
+  QCoreApplication::processEvents();  // the check starts, and is held
+  QCOMPARE(viewer->dtaTest().database().integrity(), catalogue::Database::Integrity::Pending);
   QCOMPARE(dialogs.messages().size(), 0);
   hold.release();
   viewer->dtaTest().settleDamageCheck();
@@ -426,7 +428,9 @@ void tst_ViewerSafety::firstPictureComesBeforeTheDamageVerdict() {
   QVERIFY2(viewer->Photo1(), "the imaging control could not be loaded");
   QCOMPARE(viewer->Photo1()->fileName(), a);
   QCOMPARE(viewer->txtWidth()->text(), QStringLiteral("60"));
+  QCoreApplication::processEvents();  // the check starts, and is held
   QCOMPARE(viewer->dtaTest().database().integrity(), catalogue::Database::Integrity::Pending);
+  QCOMPARE(viewer->Photo1()->fileName(), a);
 
   hold.release();
   viewer->navigate(viewer::NavCommand::Next);  // leaving the row writes it
