@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <optional>
