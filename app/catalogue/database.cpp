@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QDir>
 #include <QFileInfo>
@@ -18,6 +19,7 @@
 namespace glim::catalogue {
 
 Database::Shared::~Shared() {
+  check.reset();  // stops a running check before its file's connection closes
   for (sqlite3_stmt* stmt : std::as_const(idle)) sqlite3_finalize(stmt);
   if (!db) return;
   if (inTransaction) sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -123,6 +125,168 @@ void Database::Shared::failFromDb() {
   fail(code, QString::fromUtf8(sqlite3_errmsg(db)), systemErrno);
 }
 
+namespace {
+
+std::mutex hookMutex;
+std::function<void()> checkHook;
+
+}  // namespace
+
+void setDamageCheckHook(std::function<void()> hook) {
+  const std::lock_guard lock(hookMutex);
+  checkHook = std::move(hook);
+}
+
+DamageCheck::DamageCheck(const QString& path, std::function<void()> whenDone)
+    : path_(QFile::encodeName(path)), whenDone_(std::move(whenDone)) {
+  thread_ = std::thread([this] { run(); });
+}
+
+DamageCheck::~DamageCheck() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopped_ = true;
+    if (reader_) sqlite3_interrupt(reader_);
+  }
+  thread_.join();
+}
+
+void DamageCheck::run() {
+  // Below the window's thread, so that on a busy machine the first picture is not slowed
+  // by a check it does not wait for; not so far below that a write waits long for it.
+  setpriority(PRIO_PROCESS, id_t(gettid()), 10);
+  std::function<void()> hook;
+  {
+    const std::lock_guard lock(hookMutex);
+    hook = checkHook;
+  }
+  if (hook) hook();
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path_.constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+  Verdict verdict = Verdict::Unknown;
+  QString detail;
+  if (rc == SQLITE_OK) {
+    sqlite3_busy_timeout(db, 5000);
+    sqlite3_extended_result_codes(db, 1);
+    bool go;
+    {
+      const std::lock_guard lock(mutex_);
+      go = !stopped_;
+      if (go) reader_ = db;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    rc =
+        go ? sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &stmt, nullptr) : SQLITE_INTERRUPT;
+    if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+    if (rc == SQLITE_ROW) {
+      detail = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+      verdict = detail == QLatin1String("ok") ? Verdict::Intact : Verdict::Damaged;
+    } else {
+      // Pages too damaged for the check to walk are a verdict too; a busy or unreadable file,
+      // or a stopped check, is none.
+      const int code = sqlite3_extended_errcode(db) & 0xff;
+      detail = QString::fromUtf8(sqlite3_errmsg(db));
+      if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) verdict = Verdict::Damaged;
+    }
+    sqlite3_finalize(stmt);
+  } else {
+    detail = QString::fromUtf8(sqlite3_errstr(rc));
+  }
+  bool stopped;
+  {
+    const std::lock_guard lock(mutex_);
+    reader_ = nullptr;
+    stopped = stopped_;
+  }
+  sqlite3_close_v2(db);
+  {
+    const std::lock_guard lock(mutex_);
+    verdict_ = stopped ? Verdict::Unknown : verdict;
+    detail_ = detail;
+  }
+  changed_.notify_all();
+  if (!stopped && whenDone_) whenDone_();
+}
+
+bool DamageCheck::finished() const {
+  const std::lock_guard lock(mutex_);
+  return verdict_ != Verdict::Pending;
+}
+
+DamageCheck::Verdict DamageCheck::wait(QString* detail) {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return verdict_ != Verdict::Pending; });
+  if (detail) *detail = detail_;
+  return verdict_;
+}
+
+qint64 Database::Shared::dataVersion() {
+  sqlite3_stmt* stmt = nullptr;
+  qint64 version = -1;
+  if (sqlite3_prepare_v2(db, "PRAGMA data_version", -1, &stmt, nullptr) == SQLITE_OK &&
+      sqlite3_step(stmt) == SQLITE_ROW)
+    version = sqlite3_column_int64(stmt, 0);
+  sqlite3_finalize(stmt);
+  return version;
+}
+
+void Database::Shared::setIntegrity(bool intact, const QString& detail) {
+  integrity = intact ? Integrity::Intact : Integrity::Damaged;
+  damageDetail = intact ? QString() : detail;
+  // Whoever shares this connection (a window's recordset, its data control) writes nothing
+  // into a damaged file from now on.
+  if (intact != !damaged) {
+    damaged = !intact;
+    sqlite3_exec(db, intact ? "PRAGMA query_only=0" : "PRAGMA query_only=1", nullptr, nullptr,
+                 nullptr);
+  }
+}
+
+void Database::Shared::takeVerdict(bool wait) {
+  if (!check || (!wait && !check->finished())) return;
+  QString detail;
+  const DamageCheck::Verdict verdict = check->wait(&detail);
+  check.reset();
+  if (verdict == DamageCheck::Verdict::Unknown) {
+    integrity = Integrity::Unchecked;
+    qCInfo(lcCatalogue).nospace() << path << ": the background check reached no verdict (" << detail
+                                  << ")";
+    return;
+  }
+  setIntegrity(verdict == DamageCheck::Verdict::Intact, detail);
+}
+
+bool Database::Shared::checkHere() {
+  const qint64 version = dataVersion();
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+  QString detail;
+  if (rc == SQLITE_ROW)
+    detail = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+  else
+    failFromDb();
+  sqlite3_finalize(stmt);
+  if (rc != SQLITE_ROW && errorKind != DbError::Damaged) return false;
+  if (rc != SQLITE_ROW) detail = error;
+  setIntegrity(detail == QLatin1String("ok"), detail);
+  checkedVersion = version;
+  return true;
+}
+
+bool Database::Shared::reachVerdict() {
+  takeVerdict(true);
+  if (integrity == Integrity::Intact || integrity == Integrity::Damaged) return true;
+  // No check started yet, or it could not run (the file was busy): check here.
+  return checkHere();
+}
+
+bool Database::Shared::readyToWrite() {
+  if (!writesNeedVerdict || reachVerdict()) return true;
+  qCInfo(lcCatalogue) << path << ": write refused, no verdict on the file's integrity";
+  return false;
+}
+
 void Database::Shared::succeed() {
   error.clear();
   errorKind = DbError::None;
@@ -224,6 +388,14 @@ struct Statement {
   ~Statement() { sqlite3_finalize(stmt); }
 };
 
+// A SELECT that changes nothing; anything else waits for the damage verdict before it runs
+// (the library counts BEGIN and some pragmas as read-only too).
+bool isPlainRead(sqlite3_stmt* stmt) {
+  if (!sqlite3_stmt_readonly(stmt)) return false;
+  const QByteArray sql = QByteArray(sqlite3_sql(stmt)).trimmed().left(6).toUpper();
+  return sql == "SELECT";
+}
+
 }  // namespace
 
 Database::Database(std::shared_ptr<Shared> shared) : d_(std::move(shared)) {}
@@ -317,6 +489,7 @@ bool Database::execute(const QString& jetSql, const QVariantList& params) {
     d_->failFromDb();
     return false;
   }
+  if (!isPlainRead(s.get()) && !d_->readyToWrite()) return false;
   int rc;
   while ((rc = sqlite3_step(s.get())) == SQLITE_ROW) {
   }
@@ -340,6 +513,7 @@ QVariant Database::scalar(const QString& jetSql, const QVariantList& params) {
     d_->failFromDb();
     return {};
   }
+  if (!isPlainRead(s.get()) && !d_->readyToWrite()) return {};
   const int rc = sqlite3_step(s.get());
   if (rc != SQLITE_ROW) {
     if (rc == SQLITE_DONE)
@@ -354,6 +528,8 @@ QVariant Database::scalar(const QString& jetSql, const QVariantList& params) {
 
 bool Database::beginTransaction() {
   if (!isOpen() || d_->inTransaction) return false;
+  // BEGIN itself writes nothing, but what follows it will.
+  if (!d_->readyToWrite()) return false;
   if (!execute(QStringLiteral("BEGIN IMMEDIATE"))) return false;
   d_->inTransaction = true;
   return true;
@@ -385,20 +561,50 @@ bool Database::rollback() {
 
 bool Database::checkIntact() {
   if (!isOpen()) return false;
-  const QVariant verdict = scalar(QStringLiteral("PRAGMA quick_check(1)"));
-  if (d_->errorKind != DbError::None && d_->errorKind != DbError::Damaged) return false;
-  const bool intact = verdict.toString() == QLatin1String("ok");
-  // Whoever shares this connection (a window's recordset, its data control) writes nothing
-  // into a damaged file from now on.
-  if (intact != !d_->damaged) {
-    d_->damaged = !intact;
-    sqlite3_exec(d_->db, intact ? "PRAGMA query_only=0" : "PRAGMA query_only=1", nullptr, nullptr,
-                 nullptr);
+  d_->takeVerdict(true);
+  const bool known = d_->integrity == Integrity::Intact || d_->integrity == Integrity::Damaged;
+  if (!known || d_->dataVersion() != d_->checkedVersion) {
+    if (!d_->checkHere()) return false;
   }
-  if (intact) return true;
-  d_->error = verdict.isValid() ? verdict.toString() : d_->error;
+  if (d_->integrity == Integrity::Intact) {
+    d_->succeed();
+    return true;
+  }
+  d_->error = d_->damageDetail;
   d_->errorKind = DbError::Damaged;
   return false;
+}
+
+void Database::requireDamageVerdict() {
+  if (isOpen()) d_->writesNeedVerdict = true;
+}
+
+void Database::startDamageCheck(std::function<void()> whenDone) {
+  if (!isOpen()) return;
+  d_->writesNeedVerdict = true;
+  if (d_->check || d_->integrity == Integrity::Intact || d_->integrity == Integrity::Damaged)
+    return;
+  d_->checkedVersion = d_->dataVersion();
+  d_->integrity = Integrity::Pending;
+  d_->check = std::make_unique<DamageCheck>(d_->path, std::move(whenDone));
+}
+
+void Database::settleDamageCheck() {
+  if (!isOpen()) return;
+  if (d_->writesNeedVerdict)
+    d_->reachVerdict();
+  else
+    d_->takeVerdict(true);
+}
+
+Database::Integrity Database::integrity() {
+  if (!isOpen()) return Integrity::Unchecked;
+  d_->takeVerdict(false);
+  return d_->integrity;
+}
+
+QString Database::damageDetail() const {
+  return d_ ? d_->damageDetail : QString();
 }
 
 bool Database::inTransaction() const {

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariant>
 #include <QVariantList>
+#include <functional>
 #include <memory>
 
 struct sqlite3;
@@ -34,9 +35,12 @@ QString describeError(DbError kind, const QString& path);
 
 // A cheap handle: copies share one connection, which closes with the last copy. Recordsets
 // keep a copy, so a recordset handed from one owner to another keeps its file open.
-// One thread only.
+// One thread only (the damage check runs on a connection and thread of its own).
 class Database {
  public:
+  // What is known of the file's integrity on this connection.
+  enum class Integrity { Unchecked, Pending, Intact, Damaged };
+
   Database() = default;
 
   // Opens an existing catalogue in read-write mode, WAL journal, synchronous=NORMAL.
@@ -58,8 +62,28 @@ class Database {
   // "PRAGMA quick_check": false (kind Damaged) when the file's pages do not hold together.
   // Run before writing, so that damage is reported instead of written over. After a failed
   // check this connection (every copy of this handle, its recordsets) refuses all writes with
-  // kind Damaged, until a later check on it passes.
+  // kind Damaged, until a later check on it passes. Waits for a check started in the
+  // background; a verdict this connection already has stands while no other connection has
+  // committed to the file since (the check reads the whole file, so it is not repeated for
+  // nothing).
   bool checkIntact();
+  // Starts the same check in the background, on a read-only connection of its own, so that
+  // reading goes on while it runs (a large catalogue takes seconds). From then on every
+  // write through this connection (execute, beginTransaction, a recordset's update and
+  // delete) first waits for the verdict. Nothing is started when the connection has a verdict
+  // or a check running. `whenDone` runs on the check's thread when the verdict is in.
+  void startDamageCheck(std::function<void()> whenDone = {});
+  // From now on no write goes through this connection before it has a verdict: a write
+  // without one waits for the background check, or checks here when none was started (or it
+  // could not run). startDamageCheck() implies it.
+  void requireDamageVerdict();
+  // Waits for a check started in the background and takes its verdict; a connection that
+  // requires one and has none is checked here, now.
+  void settleDamageCheck();
+  // Takes the verdict of a finished background check without waiting.
+  Integrity integrity();
+  // The check's complaint when integrity() is Damaged.
+  QString damageDetail() const;
 
   // Nested calls are not supported; a transaction left open is rolled back on close.
   bool beginTransaction();

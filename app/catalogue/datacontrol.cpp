@@ -1,9 +1,11 @@
 #include "catalogue/datacontrol.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QDate>
 #include <QLineEdit>
 #include <QPointer>
+#include <QTimer>
 
 #include "base/textnum.h"
 
@@ -68,6 +70,7 @@ bool DataControl::refresh() {
   error_.clear();
   errorKind_ = DbError::None;
   damaged_ = false;
+  damageAnnounced_ = false;
   if (databaseName_.trimmed().isEmpty()) {
     clearControls();
     return true;
@@ -92,7 +95,9 @@ bool DataControl::refresh() {
     return false;
   }
   observe();
+  takeVerdict();
   afterMove();
+  announceDamage();
   return true;
 }
 
@@ -105,15 +110,22 @@ void DataControl::setRecordset(std::unique_ptr<Recordset> recordset) {
   if (!recordset) {
     recordset_.reset();
     damaged_ = false;
+    damageAnnounced_ = false;
     clearControls();
     return;
   }
-  // A set on the connection checked already (a filtered copy) needs no second check.
-  if (recordset->database().handle() != before) checkForDamage(recordset->database());
+  // A set on the connection checked already (a filtered copy) keeps what is known of it.
+  if (recordset->database().handle() != before) {
+    damaged_ = false;
+    damageAnnounced_ = false;
+    checkForDamage(recordset->database());
+  }
   recordset_ = std::move(recordset);
   databaseName_ = recordset_->database().path();
   observe();
+  takeVerdict();
   afterMove();
+  announceDamage();
 }
 
 void DataControl::detach() {
@@ -203,14 +215,60 @@ bool DataControl::writeBack() {
 }
 
 void DataControl::checkForDamage(Database db) {
-  // A check that could not run (the file busy) is no finding of damage.
-  damaged_ = checkForDamage_ && !db.checkIntact() && db.lastErrorKind() == DbError::Damaged;
-  if (!damaged_) return;
-  error_ = db.lastError();
-  errorKind_ = db.lastErrorKind();
+  if (!checkForDamage_) return;
+  db.requireDamageVerdict();
+  // The check starts once the event loop runs again, after the window has shown the first
+  // row: it then takes no time from it. A write before that checks first.
+  QTimer::singleShot(0, this, [this, handle = db.handle()] {
+    if (recordset_ && recordset_->database().handle() == handle) startDamageCheck();
+  });
+}
+
+void DataControl::startDamageCheck() {
+  // The verdict arrives on the check's thread; this control hears of it on its own thread,
+  // when the event loop next runs, and only if it still exists.
+  const std::weak_ptr<DataControl*> self = self_;
+  recordset_->database().startDamageCheck([self] {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
+    QMetaObject::invokeMethod(
+        app,
+        [self] {
+          if (const auto control = self.lock()) {
+            (*control)->takeVerdict();
+            (*control)->announceDamage();
+          }
+        },
+        Qt::QueuedConnection);
+  });
+  takeVerdict();  // a verdict reached before the check was due (a write needed it)
+  announceDamage();
+}
+
+void DataControl::takeVerdict() {
+  if (!checkForDamage_ || !recordset_ || damaged_) return;
+  Database db = recordset_->database();
+  if (db.integrity() != Database::Integrity::Damaged) return;
+  damaged_ = true;
+  error_ = db.damageDetail();
+  errorKind_ = DbError::Damaged;
+}
+
+void DataControl::announceDamage() {
+  if (!damaged_ || damageAnnounced_) return;
+  damageAnnounced_ = true;
+  emit DamageFound();
+}
+
+void DataControl::settleDamageCheck() {
+  if (!recordset_) return;
+  recordset_->database().settleDamageCheck();
+  takeVerdict();
+  announceDamage();
 }
 
 void DataControl::noteRecordsetError() {
+  takeVerdict();  // a refused write may have waited for the verdict
   error_ = recordset_->lastError();
   errorKind_ = recordset_->database().lastErrorKind();
   // A value the row refused before reaching the file (text in a number field).
@@ -250,6 +308,7 @@ void DataControl::beforeMove(DataAction action) {
 }
 
 void DataControl::afterMove() {
+  takeVerdict();
   showCurrent();
   emit Reposition();
 }

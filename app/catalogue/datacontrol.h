@@ -89,10 +89,17 @@ class DataControl : public QObject {
   bool findFirst(const QString& criterion);
 
   // Windows that write rows have every opening of the file run the damage check
-  // (Database::checkIntact) before the first row is shown: a damaged file is then read but
-  // never written (its connection refuses writes), and damaged() says so.
+  // (Database::startDamageCheck). It starts when the event loop next runs and goes on in the
+  // background, so the first row is shown without waiting for it, and every write waits for
+  // its verdict: a damaged file is read but never written (its connection refuses writes).
+  // When the verdict is damage, damaged() says so and DamageFound is raised, once per
+  // opening. A set on a connection that has its verdict already (a filtered copy) is not
+  // checked again.
   void setCheckForDamage(bool on) { checkForDamage_ = on; }
   bool damaged() const { return damaged_; }
+  // Waits for the verdict of the current opening, checking now if the check has not started
+  // (raising DamageFound for damage).
+  void settleDamageCheck();
 
   QString lastError() const { return error_; }
   // The kind of the last failure, for the plain-words message (describeError).
@@ -106,6 +113,8 @@ class DataControl : public QObject {
   void Reposition();
   // A write-back that failed while leaving a row; the move goes on, as the row is left.
   void Error(const QString& message);
+  // The damage check found the file damaged (see setCheckForDamage).
+  void DamageFound();
 
  private:
   struct Binding;
@@ -120,6 +129,9 @@ class DataControl : public QObject {
   bool writeBack();
   void noteRecordsetError();
   void checkForDamage(Database db);
+  void startDamageCheck();
+  void takeVerdict();
+  void announceDamage();
 
   QString databaseName_;
   QString recordSource_;
@@ -129,6 +141,9 @@ class DataControl : public QObject {
   DbError errorKind_ = DbError::None;
   bool checkForDamage_ = false;
   bool damaged_ = false;
+  bool damageAnnounced_ = false;
+  // Lets a check's thread reach this control only while it lives (checked on this thread).
+  std::shared_ptr<DataControl*> self_ = std::make_shared<DataControl*>(this);
 };
 
 }  // namespace glim::catalogue

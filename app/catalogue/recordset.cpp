@@ -323,6 +323,10 @@ bool Recordset::update() {
     lastModified_ = bookmark();
     return true;
   }
+  if (!db_.d_->readyToWrite()) {
+    fail(db_.lastError());
+    return false;
+  }
   CachedStatement q(db_.d_.get(), sql);
   bool ok = q.ok();
   for (int i = 0; ok && i < values.size(); ++i) ok = bindValue(q.get(), i + 1, values.at(i));
@@ -362,6 +366,10 @@ bool Recordset::deleteRecord() {
     return false;
   }
   cancelUpdate();
+  if (!db_.d_->readyToWrite()) {
+    fail(db_.lastError());
+    return false;
+  }
   sqlite3* h = db_.handle();
   CachedStatement q(db_.d_.get(),
                     QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quotedName(table_)));

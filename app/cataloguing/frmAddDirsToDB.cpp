@@ -161,6 +161,11 @@ frmAddDirsToDB::frmAddDirsToDB() {
   connect(cmdRemoveDir_, &QPushButton::clicked, this, &frmAddDirsToDB::cmdRemoveDir_Click);
   connect(cmdOK_, &QPushButton::clicked, this, &frmAddDirsToDB::cmdOK_Click);
   connect(cmdHelp_, &QPushButton::clicked, this, &frmAddDirsToDB::cmdHelp_Click);
+  // Damage is named as soon as the check finds it; "Add to DB" refuses to write into it.
+  connect(&dtaAdd_, &catalogue::DataControl::DamageFound, this, [this] {
+    lblStatus_->setText(
+        catalogue::describeError(catalogue::DbError::Damaged, dtaAdd_.databaseName()));
+  });
   Form_Load();
 }
 
@@ -207,13 +212,11 @@ void frmAddDirsToDB::Form_Load() {
   dtaAdd_.bind(txtFileCreationDate_, QStringLiteral("FileCreationDate"));
   dtaAdd_.bind(txtDateAddedToDB_, QStringLiteral("DateAddedToDB"));
   dtaAdd_.bind(txt_, QStringLiteral("Extension"));
+  dtaAdd_.setCheckForDamage(true);
   if (dtaAdd_.refresh()) {
     dtaAdd_.moveLast();
     catalogue::Database db = dtaAdd_.database();
     nextId_ = cataloguing::PictureAdder::nextIdFromCatalogue(db);
-    // Damage is named now; "Add to DB" refuses to write into it.
-    if (!db.checkIntact())
-      lblStatus_->setText(catalogue::describeError(db.lastErrorKind(), db.path()));
   } else {
     lblStatus_->setText(catalogue::describeError(dtaAdd_.lastErrorKind(), dtaAdd_.databaseName()));
   }

@@ -126,6 +126,11 @@ frmScanDrive::frmScanDrive() {
   connect(cmdCancel_, &QPushButton::clicked, this, &frmScanDrive::cmdCancel_Click);
   connect(job_, &cataloguing::WalkJob::progress, this, &frmScanDrive::walkProgress);
   connect(job_, &cataloguing::WalkJob::finished, this, &frmScanDrive::walkFinished);
+  // Damage is named as soon as the check finds it; "Add to Database" refuses to write into it.
+  connect(&dtaAddListToDB_, &catalogue::DataControl::DamageFound, this, [this] {
+    Picture1_->setText(
+        catalogue::describeError(catalogue::DbError::Damaged, dtaAddListToDB_.databaseName()));
+  });
   Form_Load();
 }
 
@@ -160,16 +165,13 @@ void frmScanDrive::Form_Load() {
   dtaAddListToDB_.bind(txtFileCreationDate_, QStringLiteral("FileCreationDate"));
   dtaAddListToDB_.bind(txtDateAddedToDB_, QStringLiteral("DateAddedToDB"));
   dtaAddListToDB_.bind(txtExtension_, QStringLiteral("Extension"));
+  dtaAddListToDB_.setCheckForDamage(true);
   if (!dtaAddListToDB_.refresh()) {
     Picture1_->setText(
         catalogue::describeError(dtaAddListToDB_.lastErrorKind(), dtaAddListToDB_.databaseName()));
     return;
   }
   dtaAddListToDB_.moveLast();
-  // Damage is named now; "Add to Database" refuses to write into it.
-  catalogue::Database db = dtaAddListToDB_.database();
-  if (!db.checkIntact())
-    Picture1_->setText(catalogue::describeError(db.lastErrorKind(), db.path()));
 }
 
 void frmScanDrive::setWaitCursor(bool wait) {

@@ -165,6 +165,8 @@ void frmSetupNew::Form_Load() {
   Data1_.bind(txtSubPathPath_, QStringLiteral("SubPathPath"));
   Data1_.setCheckForDamage(true);
   Data1_.refresh();
+  // The set-up may write straight away (the paths below) and says at once when it cannot,
+  // so it waits for the verdict here.
   if (refusedAsDamaged()) {
     // Read as it is; not one caption or path is written into a damaged file.
   } else if (!keys::pathsSet()) {
@@ -182,6 +184,7 @@ void frmSetupNew::Form_Load() {
 
 // A damaged catalogue is read but not written: said in plain words, with the cure.
 bool frmSetupNew::refusedAsDamaged() {
+  Data1_.settleDamageCheck();
   if (!Data1_.damaged()) return false;
   dialogs().message(catalogue::describeError(catalogue::DbError::Damaged, Data1_.databaseName()) +
                         QStringLiteral("\rThe folder captions and paths cannot be changed until "

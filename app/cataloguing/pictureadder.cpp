@@ -123,6 +123,9 @@ AddResult PictureAdder::add(const QStringList& paths, const AddProgress& progres
     result.notReached = int(paths.size());
     return result;
   }
+  // One check per run, before its first write. It takes the verdict of the check the window
+  // started when it opened the file, and is not repeated while no other program or
+  // connection has committed to the file since.
   if (!db_.checkIntact() || !db_.beginTransaction()) {
     stop();
     return result;

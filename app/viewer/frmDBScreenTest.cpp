@@ -537,6 +537,8 @@ void frmDBScreenTest::connectHandlers() {
   connect(&dtaTest_, &catalogue::DataControl::Validate, this, &frmDBScreenTest::dtaTest_Validate);
   connect(&dtaTest_, &catalogue::DataControl::Reposition, this,
           &frmDBScreenTest::dtaTest_Reposition);
+  connect(&dtaTest_, &catalogue::DataControl::DamageFound, this,
+          &frmDBScreenTest::reportCatalogueDamage);
   connect(HScrollPictureMove_, &QScrollBar::valueChanged, this,
           &frmDBScreenTest::HScrollPictureMove_Change);
   connect(SSTab1_, &QTabWidget::currentChanged, this, &frmDBScreenTest::SSTab1_Click);

@@ -50,8 +50,10 @@ bool frmDBScreenTest::namesAnotherRow(const QString& path) {
   return other.isValid() && !other.isNull();
 }
 
-// A damaged catalogue is shown but not written (the data control opened it for reading);
-// the user learns it once per opening, with the way to repair it.
+// A damaged catalogue is shown but not written (its connection refuses writes). The data
+// control's check runs in the background, so this comes when its verdict does (DamageFound),
+// or right after opening a set whose verdict is known; the user learns it once per opening
+// of the viewer, with the way to repair it.
 void frmDBScreenTest::reportCatalogueDamage() {
   if (!dtaTest_.damaged() || damageReported_) return;
   damageReported_ = true;

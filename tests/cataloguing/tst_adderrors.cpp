@@ -134,6 +134,7 @@ class TestAddErrors : public QObject {
     QVERIFY(test::writePicture(folder + "a.jpg", 8, 8));
 
     QPointer<frmAddDirsToDB> form = forms::get<frmAddDirsToDB>();
+    form->dtaAdd().settleDamageCheck();
     QVERIFY(
         form->lblStatus()->text().startsWith("The catalogue " + env.catalogue() + " is damaged"));
     form->chooseFolder(folder);

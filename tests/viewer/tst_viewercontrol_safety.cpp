@@ -18,6 +18,7 @@
 #include "catalogue/database.h"
 #include "editing/frmSavePic.h"
 #include "rastrel/rastrel.h"
+#include "support/checkhold.h"
 #include "support/testenv.h"
 #include "viewer/frmDBScreenTest.h"
 #include "viewer_helpers.h"
@@ -95,6 +96,7 @@ class tst_ViewerSafety : public QObject {
   void renameKeepsTheWholeExtension();
   void saveAsNeverReplacesAnotherCataloguedPicture();
   void damagedCatalogueIsShownButNeverWritten();
+  void firstPictureComesBeforeTheDamageVerdict();
   void refusedSaveAsIsKeepsTheEditsAndTheRow_data();
   void refusedSaveAsIsKeepsTheEditsAndTheRow();
   void standInIsNeverSaved();
@@ -375,8 +377,17 @@ void tst_ViewerSafety::damagedCatalogueIsShownButNeverWritten() {
   QVERIFY(damageSpareTable(env.catalogue()));
   const QByteArray before = readBytes(env.catalogue());
 
+  // The check runs beside the viewer: the first picture does not wait for its verdict, and
+  // the damage is told when the verdict comes.
+  CheckHold hold;
   auto* viewer = forms::get<frmDBScreenTest>();
   QVERIFY2(viewer->Photo1(), "the imaging control could not be loaded");
+  QCOMPARE(viewer->Photo1()->fileName(), a);
+  QCoreApplication::processEvents();  // the check starts, and is held
+  QCOMPARE(viewer->dtaTest().database().integrity(), catalogue::Database::Integrity::Pending);
+  QCOMPARE(dialogs.messages().size(), 0);
+  hold.release();
+  viewer->dtaTest().settleDamageCheck();
   QCOMPARE(dialogs.messages().size(), 1);
   QCOMPARE(dialogs.lastText(),
            catalogue::describeError(catalogue::DbError::Damaged, env.catalogue()) +
@@ -397,6 +408,38 @@ void tst_ViewerSafety::damagedCatalogueIsShownButNeverWritten() {
   QCOMPARE(readBytes(env.catalogue()), before);  // not the rating, not the "Missing" removal
   QVERIFY(!QFileInfo::exists(env.catalogue() + QStringLiteral("-wal")) ||
           QFileInfo(env.catalogue() + QStringLiteral("-wal")).size() == 0);
+}
+
+// An intact catalogue: "View All" shows the first picture while the check still runs, says
+// nothing, and the row written on moving on is stored once the verdict is in.
+void tst_ViewerSafety::firstPictureComesBeforeTheDamageVerdict() {
+  TestEnv env;
+  env.installProgram();
+  ScriptedDialogs dialogs;
+  const QString folder = env.folder(QStringLiteral("pics"));
+  const QString a = folder + QStringLiteral("/a.png");
+  const QString b = folder + QStringLiteral("/b.png");
+  QVERIFY(writePicture(a, 60, 40, "PNG"));
+  QVERIFY(writePicture(b, 30, 20, "PNG"));
+  QVERIFY(writeCatalogue(env.catalogue(), {{a}, {b}}));
+
+  CheckHold hold;
+  auto* viewer = forms::get<frmDBScreenTest>();
+  QVERIFY2(viewer->Photo1(), "the imaging control could not be loaded");
+  QCOMPARE(viewer->Photo1()->fileName(), a);
+  QCOMPARE(viewer->txtWidth()->text(), QStringLiteral("60"));
+  QCoreApplication::processEvents();  // the check starts, and is held
+  QCOMPARE(viewer->dtaTest().database().integrity(), catalogue::Database::Integrity::Pending);
+  QCOMPARE(viewer->Photo1()->fileName(), a);
+
+  hold.release();
+  viewer->navigate(viewer::NavCommand::Next);  // leaving the row writes it
+  QCOMPARE(viewer->Photo1()->fileName(), b);
+  QCOMPARE(viewer->dtaTest().database().integrity(), catalogue::Database::Integrity::Intact);
+  QCoreApplication::processEvents();
+  QVERIFY(!viewer->dtaTest().damaged());
+  QCOMPARE(dialogs.messages().size(), 0);
+  QCOMPARE(storedValue(env.catalogue(), a, QStringLiteral("Width")).toInt(), 60);
 }
 
 void tst_ViewerSafety::refusedSaveAsIsKeepsTheEditsAndTheRow_data() {
