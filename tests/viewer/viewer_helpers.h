@@ -17,14 +17,14 @@ namespace glim::test {
 // One tbl1 row; fields left invalid keep the table's defaults.
 struct PictureRow {
   QString path;
-  QString extension;
-  QVariant newFile;
-  QVariant fileError;
-  QVariant width;
-  QVariant height;
-  QVariant class1;
-  QVariant class4;
-  QString status;
+  QString extension{};
+  QVariant newFile{};
+  QVariant fileError{};
+  QVariant width{};
+  QVariant height{};
+  QVariant class1{};
+  QVariant class4{};
+  QString status{};
 };
 
 // Empties tbl1 of the catalogue file and writes the rows in order (IDNumber 1, 2, ...).
