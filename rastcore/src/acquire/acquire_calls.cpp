@@ -173,12 +173,10 @@ void CV_CaptureDib(CV_HANDLE handle, CV_HDIB dib) {
     return;
   }
   Image image;
-  if (const int16_t rc = imageFromDib(dib, image); rc != CV_OK) {
-    inst->error = rc;  // the handle stays the caller's
+  if (const int16_t rc = takeDib(*inst, dib, image); rc != CV_OK) {
+    inst->error = rc;
     return;
   }
-  if (dib == inst->dibHandle) inst->dibHandle = 0;
-  dibFree(dib);
   adoptAcquired(handle, *inst, std::move(image));
   inst->error = CV_OK;
 }

@@ -6,6 +6,7 @@
 #include <new>
 #include <unordered_map>
 
+#include "instance.h"
 #include "rastcore3.h"
 
 namespace rastcore {
@@ -70,6 +71,13 @@ int16_t imageFromDib(uint32_t handle, Image& image) {
   if (rc != CV_OK)
     return rc == CV_ERR_TOO_LARGE || rc == CV_ERR_OUT_OF_MEMORY ? rc : CV_ERR_BAD_HANDLE;
   image = std::move(decoded.image);
+  return CV_OK;
+}
+
+int16_t takeDib(Instance& inst, uint32_t handle, Image& image) {
+  if (const int16_t rc = imageFromDib(handle, image); rc != CV_OK) return rc;
+  if (handle == inst.dibHandle) inst.dibHandle = 0;
+  dibFree(handle);
   return CV_OK;
 }
 

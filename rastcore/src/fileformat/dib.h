@@ -27,4 +27,10 @@ void dibFree(uint32_t handle);
 uint32_t dibFromImage(const Image& image);
 int16_t imageFromDib(uint32_t handle, Image& image);
 
+struct Instance;
+// Takes a DIB handed to the instance (a paste, a capture): its picture goes into `image` and
+// the handle is freed, also when it is the one the instance gave out last. A DIB that cannot
+// be read returns its error and stays the caller's.
+int16_t takeDib(Instance& inst, uint32_t handle, Image& image);
+
 }  // namespace rastcore

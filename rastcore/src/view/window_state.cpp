@@ -158,12 +158,10 @@ void CV_PasteDib(CV_HANDLE h, CV_HDIB dib) {
     return;
   }
   Image image;
-  if (const int16_t rc = imageFromDib(dib, image); rc != CV_OK) {
-    inst->error = rc;  // the handle stays the caller's
+  if (const int16_t rc = takeDib(*inst, dib, image); rc != CV_OK) {
+    inst->error = rc;
     return;
   }
-  if (dib == inst->dibHandle) inst->dibHandle = 0;
-  dibFree(dib);
   // A paste is undone as a processing method is.
   if (st->undoProperty && !inst->hasUndo && !inst->image.empty()) {
     inst->undo = std::move(inst->image);
